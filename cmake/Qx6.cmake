@@ -1,0 +1,50 @@
+# Build conventions shared by every folder: warnings, sanitizers and the
+# staged product folder, which has the same layout as an installed product.
+set(QX6_PRODUCT_DIR ${CMAKE_BINARY_DIR}/product)
+set(QX6_LIB_DIR ${QX6_PRODUCT_DIR}/lib)
+set(QX6_BIN_DIR ${QX6_PRODUCT_DIR}/bin)
+set(QX6_EXPORTERS_DIR ${QX6_PRODUCT_DIR}/exporters)
+file(MAKE_DIRECTORY ${QX6_LIB_DIR} ${QX6_BIN_DIR} ${QX6_EXPORTERS_DIR}
+     ${QX6_PRODUCT_DIR}/lang/1033 ${QX6_PRODUCT_DIR}/common ${QX6_PRODUCT_DIR}/help)
+
+add_library(qx6_warnings INTERFACE)
+target_compile_options(qx6_warnings INTERFACE -Wall -Wextra)
+if(QX6_WERROR)
+  target_compile_options(qx6_warnings INTERFACE -Werror)
+endif()
+if(QX6_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# A layer of the product: a shared library staged in product/lib.
+function(qx6_add_library name)
+  add_library(${name} SHARED ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE qx6_warnings)
+  set_target_properties(${name} PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${QX6_LIB_DIR}
+    BUILD_RPATH "$ORIGIN"
+    CXX_VISIBILITY_PRESET default)
+endfunction()
+
+# A program of the product, staged in product/bin.
+function(qx6_add_program name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE qx6_warnings)
+  set_target_properties(${name} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${QX6_BIN_DIR}
+    BUILD_RPATH "$ORIGIN/../lib")
+endfunction()
+
+# A GoogleTest executable for one folder, registered with CTest.
+function(qx6_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main qx6_warnings)
+  target_compile_definitions(${name} PRIVATE
+    QX6_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QX6_PRODUCT_DIR="${QX6_PRODUCT_DIR}")
+  set_target_properties(${name} PROPERTIES BUILD_RPATH "${QX6_LIB_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
+endfunction()

@@ -1,0 +1,46 @@
+// String helpers with the runtime's semantics over UTF-8 text: a character in
+// a length, a position or a cut is one Unicode code point; positions are
+// 1-based and 0 means "not found".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qx6::Strings {
+
+// Spaces (character 32) only, as the runtime's Trim.
+std::string_view Trim(std::string_view text) noexcept;
+std::string_view LTrim(std::string_view text) noexcept;
+std::string_view RTrim(std::string_view text) noexcept;
+
+std::string UCase(std::string_view text);
+std::string LCase(std::string_view text);
+// A form for comparisons without regard to letter case.
+std::string FoldCase(std::string_view text);
+bool EqualsText(std::string_view a, std::string_view b);
+
+// Every occurrence of `find` (compared exactly) replaced, left to right, the
+// replacement never searched again. An empty `find` leaves the text as it is.
+std::string Replace(std::string_view text, std::string_view find, std::string_view with);
+void ReplaceInPlace(std::string& text, std::string_view find, std::string_view with);
+void RemoveAll(std::string& text, std::string_view find);
+
+// Character counts and cuts.
+int32_t Len(std::string_view text) noexcept;
+std::string_view Left(std::string_view text, int32_t characters) noexcept;
+std::string_view Right(std::string_view text, int32_t characters) noexcept;
+// From 1-based character `start`, `length` characters (-1: to the end).
+std::string_view Mid(std::string_view text, int32_t start, int32_t length = -1) noexcept;
+
+// 1-based character position of the first occurrence at or after character
+// `start`; 0 when absent. An empty `find` gives `start`.
+int32_t InStr(std::string_view text, std::string_view find, int32_t start = 1) noexcept;
+// The last occurrence; 0 when absent.
+int32_t InStrRev(std::string_view text, std::string_view find) noexcept;
+
+// Byte offset of the 1-based character position (text.size() past the end).
+size_t ByteOffset(std::string_view text, int32_t character) noexcept;
+bool IsAscii(std::string_view text) noexcept;
+
+}  // namespace qx6::Strings

@@ -1,0 +1,150 @@
+// The runtime's Variant: Empty, Null, 16/32-bit integers, double, Boolean,
+// byte, string, date, object and arrays. Sixteen bytes; strings, objects and
+// arrays are shared by reference count, so a copy costs one increment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/Object.h"
+
+namespace qx6 {
+
+// The numbers are those of the original runtime's VarType.
+enum class VarType : uint16_t {
+  Empty = 0,
+  Null = 1,
+  Integer = 2,  // 16-bit
+  Long = 3,     // 32-bit
+  Double = 5,
+  Date = 7,
+  String = 8,
+  Object = 9,
+  Boolean = 11,
+  Byte = 17,
+  Array = 0x2000,
+};
+
+class Variant;
+
+namespace detail {
+struct StringRep;
+struct ArrayRep;
+}  // namespace detail
+
+// An array of variants with one or two dimensions and their lower bounds.
+// Arrays are shared: copying a Variant that holds one shares the elements.
+class VariantArray {
+ public:
+  int Dimensions() const;
+  int32_t LowerBound(int dimension) const;  // dimension 1 or 2
+  int32_t UpperBound(int dimension) const;
+  // Error 9 outside the bounds.
+  Variant& At(int32_t i);
+  Variant& At(int32_t i, int32_t j);
+  const Variant& At(int32_t i) const;
+  const Variant& At(int32_t i, int32_t j) const;
+  size_t ElementCount() const;
+
+ private:
+  friend class Variant;
+  explicit VariantArray(detail::ArrayRep* rep) : rep_(rep) {}
+  detail::ArrayRep* rep_;
+};
+
+class Variant {
+ public:
+  Variant() noexcept : type_(VarType::Empty) { u_.i64 = 0; }
+  Variant(const Variant& o) noexcept;
+  Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; }
+  ~Variant() { Clear(); }
+  Variant& operator=(const Variant& o) noexcept;
+  Variant& operator=(Variant&& o) noexcept;
+
+  static Variant Null() noexcept;
+  static Variant Integer(int16_t v) noexcept;
+  static Variant Long(int32_t v) noexcept;
+  static Variant Double(double v) noexcept;
+  static Variant Boolean(bool v) noexcept;
+  static Variant Byte(uint8_t v) noexcept;
+  // Days since 30 December 1899, the time as the fraction of the day.
+  static Variant Date(double serial) noexcept;
+  static Variant String(std::string_view text);
+  static Variant FromObject(IUnknown* object) noexcept;  // takes a reference
+  template <class T>
+  static Variant FromObject(const ComPtr<T>& object) noexcept {
+    return FromObject(static_cast<IUnknown*>(object.Get()));
+  }
+  // A two-dimensional array (rows, columns), each dimension from 0.
+  static Variant Array2D(int32_t rows, int32_t columns);
+  // A one-dimensional array from 0 with the given elements.
+  static Variant Array1D(std::vector<Variant> elements);
+  // A one-dimensional array of bytes (type Byte elements) from 0.
+  static Variant ByteArray(std::string_view bytes);
+
+  // Convenience constructors for literals in code and tests.
+  Variant(int16_t v) noexcept : Variant(Integer(v)) {}
+  Variant(int32_t v) noexcept : Variant(Long(v)) {}
+  Variant(double v) noexcept : Variant(Double(v)) {}
+  Variant(bool v) noexcept : Variant(Boolean(v)) {}
+  Variant(const char* text) : Variant(String(text)) {}
+  Variant(std::string_view text) : Variant(String(text)) {}
+  Variant(const std::string& text) : Variant(String(text)) {}
+
+  VarType Type() const noexcept { return type_; }
+  bool IsEmpty() const noexcept { return type_ == VarType::Empty; }
+  bool IsNull() const noexcept { return type_ == VarType::Null; }
+  bool IsString() const noexcept { return type_ == VarType::String; }
+  bool IsObject() const noexcept { return type_ == VarType::Object; }
+  bool IsArray() const noexcept { return type_ == VarType::Array; }
+  // Integer, Long, Double, Byte or Boolean (not Date, not String).
+  bool IsNumber() const noexcept;
+
+  // Raw access; the caller checks Type() first.
+  int16_t IntegerValue() const noexcept { return u_.i16; }
+  int32_t LongValue() const noexcept { return u_.i32; }
+  double DoubleValue() const noexcept { return u_.dbl; }
+  double DateValue() const noexcept { return u_.dbl; }
+  bool BooleanValue() const noexcept { return u_.b; }
+  uint8_t ByteValue() const noexcept { return u_.u8; }
+  std::string_view StringValue() const noexcept;  // empty for other types
+  IUnknown* ObjectValue() const noexcept { return type_ == VarType::Object ? u_.obj : nullptr; }
+  // Queries the object for an interface; empty when none or not an object.
+  template <class T>
+  ComPtr<T> ObjectAs(const Guid& iid) const {
+    ComPtr<T> r;
+    if (auto* o = ObjectValue()) o->QueryInterface(iid, reinterpret_cast<void**>(r.Put()));
+    return r;
+  }
+  // Error 13 when the variant is no array.
+  VariantArray ArrayValue() const;
+
+  // Replaces the value by a text, reusing the string's storage when this
+  // variant is its only holder: the host refills job values this way.
+  void AssignString(std::string_view text);
+
+  void Clear() noexcept;
+
+ private:
+  union Payload {
+    int64_t i64;
+    int16_t i16;
+    int32_t i32;
+    double dbl;
+    bool b;
+    uint8_t u8;
+    detail::StringRep* str;
+    IUnknown* obj;
+    detail::ArrayRep* arr;
+  };
+  void CopyFrom(const Variant& o) noexcept;
+
+  VarType type_;
+  Payload u_;
+};
+
+static_assert(sizeof(Variant) == 16);
+
+}  // namespace qx6

@@ -1,0 +1,53 @@
+#include "runtime/Collection.h"
+
+#include <gtest/gtest.h>
+
+namespace qx6 {
+namespace {
+
+int ErrorOf(auto&& call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(Collection, IsOneBasedAndKeysIgnoreLetterCase) {
+  Collection<std::string> c;
+  c.Add("first", "Alpha");
+  c.Add("second");
+  c.Add("third", "Ärger");
+  EXPECT_EQ(c.Count(), 3);
+  EXPECT_EQ(c.Item(1), "first");
+  EXPECT_EQ(c.Item("ALPHA"), "first");
+  EXPECT_EQ(c.Item("ärger"), "third");
+  EXPECT_EQ(ErrorOf([&] { c.Add("again", "alpha"); }), 457);
+  EXPECT_EQ(c.Count(), 3);
+  EXPECT_EQ(ErrorOf([&] { c.Item(0); }), 9);
+  EXPECT_EQ(ErrorOf([&] { c.Item(4); }), 9);
+  EXPECT_EQ(ErrorOf([&] { c.Item("missing"); }), 9);
+}
+
+TEST(Collection, RemoveAndInsertKeepOrderAndKeys) {
+  Collection<int> c;
+  c.Add(1, "one");
+  c.Add(2, "two");
+  c.Add(3, "three");
+  c.Remove("TWO");
+  EXPECT_EQ(c.Count(), 2);
+  EXPECT_EQ(c.Item(2), 3);
+  EXPECT_FALSE(c.Contains("two"));
+  c.Add(2, "two");
+  c.Insert(1, 0, "zero");
+  std::vector<int> order(c.begin(), c.end());
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 3, 2}));
+  EXPECT_EQ(c.IndexOfKey("Three"), 3);
+  c.Remove(1);
+  EXPECT_EQ(c.Item("one"), 1);
+  EXPECT_EQ(ErrorOf([&] { c.Remove(9); }), 9);
+}
+
+}  // namespace
+}  // namespace qx6

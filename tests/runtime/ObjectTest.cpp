@@ -1,0 +1,50 @@
+#include "runtime/Object.h"
+
+#include <gtest/gtest.h>
+
+namespace qx6 {
+
+class IGreeter : public IUnknown {
+ public:
+  virtual int Greet() = 0;
+};
+template <>
+struct InterfaceId<IGreeter> {
+  static const Guid& value() {
+    static const Guid id = Guid::FromString("{11111111-2222-3333-4444-555555555555}");
+    return id;
+  }
+};
+
+namespace {
+
+class Greeter : public Object<IGreeter> {
+ public:
+  int Greet() override { return 42; }
+};
+
+TEST(Guid, ParsesAndPrintsRegistryForm) {
+  auto g = Guid::Parse("{279cfa71-f4a9-4630-ba2d-c1b21e8ddb03}");
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->ToString(), "{279CFA71-F4A9-4630-BA2D-C1B21E8DDB03}");
+  EXPECT_EQ(*g, *Guid::Parse("279CFA71-F4A9-4630-BA2D-C1B21E8DDB03"));
+  EXPECT_FALSE(Guid::Parse("{279CFA71-F4A9-4630-BA2D-C1B21E8DDB0}"));
+  EXPECT_FALSE(Guid::Parse("{279CFA71xF4A9-4630-BA2D-C1B21E8DDB03}"));
+  EXPECT_FALSE(Guid::Parse("{G79CFA71-F4A9-4630-BA2D-C1B21E8DDB03}"));
+}
+
+TEST(Object, QueryInterfaceCountsReferences) {
+  auto greeter = MakeObject<Greeter>();
+  ComPtr<IUnknown> unknown = greeter.As<IUnknown>(IID_IUnknown);
+  ASSERT_TRUE(unknown);
+  auto again = unknown.As<IGreeter>(InterfaceId<IGreeter>::value());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->Greet(), 42);
+  auto none = unknown.As<IGreeter>(Guid::FromString("{00000000-0000-0000-0000-000000000001}"));
+  EXPECT_FALSE(none);
+  EXPECT_EQ(greeter->AddRef(), 4u);
+  greeter->Release();
+}
+
+}  // namespace
+}  // namespace qx6

@@ -1,0 +1,95 @@
+#include "runtime/Variant.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/RuntimeError.h"
+
+namespace qx6 {
+namespace {
+
+TEST(Variant, ScalarsKeepTypeAndValue) {
+  EXPECT_EQ(Variant().Type(), VarType::Empty);
+  EXPECT_EQ(Variant::Null().Type(), VarType::Null);
+  EXPECT_EQ(Variant(int16_t{-7}).IntegerValue(), -7);
+  EXPECT_EQ(Variant(int16_t{-7}).Type(), VarType::Integer);
+  EXPECT_EQ(Variant(70000).LongValue(), 70000);
+  EXPECT_EQ(Variant(2.5).DoubleValue(), 2.5);
+  EXPECT_TRUE(Variant(true).BooleanValue());
+  EXPECT_EQ(Variant::Date(45296.5).Type(), VarType::Date);
+  EXPECT_EQ(Variant("abc").StringValue(), "abc");
+  EXPECT_TRUE(Variant(int16_t{1}).IsNumber());
+  EXPECT_FALSE(Variant::Date(1).IsNumber());
+  EXPECT_FALSE(Variant("1").IsNumber());
+}
+
+TEST(Variant, CopiesShareStringsAndSurviveTheOriginal) {
+  Variant copy;
+  {
+    Variant original = Variant::String("shared text");
+    copy = original;
+    Variant moved = std::move(original);
+    EXPECT_TRUE(original.IsEmpty());
+    EXPECT_EQ(moved.StringValue(), "shared text");
+  }
+  EXPECT_EQ(copy.StringValue(), "shared text");
+  copy = copy;
+  EXPECT_EQ(copy.StringValue(), "shared text");
+}
+
+TEST(Variant, AssignStringReusesOnlyUnsharedStorage) {
+  Variant v;
+  v.AssignString("first value");
+  Variant other = v;
+  v.AssignString("second");
+  EXPECT_EQ(other.StringValue(), "first value");
+  EXPECT_EQ(v.StringValue(), "second");
+  v.AssignString("a much longer third value than fits in before");
+  EXPECT_EQ(v.StringValue(), "a much longer third value than fits in before");
+  v.AssignString(v.StringValue().substr(2, 4));
+  EXPECT_EQ(v.StringValue(), "much");
+}
+
+TEST(Variant, TwoDimensionalArrayChecksBounds) {
+  Variant list = Variant::Array2D(2, 2);
+  auto a = list.ArrayValue();
+  a.At(1, 0) = Variant(int16_t{2});
+  a.At(1, 1) = Variant("Mine");
+  EXPECT_EQ(a.UpperBound(1), 1);
+  EXPECT_EQ(a.UpperBound(2), 1);
+  Variant copy = list;
+  EXPECT_EQ(copy.ArrayValue().At(1, 1).StringValue(), "Mine");
+  try {
+    a.At(2, 0);
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 9);
+  }
+  EXPECT_THROW(Variant(3).ArrayValue(), RuntimeError);
+}
+
+class Counted : public Object<IUnknown> {
+ public:
+  explicit Counted(int* alive) : alive_(alive) { ++*alive_; }
+  ~Counted() override { --*alive_; }
+
+ private:
+  int* alive_;
+};
+
+TEST(Variant, ObjectsAreReleasedWithTheLastHolder) {
+  int alive = 0;
+  {
+    auto object = MakeObject<Counted>(&alive);
+    Variant v = Variant::FromObject(object);
+    object.Reset();
+    EXPECT_EQ(alive, 1);
+    Variant w = v;
+    v.Clear();
+    EXPECT_EQ(alive, 1);
+    EXPECT_NE(w.ObjectValue(), nullptr);
+  }
+  EXPECT_EQ(alive, 0);
+}
+
+}  // namespace
+}  // namespace qx6
