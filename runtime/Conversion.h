@@ -33,7 +33,7 @@ bool ToBoolean(const Variant& value);
 // Error 13 otherwise, 94 for Null.
 double ToDate(const Variant& value);
 
-// A number, a Boolean, a date? (no: dates are not numeric), or a text that
+// A number, a Boolean (dates are not numeric), or a text that
 // reads as a number in the user's locale (surrounding spaces, a sign, digits
 // with group separators, the decimal separator, an exponent).
 bool IsNumeric(const Variant& value);
@@ -48,9 +48,9 @@ bool ParseNumber(std::string_view text, double& out);
 bool ParseDate(std::string_view text, double& out);
 
 // Comparison for grouping: two Nulls are equal, one Null differs from
-// anything; numbers compare numerically, dates as instants, texts character
-// by character with letter case counting; a number against a numeric text
-// compares numerically, otherwise as texts.
+// anything; numbers, Booleans and dates compare numerically (dates as
+// instants), texts character by character with letter case counting; a
+// number and a text, or Empty and anything but Empty, differ.
 bool ValuesDiffer(const Variant& a, const Variant& b);
 
 }  // namespace qx6::Convert
