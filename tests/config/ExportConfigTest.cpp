@@ -1,0 +1,114 @@
+#include "config/ExportConfig.h"
+
+#include <gtest/gtest.h>
+
+namespace qx6 {
+namespace {
+
+TEST(ExportConfig, NewObjectHoldsTheDefaults) {
+  ExportConfig c;
+  EXPECT_EQ(c.OutputFile(), "");
+  EXPECT_EQ(c.OutputType(), 0);
+  EXPECT_EQ(c.NumDecimalPlaces(), 0);
+  EXPECT_EQ(c.FieldDelimiter(), ",");
+  EXPECT_TRUE(c.StringsInQuotes());
+  EXPECT_FALSE(c.TrailingDelimiter());
+  EXPECT_EQ(c.RowDelimiter(), 0);
+  EXPECT_EQ(c.ConvertedRowDelimiter(), "\r\n");
+  EXPECT_FALSE(c.ColumnNames());
+  EXPECT_EQ(c.DateFormat(), "MMM dd, yyyy hh:mm:ss");
+  EXPECT_FALSE(c.BeginningDelimiter());
+  ASSERT_TRUE(c.Columns());
+  EXPECT_EQ(c.Columns()->Count(), 0);
+  EXPECT_EQ(c.ExportType(), 0);
+  EXPECT_FALSE(c.AutoStripDelimiters());
+  EXPECT_EQ(c.CreateOption(), 0);
+  EXPECT_FALSE(c.IsDefault());
+  EXPECT_EQ(c.Version(), 4);
+  EXPECT_EQ(c.ConfigFile(), "");
+}
+
+TEST(ExportConfig, NumericFormatFollowsDecimalPlaces) {
+  ExportConfig c;
+  EXPECT_EQ(c.NumericFormat(), "0.");
+  c.SetNumDecimalPlaces(3);
+  EXPECT_EQ(c.NumericFormat(), "0.000");
+}
+
+TEST(ExportConfig, FieldDelimiterConversion) {
+  ExportConfig c;
+  for (const char* tab : {"<TAB>", "<tab>", "<Tab>"}) {
+    c.SetFieldDelimiter(tab);
+    EXPECT_EQ(c.ConvertedFieldDelimiter(), "\t") << tab;
+  }
+  c.SetFieldDelimiter("<TAB> ");
+  EXPECT_EQ(c.FieldDelimiter(), "<TAB> ");
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "<TAB> ");
+  c.SetFieldDelimiter("||");
+  c.SetOutputType(ExportConfig::FixedWidth);
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "");
+  c.SetOutputType(ExportConfig::Delimited);
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "||");
+  c.SetFieldDelimiter("");
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "");
+}
+
+TEST(ExportConfig, RowDelimiterCodes) {
+  ExportConfig c;
+  const std::pair<int, const char*> expected[] = {{0, "\r\n"}, {1, "\r"}, {2, "\n"}, {3, ""}, {4, ""}, {5, ""}, {-1, ""}};
+  for (auto [code, text] : expected) {
+    c.SetRowDelimiter(code);
+    EXPECT_EQ(c.ConvertedRowDelimiter(), text) << code;
+  }
+  c.SetRowDelimiter(4);
+  c.SetCustomRowDelimiter("  ~~  ");
+  EXPECT_EQ(c.ConvertedRowDelimiter(), "~~");
+  c.SetCustomRowDelimiter("<TAB>");
+  EXPECT_EQ(c.ConvertedRowDelimiter(), "<TAB>");
+}
+
+TEST(ExportConfig, TrimmedPropertiesDropOuterSpacesOnly) {
+  ExportConfig c;
+  c.SetName("  My export  ");
+  c.SetOutputFile(" /tmp/a b.csv ");
+  c.SetDateFormat(" yyyy-mm-dd ");
+  c.SetStripChars(" -/ ");
+  EXPECT_EQ(c.Name(), "My export");
+  EXPECT_EQ(c.OutputFile(), "/tmp/a b.csv");
+  EXPECT_EQ(c.DateFormat(), "yyyy-mm-dd");
+  EXPECT_EQ(c.StripChars(), "-/");
+  c.SetFieldDelimiter(" ; ");
+  EXPECT_EQ(c.FieldDelimiter(), " ; ");
+}
+
+TEST(ExportConfig, ColumnsAreSharedNotCopied) {
+  ExportConfig c;
+  auto columns = c.Columns();
+  columns->Add(std::make_shared<ExportColumn>());
+  EXPECT_EQ(c.Columns()->Count(), 1);
+  auto replacement = std::make_shared<ExportColumns>();
+  c.SetColumns(replacement);
+  EXPECT_EQ(c.Columns().get(), replacement.get());
+  EXPECT_EQ(columns->Count(), 1);
+}
+
+TEST(ExportColumn, DefaultsAndTrimming) {
+  ExportColumn col;
+  EXPECT_EQ(col.Width(), -1);
+  EXPECT_EQ(col.Index(), 0);
+  EXPECT_TRUE(col.LastValue().IsNull());
+  EXPECT_EQ(col.Action(), 0);
+  EXPECT_EQ(col.Accumulate(), 0);
+  EXPECT_FALSE(col.ChangedInGroup());
+  col.SetPadChar(" ");
+  EXPECT_EQ(col.PadChar(), "");
+  col.SetPadChar(" 0 ");
+  EXPECT_EQ(col.PadChar(), "0");
+  col.SetName("  Title  ");
+  EXPECT_EQ(col.Name(), "  Title  ");
+  col.SetFieldName(" Job ID ");
+  EXPECT_EQ(col.FieldName(), "Job ID");
+}
+
+}  // namespace
+}  // namespace qx6
