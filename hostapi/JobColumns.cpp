@@ -1,0 +1,29 @@
+#include "hostapi/JobColumns.h"
+
+#include "runtime/RuntimeError.h"
+
+namespace qx6 {
+
+const Guid IID_JobColumn = Guid::FromString("{D5C30C0C-B954-4AB8-A5EA-DFD164ACE411}");
+const Guid CLSID_JobColumn = Guid::FromString("{C7BA2BC7-2E91-4474-ADB7-CDE86B41A9EF}");
+const Guid IID_JobColumns = Guid::FromString("{A4C46780-499F-101B-BB78-00AA00383CBB}");
+
+void JobColumns::Remove(int32_t index) {
+  if (index < 1 || index > Count()) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
+  items_.erase(items_.begin() + (index - 1));
+}
+
+IJobColumn& ColumnAt(const IJobColumns& columns, int32_t index) {
+  IJobColumn* column = columns.Item(index);
+  if (!column) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
+  return *column;
+}
+
+namespace {
+thread_local ComPtr<IJobColumns> sharedColumns;
+}
+
+ComPtr<IJobColumns> SharedExportColumns() { return sharedColumns; }
+void SetSharedExportColumns(ComPtr<IJobColumns> columns) { sharedColumns = std::move(columns); }
+
+}  // namespace qx6

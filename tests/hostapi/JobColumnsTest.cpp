@@ -1,0 +1,60 @@
+#include "hostapi/JobColumns.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "runtime/RuntimeError.h"
+
+namespace qx6 {
+namespace {
+
+ComPtr<IJobColumns> MakeColumns(int count) {
+  auto columns = MakeObject<JobColumns>();
+  for (int i = 1; i <= count; ++i) {
+    auto column = MakeObject<JobColumn>(i, "Column " + std::to_string(i));
+    columns->Add(column.Get());
+  }
+  return columns;
+}
+
+TEST(JobColumns, ItemNIsColumnNAndMissingItemsAreError9) {
+  auto columns = MakeColumns(3);
+  EXPECT_EQ(columns->Count(), 3);
+  EXPECT_EQ(ColumnAt(*columns, 2).ColumnId(), 2);
+  EXPECT_EQ(ColumnAt(*columns, 3).DisplayName(), "Column 3");
+  EXPECT_EQ(columns->Item(0), nullptr);
+  try {
+    ColumnAt(*columns, 4);
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 9);
+  }
+  columns->Remove(1);
+  EXPECT_EQ(ColumnAt(*columns, 1).ColumnId(), 2);
+}
+
+TEST(JobColumns, CollectionKeepsColumnsAliveAndAnswersItsInterfaces) {
+  auto columns = MakeColumns(1);
+  IJobColumn* first = columns->Item(1);
+  first->SetTextValue("printer-1");
+  EXPECT_EQ(first->Value().StringValue(), "printer-1");
+  auto asColumn = ComPtr<IUnknown>(first).As<IJobColumn>(IID_JobColumn);
+  ASSERT_TRUE(asColumn);
+  EXPECT_FALSE(ComPtr<IUnknown>(first).As<IJobColumns>(IID_JobColumns));
+  EXPECT_TRUE(columns.As<IJobColumns>(IID_JobColumns));
+}
+
+TEST(JobColumns, SharedSlotIsPerThread) {
+  auto columns = MakeColumns(2);
+  SetSharedExportColumns(columns);
+  EXPECT_EQ(SharedExportColumns().Get(), columns.Get());
+  bool otherThreadSawNone = false;
+  std::thread([&] { otherThreadSawNone = !SharedExportColumns(); }).join();
+  EXPECT_TRUE(otherThreadSawNone);
+  SetSharedExportColumns(nullptr);
+  EXPECT_FALSE(SharedExportColumns());
+}
+
+}  // namespace
+}  // namespace qx6
