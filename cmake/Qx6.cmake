@@ -28,6 +28,14 @@ function(qx6_add_library name)
     CXX_VISIBILITY_PRESET default)
 endfunction()
 
+# A layer that lives inside the component library (linked into it, and into
+# the tests that drive it directly).
+function(qx6_add_component_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE qx6_warnings)
+endfunction()
+
 # A program of the product, staged in product/bin.
 function(qx6_add_program name)
   add_executable(${name} ${ARGN})

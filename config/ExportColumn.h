@@ -45,6 +45,10 @@ class ExportColumn {
   bool ChangedInGroup() const noexcept { return changedInGroup_; }
   void SetChangedInGroup(bool value) noexcept { changedInGroup_ = value; }
 
+  // The text fitted to the column under `pinsConfig`'s output type: cut or
+  // padded to Width (fixed width), or quoted (delimited with quotes).
+  Variant FinishColumn(const ExportConfig& pinsConfig, std::string_view pstrValue) const;
+
   // Kept for the dialog; neither stored nor read by the export.
   const std::string& FieldName() const noexcept { return fieldName_; }
   void SetFieldName(std::string_view value);

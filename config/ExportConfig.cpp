@@ -1,5 +1,6 @@
 #include "config/ExportConfig.h"
 
+#include "config/RowLayout.h"
 #include "runtime/Strings.h"
 
 namespace qx6 {
@@ -36,6 +37,12 @@ std::string ExportConfig::ConvertedRowDelimiter() const {
     case RowCustom: return customRowDelimiter_;
     default: return {};
   }
+}
+
+std::string ExportConfig::FinishRow(std::string_view pstrRow) const {
+  std::string row(pstrRow);
+  FinishRowInPlace(row, RowLayout::Of(*this));
+  return row;
 }
 
 }  // namespace qx6

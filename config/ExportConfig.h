@@ -78,8 +78,31 @@ class ExportConfig {
   int16_t Version() const noexcept { return version_; }
   const std::string& ConfigFile() const noexcept { return configFile_; }
 
+  // Reads a configuration file into this new object. False when the file
+  // cannot be opened; a value that cannot be converted raises its error
+  // (13 or 6) with the properties read so far kept.
+  bool Load(const std::string& pstrConfigFile);
+  // Writes the configuration into the standard folder under its file name;
+  // a file that cannot be opened is reported in a message box. Does
+  // nothing for the built-in configuration.
+  void Save();
+  // Deletes the configuration's file; a failure is reported in a message
+  // box. False for the built-in configuration.
+  bool Delete();
+  // The completed row: leading delimiter, trailing delimiter rule, row
+  // delimiter.
+  std::string FinishRow(std::string_view pstrRow) const;
+
+  // Replaces Columns with every titled host column of the thread's shared
+  // column collection: 1 to 8, then 40 onwards, then 9 to 39.
+  void SetColumnsToDefault();
+
+  // A host column number stored by an earlier format version, in today's
+  // numbering (the object's Version decides).
+  int16_t MapColumnIndex(int16_t index) const;
+
  private:
-  friend class ExportConfigFile;
+  void WriteContent(int16_t fileNumber) const;
 
   std::string outputFile_;
   int32_t outputType_ = Delimited;

@@ -14,11 +14,27 @@ struct Parts {
   int dayOfYear = 364;
 };
 
-// Error 5 for a date outside years 100 to 9999.
+// The range of dates: 1 January 100 to 31 December 9999, each with any time.
+inline constexpr double MinSerial = -657434.99999;
+inline constexpr double MaxSerial = 2958465.99999;
+
+// Months and days outside their range carry over (month 13 is January of the
+// next year, day 0 the last day of the month before). Error 5 for a date
+// outside years 100 to 9999.
 double DateSerial(int year, int month, int day);
+// Hours, minutes and seconds carry over the same way: 25:00 is 1:00 of the
+// next day, and a negative total counts back from midnight of 30 December 1899.
 double TimeSerial(int hour, int minute, int second);
-// Rounded to the nearest second.
+// The serial of a date plus a time of day, minding the backwards count of
+// negative serials.
+double Combine(double dateSerial, double timeOfDay) noexcept;
+// Within MinSerial..MaxSerial and not NaN.
+bool IsValid(double serial) noexcept;
+// Rounded to the nearest second. A serial outside the range is clamped to it.
 Parts Split(double serial) noexcept;
+// Seconds since 30 December 1899 on one straight time line, so that two
+// serials of the same instant compare equal (-0.5 and 0.5 are both noon).
+double Instant(double serial) noexcept;
 // The local date and time now.
 double Now();
 // The date part (midnight) of a serial.

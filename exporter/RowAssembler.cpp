@@ -1,0 +1,165 @@
+#include "exporter/RowAssembler.h"
+
+#include <cstring>
+
+#include "runtime/Conversion.h"
+#include "runtime/RuntimeError.h"
+#include "runtime/Strings.h"
+#include "runtime/TextFile.h"
+#include "ui/modLanguage.h"
+
+namespace qx6 {
+namespace {
+
+constexpr const char* DefaultDateFormat = "MMM dd, yyyy hh:nn:ss";
+
+std::vector<std::string> Characters(std::string_view text) {
+  std::vector<std::string> characters;
+  for (int32_t i = 1, n = Strings::Len(text); i <= n; ++i) characters.emplace_back(Strings::Mid(text, i, 1));
+  return characters;
+}
+
+}  // namespace
+
+RowAssembler::TextRule RowAssembler::RuleFor(int16_t hostColumn) {
+  switch (hostColumn) {
+    case ExportColumn::TextColumn: return TextRule::Fixed;
+    case 10: return TextRule::Status;
+    case 12: return TextRule::DateTime;
+    case 20: case 21: case 27: case 36: return TextRule::YesNo;
+    case 28: return TextRule::Size;
+    case 32: case 33: case 34: case 35: return TextRule::Rate;
+    default: return TextRule::Plain;
+  }
+}
+
+RowAssembler::RowAssembler(const ExportConfig& config)
+    : layout_(RowLayout::Of(config)),
+      summary_(config.ExportType() == ExportConfig::Summary),
+      autoStrip_(config.AutoStripDelimiters()),
+      stripChars_(Characters(config.StripChars())),
+      datePattern_(config.DateFormat().empty() ? DefaultDateFormat : config.DateFormat()),
+      ratePattern_(config.NumericFormat()),
+      sizePattern_("0.00"),
+      yes_(modLanguage::GetLangString(303)),
+      no_(modLanguage::GetLangString(304)) {
+  for (int i = 0; i < 4; ++i) status_[i] = modLanguage::GetLangString(305 + i);
+  for (const ExportColumnPtr& column : *config.Columns()) {
+    columns_.push_back({column.get(), column->Index(), column->Action(), RuleFor(column->Index()),
+                        ColumnLayout::Of(*column)});
+  }
+}
+
+void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& out) const {
+  switch (rule) {
+    case TextRule::Plain:
+    case TextRule::Fixed:
+      if (!value.IsNull()) Convert::AppendText(value, out);
+      return;
+    case TextRule::DateTime:
+      if (value.Type() == VarType::Date) {
+        datePattern_.AppendTo(value.DateValue(), out);
+      } else if (value.IsString() && Convert::IsDate(value)) {
+        datePattern_.AppendTo(Convert::ToDate(value), out);
+      } else {
+        Convert::AppendText(value, out);  // Null: invalid use of Null
+      }
+      return;
+    case TextRule::Size:
+      if (!Convert::IsNumeric(value)) return;
+      // The whole-number test overflows outside the 32-bit range, as it did.
+      if (static_cast<double>(Convert::ToLong(value)) == Convert::ToDouble(value)) {
+        Convert::AppendText(value, out);
+      } else {
+        sizePattern_.AppendTo(Convert::ToDouble(value), out);
+      }
+      return;
+    case TextRule::Rate:
+      if (Convert::IsNumeric(value)) ratePattern_.AppendTo(Convert::ToDouble(value), out);
+      return;
+    case TextRule::YesNo:
+      if (Convert::IsNumeric(value)) {
+        out += Convert::ToDouble(value) == -1.0 ? yes_ : no_;
+      } else {
+        Convert::AppendText(value, out);  // Null: invalid use of Null
+      }
+      return;
+    case TextRule::Status:
+      if (Convert::IsNumeric(value)) {
+        const double code = Convert::ToDouble(value);
+        for (int i = 0; i < 4; ++i) {
+          if (code == i) out += status_[i];
+        }
+      }
+      return;
+  }
+}
+
+void RowAssembler::Clean(std::string& text) const {
+  if (text.find_first_of("\r\n") != std::string::npos) {
+    std::erase(text, '\r');
+    std::erase(text, '\n');
+  }
+  if (autoStrip_) {
+    Strings::RemoveAll(text, layout_.fieldDelimiter);
+    Strings::RemoveAll(text, layout_.rowDelimiter);
+  }
+  for (const std::string& c : stripChars_) Strings::RemoveAll(text, c);
+}
+
+void RowAssembler::AppendValue(const Column& column, const IJobColumns& job, std::string& out) {
+  const size_t start = out.size();
+  if (column.index == ExportColumn::TextColumn) {
+    out += column.column->Name();
+  } else {
+    const IJobColumn& jobColumn = ColumnAt(job, column.index);
+    if (!summary_) {
+      AppendText(column.rule, jobColumn.Value(), out);
+    } else if (column.action == 3) {
+      AppendText(column.rule, Variant::Double(column.column->Accumulate()), out);
+    } else if (column.action == 0 && column.column->ChangedInGroup()) {
+      AppendText(column.rule, Variant::String(""), out);
+    } else {
+      AppendText(column.rule, column.column->LastValue(), out);
+    }
+  }
+  if (start == 0) {
+    Clean(out);
+  } else {
+    std::string tail = out.substr(start);
+    Clean(tail);
+    out.resize(start);
+    out += tail;
+  }
+}
+
+std::string RowAssembler::GetColumnValue(const Column& column, const IJobColumns& job) {
+  std::string text;
+  AppendValue(column, job, text);
+  return text;
+}
+
+void RowAssembler::WriteRow(const IJobColumns& job, int16_t fileNumber) {
+  row_.clear();
+  for (const Column& column : columns_) {
+    value_.clear();
+    AppendValue(column, job, value_);
+    AppendFinishedColumn(row_, value_, column.layout, layout_);
+    row_ += layout_.fieldDelimiter;
+  }
+  if (row_.empty()) return;
+  FinishRowInPlace(row_, layout_);
+  TextFile::Write(fileNumber, row_);
+}
+
+void RowAssembler::WriteColumnNames(int16_t fileNumber) {
+  row_.clear();
+  for (const Column& column : columns_) {
+    AppendFinishedColumn(row_, column.column->Name(), column.layout, layout_);
+    row_ += layout_.fieldDelimiter;
+  }
+  FinishRowInPlace(row_, layout_);
+  TextFile::Write(fileNumber, row_);
+}
+
+}  // namespace qx6

@@ -1,0 +1,62 @@
+// Turns one job (or one finished summary group) into one output row and
+// writes the title row. Everything a run reads from its configuration is
+// taken once, when the run starts, so that the per-job path only converts,
+// cleans, fits and joins values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/ExportConfig.h"
+#include "config/RowLayout.h"
+#include "hostapi/JobColumns.h"
+#include "runtime/Format.h"
+
+namespace qx6 {
+
+class RowAssembler {
+ public:
+  // How a host column's value becomes text.
+  enum class TextRule : uint8_t { Plain, DateTime, Size, Rate, YesNo, Status, Fixed };
+
+  struct Column {
+    ExportColumn* column;  // owned by the configuration
+    int16_t index;
+    int32_t action;
+    TextRule rule;
+    ColumnLayout layout;
+  };
+
+  explicit RowAssembler(const ExportConfig& config);
+
+  const std::vector<Column>& Columns() const noexcept { return columns_; }
+  bool IsSummary() const noexcept { return summary_; }
+
+  // The cleaned text of one column for one job (before width and quotes);
+  // in a summary run the column's group state instead of the job's value.
+  std::string GetColumnValue(const Column& column, const IJobColumns& job);
+  void WriteRow(const IJobColumns& job, int16_t fileNumber);
+  void WriteColumnNames(int16_t fileNumber);
+
+  static TextRule RuleFor(int16_t hostColumn);
+
+ private:
+  void AppendValue(const Column& column, const IJobColumns& job, std::string& out);
+  void AppendText(TextRule rule, const Variant& value, std::string& out) const;
+  void Clean(std::string& text) const;
+
+  std::vector<Column> columns_;
+  RowLayout layout_;
+  bool summary_;
+  bool autoStrip_;
+  std::vector<std::string> stripChars_;
+  Format::DatePattern datePattern_;
+  Format::NumberPattern ratePattern_;
+  Format::NumberPattern sizePattern_;
+  std::string yes_, no_;
+  std::string status_[4];
+  std::string row_, value_;
+};
+
+}  // namespace qx6

@@ -1,0 +1,304 @@
+#include "host/CsvImport.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <vector>
+
+#include "host/IsoDate.h"
+#include "runtime/RuntimeError.h"
+#include "runtime/Strings.h"
+
+namespace qx6::host::CsvImport {
+namespace {
+
+struct Field {
+  std::string text;
+  bool quoted = false;
+};
+
+// Reads records one at a time, counting physical lines for the messages.
+class CsvReader {
+ public:
+  CsvReader(std::istream& input, std::string_view name) : input_(input), name_(name) {}
+
+  // False at the end of the input. Blank lines are skipped.
+  bool ReadRecord(std::vector<Field>& fields, size_t& count) {
+    for (;;) {
+      if (Peek() == kEnd) return false;
+      recordLine_ = line_;
+      count = 0;
+      bool blank = true;
+      for (;;) {
+        if (count == fields.size()) fields.emplace_back();
+        Field& field = fields[count++];
+        field.text.clear();
+        field.quoted = false;
+        int c = Peek();
+        if (c == '"') {
+          blank = false;
+          field.quoted = true;
+          ReadQuoted(field.text, count);
+          c = Peek();
+          if (c != ',' && c != '\r' && c != '\n' && c != kEnd)
+            Fail(line_, "field " + std::to_string(count) + " has text after its closing quote");
+        } else {
+          while (c != ',' && c != '\r' && c != '\n' && c != kEnd) {
+            field.text += static_cast<char>(c);
+            Next();
+            c = Peek();
+          }
+          if (!field.text.empty()) blank = false;
+        }
+        if (c == ',') {
+          blank = false;
+          Next();
+          continue;
+        }
+        EndLine(c);
+        break;
+      }
+      if (!(blank && count == 1)) return true;
+    }
+  }
+
+  int RecordLine() const { return recordLine_; }
+
+  [[noreturn]] void Fail(int line, const std::string& what) const {
+    Raise(InvalidFileFormat, std::string(name_) + " line " + std::to_string(line) + ": " + what);
+  }
+
+ private:
+  static constexpr int kEnd = -1;
+
+  int Peek() {
+    if (position_ == size_ && !Fill()) return kEnd;
+    return static_cast<unsigned char>(buffer_[position_]);
+  }
+  void Next() { ++position_; }
+
+  bool Fill() {
+    if (input_.eof()) return false;
+    input_.read(buffer_, sizeof buffer_);
+    if (input_.bad()) Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error while reading " + std::string(name_));
+    size_ = static_cast<size_t>(input_.gcount());
+    position_ = 0;
+    if (first_) {
+      first_ = false;
+      if (size_ >= 3 && std::memcmp(buffer_, "\xEF\xBB\xBF", 3) == 0) position_ = 3;
+      if (position_ == size_) return Fill();
+    }
+    return size_ > 0;
+  }
+
+  void ReadQuoted(std::string& text, size_t fieldNumber) {
+    const int startLine = line_;
+    Next();
+    for (;;) {
+      int c = Peek();
+      if (c == kEnd)
+        Fail(startLine, "the quoted field " + std::to_string(fieldNumber) + " is never closed");
+      Next();
+      if (c == '"') {
+        if (Peek() != '"') return;
+        Next();
+      } else if (c == '\n') {
+        ++line_;
+      }
+      text += static_cast<char>(c);
+    }
+  }
+
+  void EndLine(int c) {
+    if (c == kEnd) return;
+    Next();
+    if (c == '\r' && Peek() == '\n') Next();
+    ++line_;
+  }
+
+  std::istream& input_;
+  std::string_view name_;
+  char buffer_[65536];
+  size_t size_ = 0, position_ = 0;
+  bool first_ = true;
+  int line_ = 1;
+  int recordLine_ = 1;
+};
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned c = *p++;
+    if (c < 0x80) continue;
+    int more;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) more = 1, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) more = 2, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) more = 3, cp = c & 0x07;
+    else return false;
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    p += more;
+    if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+  }
+  return true;
+}
+
+bool ParseWhole(std::string_view text, int64_t& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseNumber(std::string_view text, double& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-' ||
+                        text.front() == '.'))
+    return false;  // no "inf" or "nan"
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseBoolean(std::string_view text, bool& value) {
+  for (std::string_view word : {"1", "true", "yes"})
+    if (Strings::EqualsText(text, word)) return value = true, true;
+  for (std::string_view word : {"0", "false", "no"})
+    if (Strings::EqualsText(text, word)) return value = false, true;
+  return false;
+}
+
+bool ParseStatus(std::string_view text, int64_t& value) {
+  static constexpr std::string_view words[] = {"Printed", "Cancelled", "Denied", "Held"};
+  for (int64_t i = 0; i < 4; ++i)
+    if (Strings::EqualsText(text, words[i]) || text == std::string_view("0123").substr(static_cast<size_t>(i), 1))
+      return value = i, true;
+  if (Strings::EqualsText(text, "Canceled")) return value = 1, true;
+  return false;
+}
+
+std::string Shown(std::string_view text) {
+  constexpr size_t kShown = 40;
+  std::string shown(text.substr(0, kShown));
+  if (text.size() > kShown) shown += "...";
+  return "'" + shown + "'";
+}
+
+}  // namespace
+
+int64_t ImportFile(JobDatabase& database, const std::string& path) {
+  std::ifstream input(path, std::ios::binary);
+  if (!input) {
+    const int number = RuntimeErrorFromErrno(errno, path);
+    Raise(number, RuntimeErrorDescription(number) + ": " + path);
+  }
+  return Import(database, input, path);
+}
+
+int64_t Import(JobDatabase& database, std::istream& input, std::string_view sourceName) {
+  CsvReader reader(input, sourceName);
+  std::vector<Field> fields;
+  size_t count = 0;
+  if (!reader.ReadRecord(fields, count))
+    Raise(InvalidFileFormat, std::string(sourceName) + " is empty: it needs a header row naming the columns");
+
+  std::vector<const HostColumn*> header;
+  bool seen[HostColumnCount + 1] = {};
+  for (size_t i = 0; i < count; ++i) {
+    const std::string_view name = Strings::Trim(fields[i].text);
+    const HostColumn* column = FindHostColumn(name);
+    if (!column) reader.Fail(reader.RecordLine(), "unknown column " + Shown(name));
+    if (seen[column->id]) reader.Fail(reader.RecordLine(), "the column " + std::string(column->title) + " appears twice");
+    seen[column->id] = true;
+    header.push_back(column);
+  }
+
+  JobInserter inserter = database.BeginInsert(true);
+  int64_t imported = 0;
+  while (reader.ReadRecord(fields, count)) {
+    const int line = reader.RecordLine();
+    if (count != header.size())
+      reader.Fail(line, std::to_string(count) + (count == 1 ? " field" : " fields") + " where the header has " +
+                            std::to_string(header.size()));
+    for (size_t i = 0; i < count; ++i) {
+      const HostColumn& column = *header[i];
+      const Field& field = fields[i];
+      auto bad = [&](const char* what) {
+        reader.Fail(line, Shown(field.text) + " is not " + what + " (column " + std::string(column.title) + ")");
+      };
+      if (column.kind == ColumnKind::Text) {
+        if (field.text.empty() && !field.quoted) {
+          inserter.SetNull(column.id);
+        } else {
+          if (!IsValidUtf8(field.text)) bad("valid UTF-8 text");
+          inserter.SetText(column.id, field.text);
+        }
+        continue;
+      }
+      const std::string_view text = Strings::Trim(field.text);
+      if (text.empty()) {
+        inserter.SetNull(column.id);
+        continue;
+      }
+      switch (column.kind) {
+        case ColumnKind::Integer: {
+          int64_t value = 0;
+          if (!ParseWhole(text, value)) bad("a whole number");
+          if (column.id == 1 && (value < 1 || value > std::numeric_limits<int32_t>::max())) bad("a job id from 1 to 2147483647");
+          if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+            bad("a whole number from -2147483648 to 2147483647");
+          inserter.SetInteger(column.id, value);
+          break;
+        }
+        case ColumnKind::Status: {
+          int64_t value = 0;
+          if (!ParseStatus(text, value)) bad("a status (0 to 3, Printed, Cancelled, Denied or Held)");
+          inserter.SetInteger(column.id, value);
+          break;
+        }
+        case ColumnKind::Boolean: {
+          bool value = false;
+          if (!ParseBoolean(text, value)) bad("a Boolean (0/1, true/false, yes/no)");
+          inserter.SetBoolean(column.id, value);
+          break;
+        }
+        case ColumnKind::Number: {
+          double value = 0;
+          if (!ParseNumber(text, value)) bad("a number");
+          inserter.SetNumber(column.id, value);
+          break;
+        }
+        case ColumnKind::Date: {
+          double value = 0;
+          if (!IsoDate::Parse(text, value)) bad("a date and time (YYYY-MM-DD HH:MM:SS)");
+          inserter.SetDate(column.id, value);
+          break;
+        }
+        case ColumnKind::Text: break;
+      }
+    }
+    try {
+      inserter.Insert();
+    } catch (const RuntimeError& e) {
+      if (e.Number() == RuntimeErrorNumber::DuplicateKey) {
+        std::string id = "?";
+        for (size_t i = 0; i < count; ++i)
+          if (header[i]->id == 1) id = std::string(Strings::Trim(fields[i].text));
+        reader.Fail(line, "the job id " + id + " exists already");
+      }
+      throw;
+    }
+    ++imported;
+  }
+  inserter.Commit();
+  return imported;
+}
+
+}  // namespace qx6::host::CsvImport

@@ -1,0 +1,32 @@
+// The host's 45 job columns: number, title and kind, in the order of every
+// collection the host hands to an exporter (item n is column n).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "hostapi/JobColumns.h"
+
+namespace qx6::host {
+
+enum class ColumnKind { Integer, Text, Status, Date, Boolean, Number };
+
+struct HostColumn {
+  int32_t id;
+  std::string_view title;
+  ColumnKind kind;
+  std::string_view field;  // the job database's column name
+};
+
+inline constexpr int32_t HostColumnCount = 45;
+const std::array<HostColumn, HostColumnCount>& HostColumnTable();
+
+// A new collection of the 45 columns with their titles and no values.
+ComPtr<IJobColumns> MakeHostColumns();
+
+// The column whose title or number (as text) is `name`, letter case ignored;
+// null when none.
+const HostColumn* FindHostColumn(std::string_view name);
+
+}  // namespace qx6::host

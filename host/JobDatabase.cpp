@@ -1,0 +1,576 @@
+#include "host/JobDatabase.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "host/IsoDate.h"
+#include "runtime/RuntimeError.h"
+
+namespace qx6::host {
+namespace {
+
+// "QX6J": marks the file as ours, so a foreign SQLite database is refused.
+constexpr int32_t kApplicationId = 0x5158364A;
+
+struct StatementDeleter {
+  void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+const char* SqlType(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::Number: return "REAL";
+    case ColumnKind::Text:
+    case ColumnKind::Date: return "TEXT";
+    default: return "INTEGER";
+  }
+}
+
+std::string FieldList() {
+  std::string list;
+  for (const HostColumn& c : HostColumnTable()) {
+    if (!list.empty()) list += ", ";
+    list += '"';
+    list += c.field;
+    list += '"';
+  }
+  return list;
+}
+
+std::string QuotedText(std::string_view text) {
+  constexpr size_t kShown = 40;
+  std::string shown(text.substr(0, kShown));
+  if (text.size() > kShown) shown += "...";
+  return "'" + shown + "'";
+}
+
+}  // namespace
+
+struct JobDatabase::Connection {
+  sqlite3* db = nullptr;
+  ~Connection() { sqlite3_close_v2(db); }
+};
+
+std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns) {
+  std::vector<SortKey> keys;
+  for (int32_t i = 1; i <= sortColumns.Count(); ++i) {
+    const IJobColumn& column = ColumnAt(sortColumns, i);
+    keys.push_back({column.ColumnId(), column.Ascending()});
+  }
+  return keys;
+}
+
+JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
+    : path_(path), connection_(std::make_unique<Connection>()), readOnly_(mode == OpenMode::ReadOnly) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    const int error = errno;
+    if (error != ENOENT || mode != OpenMode::Create) {
+      const int number = RuntimeErrorFromErrno(error, path);
+      Raise(number, RuntimeErrorDescription(number) + ": " + path);
+    }
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!parent.empty() && !std::filesystem::is_directory(parent, ec))
+      Raise(RuntimeErrorNumber::PathNotFound, "Path not found: " + parent.string());
+  } else if (S_ISDIR(st.st_mode)) {
+    Raise(RuntimeErrorNumber::PathFileAccessError, path + " is a folder, not a job database");
+  }
+
+  // No mutex: a connection serves one thread at a time, and the column
+  // accessors of the read loop would otherwise take a lock per value.
+  int flags = SQLITE_OPEN_NOMUTEX;
+  flags |= readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (mode == OpenMode::Create) flags |= SQLITE_OPEN_CREATE;
+  const int rc = sqlite3_open_v2(path.c_str(), &connection_->db, flags, nullptr);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, "open");
+  sqlite3_busy_timeout(connection_->db, 5000);
+  CheckSchema(mode == OpenMode::Create);
+  // Reads are long forward scans: map the file and keep a generous cache.
+  Execute("PRAGMA mmap_size = 2147418112");
+  Execute("PRAGMA cache_size = -65536");
+  Execute("PRAGMA threads = 2");
+}
+
+JobDatabase::~JobDatabase() = default;
+JobDatabase::JobDatabase(JobDatabase&& other) noexcept = default;
+JobDatabase& JobDatabase::operator=(JobDatabase&& other) noexcept = default;
+
+void JobDatabase::RaiseSqlite(int code, std::string_view action) const {
+  sqlite3* db = connection_ ? connection_->db : nullptr;
+  const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  switch (code & 0xff) {
+    case SQLITE_NOTADB: Raise(InvalidFileFormat, path_ + " is not a Quorvex job database");
+    case SQLITE_CORRUPT: Raise(InvalidFileFormat, path_ + ": database is damaged");
+    case SQLITE_FULL: Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path_);
+    case SQLITE_READONLY:
+      Raise(RuntimeErrorNumber::PermissionDenied, path_ + " cannot be written: " + detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(RuntimeErrorNumber::PermissionDenied, path_ + " is locked by another program");
+    case SQLITE_PERM:
+    case SQLITE_AUTH: Raise(RuntimeErrorNumber::PermissionDenied, "Permission denied: " + path_);
+    case SQLITE_CANTOPEN: {
+      const int error = db ? sqlite3_system_errno(db) : 0;
+      const int number = error ? RuntimeErrorFromErrno(error, path_) : RuntimeErrorNumber::PathFileAccessError;
+      Raise(number, RuntimeErrorDescription(number) + ": " + path_);
+    }
+    case SQLITE_IOERR:
+      Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path_ + ": " + detail);
+    case SQLITE_NOMEM: Raise(7, "Out of memory");
+    case SQLITE_CONSTRAINT: Raise(RuntimeErrorNumber::DuplicateKey, path_ + ": " + detail);
+    default: Raise(RuntimeErrorNumber::DeviceIoError, path_ + ": " + std::string(action) + " failed: " + detail);
+  }
+}
+
+void JobDatabase::Execute(const char* sql) const {
+  char* message = nullptr;
+  const int rc = sqlite3_exec(connection_->db, sql, nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, sql);
+}
+
+namespace {
+
+// The single integer a query answers.
+int64_t QueryInteger(sqlite3* db, const char* sql, int& rc) {
+  sqlite3_stmt* raw = nullptr;
+  rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  Statement statement(raw);
+  if (rc != SQLITE_OK) return 0;
+  rc = sqlite3_step(raw);
+  if (rc != SQLITE_ROW) return 0;
+  rc = SQLITE_OK;
+  return sqlite3_column_int64(raw, 0);
+}
+
+}  // namespace
+
+void JobDatabase::CheckSchema(bool mayCreate) {
+  sqlite3* db = connection_->db;
+  int rc = SQLITE_OK;
+  auto query = [&](const char* sql) {
+    const int64_t value = QueryInteger(db, sql, rc);
+    if (rc != SQLITE_OK) RaiseSqlite(rc, "read the schema");
+    return value;
+  };
+  const int64_t applicationId = query("PRAGMA application_id");
+  const int64_t version = query("PRAGMA user_version");
+  const int64_t objects = query("SELECT count(*) FROM sqlite_master");
+
+  if (applicationId == 0 && version == 0 && objects == 0) {
+    if (!mayCreate) Raise(InvalidFileFormat, path_ + " is not a Quorvex job database (it is empty)");
+    std::string create = "CREATE TABLE jobs (";
+    for (const HostColumn& c : HostColumnTable()) {
+      if (c.id > 1) create += ", ";
+      create += '"';
+      create += c.field;
+      create += "\" ";
+      create += SqlType(c.kind);
+      if (c.id == 1) create += " PRIMARY KEY";
+    }
+    create += ")";
+    // Larger pages mean fewer page visits in the long scans of an export.
+    Execute("PRAGMA page_size = 16384");
+    Execute("BEGIN IMMEDIATE");
+    try {
+      if (query("SELECT count(*) FROM sqlite_master") != 0) {
+        Execute("ROLLBACK");
+        CheckSchema(false);  // another process created it meanwhile
+        return;
+      }
+      Execute(create.c_str());
+      Execute("CREATE INDEX jobs_date_time ON jobs (date_time)");
+      Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+      Execute(("PRAGMA user_version = " + std::to_string(JobDatabaseSchemaVersion)).c_str());
+      Execute("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+    return;
+  }
+  if (applicationId != kApplicationId) Raise(InvalidFileFormat, path_ + " is not a Quorvex job database");
+  if (version > JobDatabaseSchemaVersion)
+    Raise(InvalidFileFormat, path_ + " was written by a newer version (job database version " +
+                                 std::to_string(version) + "; this version reads version " +
+                                 std::to_string(JobDatabaseSchemaVersion) + ")");
+  if (version < 1) Raise(InvalidFileFormat, path_ + ": database is damaged (no schema version)");
+  // The read loop takes text values as stored bytes, which must be UTF-8.
+  if (query("SELECT encoding = 'UTF-8' FROM pragma_encoding") != 1)
+    Raise(InvalidFileFormat, path_ + ": database is damaged (its text is not stored as UTF-8)");
+
+  sqlite3_stmt* raw = nullptr;
+  rc = sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('jobs') ORDER BY cid", -1, &raw, nullptr);
+  Statement columns(raw);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, "read the schema");
+  for (const HostColumn& c : HostColumnTable()) {
+    rc = sqlite3_step(raw);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) RaiseSqlite(rc, "read the schema");
+    const auto* name = rc == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)) : nullptr;
+    if (!name || c.field != name)
+      Raise(InvalidFileFormat, path_ + ": database is damaged (the jobs table lacks the column " +
+                                   std::string(c.field) + ")");
+  }
+}
+
+namespace {
+
+// The SQL condition of a date range, with the range's bound texts.
+std::string RangeCondition(const DateRange& range, std::array<char, 20>& from, std::array<char, 20>& to) {
+  auto format = [](double serial, std::array<char, 20>& out) {
+    if (!IsoDate::Format(serial, out.data()))
+      Raise(RuntimeErrorNumber::InvalidProcedureCall, "The date range lies outside the range of dates");
+  };
+  std::string where;
+  if (range.from) {
+    format(*range.from, from);
+    where = " WHERE date_time >= ?1";
+  }
+  if (range.to) {
+    format(*range.to, to);
+    where += where.empty() ? " WHERE " : " AND ";
+    where += "date_time <= ?2";
+  }
+  return where;
+}
+
+[[noreturn]] void RaiseDamagedValue(const std::string& path, sqlite3_stmt* row, int index) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, index));
+  const std::string value = text ? QuotedText(text) : "no value";
+  Raise(InvalidFileFormat, path + ": database is damaged (job " + std::to_string(sqlite3_column_int64(row, 0)) +
+                               " has " + value + " as " + std::string(HostColumnTable()[index].title) + ")");
+}
+
+}  // namespace
+
+int64_t JobDatabase::CountJobs(const DateRange& range) const {
+  std::array<char, 20> from{}, to{};
+  const std::string sql = "SELECT count(*) FROM jobs" + RangeCondition(range, from, to);
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(connection_->db, sql.c_str(), -1, &raw, nullptr);
+  Statement statement(raw);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, "count the jobs");
+  if (range.from) sqlite3_bind_text(raw, 1, from.data(), 19, SQLITE_STATIC);
+  if (range.to) sqlite3_bind_text(raw, 2, to.data(), 19, SQLITE_STATIC);
+  rc = sqlite3_step(raw);
+  if (rc != SQLITE_ROW) RaiseSqlite(rc, "count the jobs");
+  return sqlite3_column_int64(raw, 0);
+}
+
+int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumns& job,
+                                const JobVisitor& visitor) const {
+  const auto& table = HostColumnTable();
+  if (job.Count() != HostColumnCount)
+    Raise(RuntimeErrorNumber::InvalidProcedureCall, "The job collection must hold the 45 host columns");
+  std::array<IJobColumn*, HostColumnCount> targets{};
+  for (int32_t i = 0; i < HostColumnCount; ++i) targets[i] = &ColumnAt(job, i + 1);
+
+  std::array<char, 20> from{}, to{};
+  std::string sql = "SELECT " + FieldList() + " FROM jobs" + RangeCondition(range, from, to) + " ORDER BY ";
+  bool used[HostColumnCount + 1] = {};
+  for (const SortKey& key : order) {
+    if (key.columnId < 1 || key.columnId > HostColumnCount)
+      Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
+    if (used[key.columnId]) continue;
+    used[key.columnId] = true;
+    const HostColumn& c = table[key.columnId - 1];
+    sql += '"';
+    sql += c.field;
+    sql += '"';
+    if (c.kind == ColumnKind::Text) sql += " COLLATE NOCASE";
+    sql += key.ascending ? " ASC, " : " DESC, ";
+    if (key.columnId == 1) break;  // the job id is unique: later keys never decide
+  }
+  if (used[1]) sql.resize(sql.size() - 2);
+  else sql += "job_id";
+
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(connection_->db, sql.c_str(), -1, &raw, nullptr);
+  Statement statement(raw);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, "read the jobs");
+  if (range.from) sqlite3_bind_text(raw, 1, from.data(), 19, SQLITE_STATIC);
+  if (range.to) sqlite3_bind_text(raw, 2, to.data(), 19, SQLITE_STATIC);
+
+  const Variant null = Variant::Null();
+  auto damaged = [&](int index) { RaiseDamagedValue(path_, raw, index); };
+  int64_t visited = 0;
+  for (;;) {
+    rc = sqlite3_step(raw);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) RaiseSqlite(rc, "read the jobs");
+    for (int i = 0; i < HostColumnCount; ++i) {
+      IJobColumn& target = *targets[i];
+      const Variant& current = target.Value();
+      // One API call per value: the value's own accessors skip the
+      // statement's entry checks (safe here, the connection has no mutex), and
+      // its bytes come as stored, without the copy a terminated text costs.
+      sqlite3_value* value = sqlite3_column_value(raw, i);
+      const int type = sqlite3_value_type(value);
+      if (type == SQLITE_NULL) {
+        if (!current.IsNull()) target.SetValue(null);
+        continue;
+      }
+      // A value equal to the previous job's stays as it is: many columns
+      // (flags, status, copies) repeat from job to job.
+      switch (table[i].kind) {
+        case ColumnKind::Text: {
+          const void* bytes = sqlite3_value_blob(value);
+          const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+          target.SetTextValue(size ? std::string_view(static_cast<const char*>(bytes), size) : std::string_view());
+          break;
+        }
+        case ColumnKind::Number: {
+          if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) damaged(i);
+          const double number = sqlite3_value_double(value);
+          if (current.Type() != VarType::Double || current.DoubleValue() != number)
+            target.SetValue(Variant::Double(number));
+          break;
+        }
+        case ColumnKind::Date: {
+          double serial = 0;
+          if (type != SQLITE_TEXT) damaged(i);
+          const void* bytes = sqlite3_value_blob(value);
+          const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+          if (!bytes || !IsoDate::Parse(std::string_view(static_cast<const char*>(bytes), size), serial)) damaged(i);
+          if (current.Type() != VarType::Date || current.DateValue() != serial) target.SetValue(Variant::Date(serial));
+          break;
+        }
+        case ColumnKind::Boolean: {
+          const int64_t whole = sqlite3_value_int64(value);
+          if (type != SQLITE_INTEGER || (whole != 0 && whole != 1)) damaged(i);
+          if (current.Type() != VarType::Boolean || current.BooleanValue() != (whole != 0))
+            target.SetValue(Variant::Boolean(whole != 0));
+          break;
+        }
+        case ColumnKind::Status: {
+          const int64_t whole = sqlite3_value_int64(value);
+          if (type != SQLITE_INTEGER || whole < 0 || whole > 3) damaged(i);
+          if (current.Type() != VarType::Integer || current.IntegerValue() != whole)
+            target.SetValue(Variant::Integer(static_cast<int16_t>(whole)));
+          break;
+        }
+        case ColumnKind::Integer: {
+          const int64_t whole = sqlite3_value_int64(value);
+          if (type != SQLITE_INTEGER || whole < std::numeric_limits<int32_t>::min() ||
+              whole > std::numeric_limits<int32_t>::max())
+            damaged(i);
+          if (current.Type() != VarType::Long || current.LongValue() != whole)
+            target.SetValue(Variant::Long(static_cast<int32_t>(whole)));
+          break;
+        }
+      }
+    }
+    ++visited;
+    if (!visitor()) break;
+  }
+  return visited;
+}
+
+JobInserter JobDatabase::BeginInsert(bool bulk) { return JobInserter(*this, bulk); }
+
+// ---------------------------------------------------------------------------
+
+JobInserter::JobInserter(JobDatabase& database, bool bulk) : database_(&database) {
+  if (database.readOnly_)
+    Raise(RuntimeErrorNumber::PermissionDenied, database.path_ + " is open for reading only");
+  if (database.inserting_)
+    Raise(RuntimeErrorNumber::InvalidProcedureCall, "Another insert into " + database.path_ + " is still open");
+  sqlite3* db = database.connection_->db;
+  if (bulk) {
+    int rc = SQLITE_OK;
+    const bool empty = QueryInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM jobs)", rc) != 0;
+    if (rc != SQLITE_OK) database.RaiseSqlite(rc, "read the jobs");
+    if (empty) {
+      synchronous_ = static_cast<int>(QueryInteger(db, "PRAGMA synchronous", rc));
+      sqlite3_stmt* raw = nullptr;
+      if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &raw, nullptr) == SQLITE_OK &&
+          sqlite3_step(raw) == SQLITE_ROW)
+        journalMode_ = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+      sqlite3_finalize(raw);
+      database.Execute("PRAGMA synchronous = OFF");
+      database.Execute("PRAGMA journal_mode = MEMORY");
+      bulk_ = true;
+    }
+  }
+  std::string sql = "INSERT INTO jobs (" + FieldList() + ") VALUES (";
+  for (int i = 1; i <= HostColumnCount; ++i) sql += i == 1 ? "?" : ", ?";
+  sql += ")";
+  try {
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &insert_, nullptr);
+    if (rc != SQLITE_OK) database.RaiseSqlite(rc, "prepare the insert");
+    database.Execute("BEGIN IMMEDIATE");
+  } catch (...) {
+    End(false);
+    throw;
+  }
+  database.inserting_ = true;
+}
+
+JobInserter::~JobInserter() {
+  if (database_) End(false);
+}
+
+void JobInserter::End(bool commit) {
+  JobDatabase& database = *database_;
+  sqlite3* db = database.connection_->db;
+  sqlite3_finalize(insert_);
+  insert_ = nullptr;
+  int rc = SQLITE_OK;
+  if (database.inserting_) {
+    if (commit) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (!commit || rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  if (bulk_) {
+    const std::string journal = "PRAGMA journal_mode = " + (journalMode_.empty() ? "DELETE" : journalMode_);
+    const std::string synchronous = "PRAGMA synchronous = " + std::to_string(synchronous_);
+    sqlite3_exec(db, journal.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(db, synchronous.c_str(), nullptr, nullptr, nullptr);
+  }
+  database.inserting_ = false;
+  database_ = nullptr;
+  if (rc != SQLITE_OK) database.RaiseSqlite(rc, "commit the jobs");
+}
+
+const HostColumn& JobInserter::Column(int32_t column) const {
+  if (!database_) Raise(RuntimeErrorNumber::InvalidProcedureCall, "The insert has ended");
+  if (column < 1 || column > HostColumnCount)
+    Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(column));
+  return HostColumnTable()[column - 1];
+}
+
+void JobInserter::Bind(int rc) const {
+  if (rc != SQLITE_OK) database_->RaiseSqlite(rc, "store a value");
+}
+
+namespace {
+[[noreturn]] void Mismatch(const HostColumn& c, const std::string& what) {
+  Raise(RuntimeErrorNumber::TypeMismatch, std::string(c.title) + " takes " + what);
+}
+}  // namespace
+
+void JobInserter::SetNull(int32_t column) {
+  Column(column);
+  Bind(sqlite3_bind_null(insert_, column));
+}
+
+void JobInserter::SetInteger(int32_t column, int64_t value) {
+  const HostColumn& c = Column(column);
+  switch (c.kind) {
+    case ColumnKind::Boolean:
+      if (value != 0 && value != 1) Mismatch(c, "0 or 1");
+      break;
+    case ColumnKind::Status:
+      if (value < 0 || value > 3) Mismatch(c, "0 to 3");
+      break;
+    case ColumnKind::Integer:
+      if (value < (column == 1 ? 1 : std::numeric_limits<int32_t>::min()) ||
+          value > std::numeric_limits<int32_t>::max())
+        Raise(RuntimeErrorNumber::Overflow, std::string(c.title) + " " + std::to_string(value) + " is out of range");
+      break;
+    default: Mismatch(c, "no whole number");
+  }
+  Bind(sqlite3_bind_int64(insert_, column, value));
+}
+
+void JobInserter::SetNumber(int32_t column, double value) {
+  const HostColumn& c = Column(column);
+  if (c.kind != ColumnKind::Number) Mismatch(c, "no number");
+  if (!std::isfinite(value)) Mismatch(c, "finite numbers only");
+  Bind(sqlite3_bind_double(insert_, column, value));
+}
+
+void JobInserter::SetBoolean(int32_t column, bool value) {
+  const HostColumn& c = Column(column);
+  if (c.kind != ColumnKind::Boolean) Mismatch(c, "no Boolean");
+  Bind(sqlite3_bind_int(insert_, column, value ? 1 : 0));
+}
+
+void JobInserter::SetDate(int32_t column, double serial) {
+  const HostColumn& c = Column(column);
+  if (c.kind != ColumnKind::Date) Mismatch(c, "no date");
+  char* text = dates_[column - 1].data();
+  if (!IsoDate::Format(serial, text)) Mismatch(c, "dates from the year 100 to 9999 only");
+  Bind(sqlite3_bind_text(insert_, column, text, 19, SQLITE_STATIC));
+}
+
+void JobInserter::SetText(int32_t column, std::string_view value) {
+  const HostColumn& c = Column(column);
+  if (c.kind != ColumnKind::Text) Mismatch(c, "no text");
+  // A null pointer would bind SQL NULL; an empty text is a value of its own.
+  const char* data = value.empty() ? "" : value.data();
+  Bind(sqlite3_bind_text(insert_, column, data, static_cast<int>(value.size()), SQLITE_STATIC));
+}
+
+void JobInserter::SetValue(int32_t column, const Variant& value) {
+  const HostColumn& c = Column(column);
+  const VarType type = value.Type();
+  if (type == VarType::Empty || type == VarType::Null) return SetNull(column);
+  auto whole = [&]() -> int64_t {
+    switch (type) {
+      case VarType::Integer: return value.IntegerValue();
+      case VarType::Long: return value.LongValue();
+      case VarType::Byte: return value.ByteValue();
+      case VarType::Double: {
+        const double d = value.DoubleValue();
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
+        break;
+      }
+      default: break;
+    }
+    Mismatch(c, "whole numbers");
+  };
+  switch (c.kind) {
+    case ColumnKind::Text: {
+      if (type != VarType::String) Mismatch(c, "text");
+      // Copied: the caller's variant may be a temporary.
+      const std::string_view text = value.StringValue();
+      Bind(sqlite3_bind_text(insert_, column, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
+                             SQLITE_TRANSIENT));
+      return;
+    }
+    case ColumnKind::Boolean:
+      if (type == VarType::Boolean) return SetBoolean(column, value.BooleanValue());
+      return SetBoolean(column, whole() != 0);
+    case ColumnKind::Number:
+      if (!value.IsNumber() || type == VarType::Boolean) Mismatch(c, "numbers");
+      return SetNumber(column, type == VarType::Double ? value.DoubleValue() : static_cast<double>(whole()));
+    case ColumnKind::Date: {
+      double serial = 0;
+      if (type == VarType::Date || type == VarType::Double) serial = value.DoubleValue();
+      else if (type != VarType::String || !IsoDate::Parse(value.StringValue(), serial)) Mismatch(c, "dates");
+      return SetDate(column, serial);
+    }
+    default:
+      if (type == VarType::Boolean) Mismatch(c, "whole numbers");
+      return SetInteger(column, whole());
+  }
+}
+
+int64_t JobInserter::Insert() {
+  Column(1);
+  const int rc = sqlite3_step(insert_);
+  sqlite3_reset(insert_);
+  if (rc != SQLITE_DONE) {
+    sqlite3_clear_bindings(insert_);
+    if (rc == SQLITE_CONSTRAINT) Raise(RuntimeErrorNumber::DuplicateKey, "The job id exists already");
+    database_->RaiseSqlite(rc, "store a job");
+  }
+  sqlite3_clear_bindings(insert_);
+  const int64_t id = sqlite3_last_insert_rowid(database_->connection_->db);
+  if (id > std::numeric_limits<int32_t>::max())
+    Raise(RuntimeErrorNumber::Overflow, "Job ids beyond 2147483647 cannot be given out");
+  return id;
+}
+
+void JobInserter::Commit() {
+  Column(1);
+  End(true);
+}
+
+}  // namespace qx6::host

@@ -1,0 +1,149 @@
+// The host's job database: an SQLite file with one table of print jobs, one
+// column per host column. Reads hand jobs over one at a time by refilling a
+// 45-column collection in place; writes go through a transaction.
+//
+// A connection serves one thread at a time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/HostColumns.h"
+#include "runtime/Variant.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qx6::host {
+
+// The error number of a file that is no job database, is damaged or has a
+// malformed CSV row: the runtime's "Invalid file format".
+inline constexpr int InvalidFileFormat = 321;
+
+// The schema this version writes and reads (PRAGMA user_version).
+inline constexpr int JobDatabaseSchemaVersion = 1;
+
+// One key of the read order: a host column number and its direction.
+struct SortKey {
+  int32_t columnId = 1;
+  bool ascending = true;
+};
+
+// The sort keys an exporter hands back from GetSortCols, in their order.
+std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns);
+
+// Jobs whose Date/Time lies in [from, to], both ends included and given as
+// date serials; an end left empty is open. Jobs without a date fall outside
+// any range. A `to` of midnight includes only the first second of its day.
+struct DateRange {
+  std::optional<double> from;
+  std::optional<double> to;
+  bool IsOpen() const { return !from && !to; }
+};
+
+enum class OpenMode {
+  ReadOnly,   // an existing job database, only read
+  ReadWrite,  // an existing job database
+  Create,     // read-write; a missing or empty file becomes a new job database
+};
+
+// Called once per job with the collection refilled; false stops the loop.
+using JobVisitor = std::function<bool()>;
+
+class JobInserter;
+
+class JobDatabase {
+ public:
+  // Errors: 53/76 for a missing file or folder, 70 when access is denied,
+  // InvalidFileFormat for a file that is no job database ("PATH is not a
+  // Quorvex job database"), one of a newer schema, or a damaged one.
+  JobDatabase(const std::string& path, OpenMode mode);
+  ~JobDatabase();
+  JobDatabase(JobDatabase&& other) noexcept;
+  JobDatabase& operator=(JobDatabase&& other) noexcept;
+  JobDatabase(const JobDatabase&) = delete;
+  JobDatabase& operator=(const JobDatabase&) = delete;
+
+  const std::string& Path() const { return path_; }
+  bool IsReadOnly() const { return readOnly_; }
+
+  // The number of jobs ForEachJob visits with the same range.
+  int64_t CountJobs(const DateRange& range = {}) const;
+
+  // Visits the jobs in `order` (then by job id, so the order is total; text
+  // compares without regard to ASCII letter case), refilling the values of
+  // `job`, a collection of the 45 host columns in host order. Returns the
+  // number of jobs visited. An exception from the visitor ends the loop and
+  // passes through.
+  int64_t ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumns& job,
+                     const JobVisitor& visitor) const;
+
+  // A transaction for new jobs; error 5 while another one is open.
+  // `bulk` trades crash safety for speed (no journal on disk, no syncing) and
+  // is only taken when the database holds no jobs yet, so a crash can cost
+  // nothing but the new jobs.
+  JobInserter BeginInsert(bool bulk = false);
+
+ private:
+  friend class JobInserter;
+  struct Connection;
+  [[noreturn]] void RaiseSqlite(int code, std::string_view action) const;
+  void Execute(const char* sql) const;
+  void CheckSchema(bool mayCreate);
+
+  std::string path_;
+  std::unique_ptr<Connection> connection_;
+  bool readOnly_ = true;
+  bool inserting_ = false;
+};
+
+// The values of one new job at a time, written by Insert(); the jobs become
+// visible with Commit(). Destroyed without Commit() it rolls everything back.
+class JobInserter {
+ public:
+  JobInserter(const JobInserter&) = delete;
+  JobInserter& operator=(const JobInserter&) = delete;
+  ~JobInserter();
+
+  // Column setters; every column of a new job starts Null, and a Null job id
+  // gets the next free one. Error 13 when the value does not fit the column's
+  // kind, error 5 for a column number outside 1..45.
+  void SetNull(int32_t column);
+  // Integer, status (0..3) and Boolean (0 or 1) columns.
+  void SetInteger(int32_t column, int64_t value);
+  void SetNumber(int32_t column, double value);
+  void SetBoolean(int32_t column, bool value);
+  void SetDate(int32_t column, double serial);
+  // Text columns. The text is not copied: it must stay valid until Insert().
+  void SetText(int32_t column, std::string_view value);
+  // Any runtime value, converted by the column's kind (a date also from its
+  // ISO text, an integer from a whole double); Empty and Null are Null.
+  void SetValue(int32_t column, const Variant& value);
+
+  // Writes the job and returns its id; the columns are Null again afterwards.
+  // Error 457 when the job id exists already.
+  int64_t Insert();
+  void Commit();
+
+ private:
+  friend class JobDatabase;
+  JobInserter(JobDatabase& database, bool bulk);
+  const HostColumn& Column(int32_t column) const;
+  void Bind(int rc) const;
+  void End(bool commit);
+
+  JobDatabase* database_;
+  sqlite3_stmt* insert_ = nullptr;
+  bool bulk_ = false;
+  std::string journalMode_;
+  int synchronous_ = 2;
+  std::array<std::array<char, 20>, HostColumnCount> dates_{};
+};
+
+}  // namespace qx6::host

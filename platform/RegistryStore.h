@@ -1,0 +1,43 @@
+// Where the hive files live and how they are read and changed: a per-process
+// cache of parsed hives, shared locks for readers, and for every change an
+// exclusive lock, a fresh read, a temporary file and a rename.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/RegistryHive.h"
+#include "platform/Win32Types.h"
+
+namespace qx6::platform {
+
+enum class HiveId { CurrentUser, LocalMachine, Users };
+
+// "HKEY_CURRENT_USER" and so on.
+const char* HiveRootName(HiveId hive);
+// The machine's registry folder unless QX6_REGISTRY_DIR says otherwise.
+inline constexpr const char* SystemRegistryFolder = "/var/lib/quorvex/registry";
+// The hive file's path; empty when it cannot be determined (the user's hive
+// without HOME or XDG_CONFIG_HOME).
+std::string HivePath(HiveId hive);
+
+struct HiveSnapshot {
+  LONG status = 0;  // ERROR_SUCCESS, or why the hive cannot be read
+  std::shared_ptr<const RegistryHive> hive;
+};
+// The hive as it is on disk now; a missing file is an empty hive.
+HiveSnapshot ReadHive(HiveId hive);
+
+// ERROR_SUCCESS when the calling user may change the hive: the file, or its
+// folder (or the nearest existing folder above it), is writable.
+LONG CheckHiveWritable(HiveId hive);
+
+// Changes the hive under its exclusive lock. `change` gets the hive as it is
+// on disk at that moment, returns an error code and sets `changed` when
+// there is something to write; nothing is written on an error. A damaged
+// hive is never handed to `change` (ERROR_REGISTRY_CORRUPT).
+using HiveChange = std::function<LONG(RegistryHive& hive, bool& changed)>;
+LONG ChangeHive(HiveId hive, const HiveChange& change);
+
+}  // namespace qx6::platform

@@ -1,0 +1,3 @@
+list(APPEND QX6_PLATFORM_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ComponentModel.cpp ${CMAKE_CURRENT_LIST_DIR}/ComponentModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/ComponentFile.cpp ${CMAKE_CURRENT_LIST_DIR}/ComponentFile.h)

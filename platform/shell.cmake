@@ -1,0 +1,3 @@
+list(APPEND QX6_PLATFORM_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ShellFolders.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellFolders.h
+  ${CMAKE_CURRENT_LIST_DIR}/FileAttributes.cpp ${CMAKE_CURRENT_LIST_DIR}/FileAttributes.h)

@@ -1,0 +1,182 @@
+#include "config/modFlatFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "runtime/RuntimeError.h"
+#include "tests/config/ConfigTestFixture.h"
+
+namespace qx6 {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+
+std::string ConfigText(const std::string& name, const std::string& extra = "") {
+  return "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>" + name + "</Name>\r\n<Version>4</Version>\r\n" + extra;
+}
+
+class ConfigurationStore : public test::ConfigTest {
+ protected:
+  Variant Build(ExportConfigs& configs, const std::string& overrideFolder = "", const std::string& remembered = "") {
+    return modFlatFile::LoadConfigurations(configs, 2, overrideFolder, remembered, configId);
+  }
+  std::vector<std::string> Names(const Variant& list) {
+    std::vector<std::string> names;
+    auto rows = list.ArrayValue();
+    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) {
+      EXPECT_EQ(rows.At(r, 0).Type(), VarType::Integer);
+      EXPECT_EQ(rows.At(r, 0).IntegerValue(), r + 1);
+      names.emplace_back(rows.At(r, 1).StringValue());
+    }
+    return names;
+  }
+  int32_t configId = 0;
+};
+
+TEST_F(ConfigurationStore, FolderAndFileNames) {
+  EXPECT_EQ(modFlatFile::ConfigFolder(""), env.ConfigFolder());
+  EXPECT_EQ(modFlatFile::ConfigFolder("/sched/configs"), "/sched/configs");
+  EXPECT_EQ(modFlatFile::ConfigFileName("Weekly: A/B Report."), "weekly_ a_b report_");
+  EXPECT_EQ(modFlatFile::ConfigFileName("a\\b\"c'd?e*f>g<h|i"), "a_b_c_d_e_f_g_h_i");
+  test::ScopedEnv noHome("HOME", "");
+  test::ScopedEnv noDocs("XDG_CONFIG_HOME", env.Root() + "/nowhere");
+  // Without a documents folder the component's own folder takes its place.
+  EXPECT_EQ(modFlatFile::ConfigFolder(""),
+            std::string(QX6_PRODUCT_DIR) + "/exporters/Quorvex Inc/Quorvex/6.0/FlatFileExport/");
+}
+
+TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefault) {
+  ExportConfigs configs;
+  Variant list = Build(configs);
+  EXPECT_EQ(Names(list), std::vector<std::string>{"<Default>"});
+  EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
+  const auto& builtIn = configs.Item(1);
+  EXPECT_TRUE(builtIn->IsDefault());
+  EXPECT_EQ(builtIn->NumDecimalPlaces(), 2);
+  EXPECT_EQ(builtIn->Columns()->Count(), 45);
+  EXPECT_EQ(configId, 0);
+}
+
+TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) {
+  WriteFile(env.ConfigFolder() + "b.cfg", ConfigText("Beta"));
+  WriteFile(env.ConfigFolder() + "a.cfg", ConfigText("Alpha"));
+  WriteFile(env.ConfigFolder() + "c.cfg", ConfigText("ALPHA"));
+  WriteFile(env.ConfigFolder() + "d.CFG", ConfigText("Delta"));
+  WriteFile(env.ConfigFolder() + "_default_.cfg", ConfigText("&ltdefault&gt"));
+  WriteFile(env.ConfigFolder() + "notes.txt", ConfigText("Not a configuration"));
+  WriteFile(env.ConfigFolder() + "unreadable.cfg", ConfigText("Hidden"));
+  chmod((env.ConfigFolder() + "unreadable.cfg").c_str(), 0);
+  ExportConfigs configs;
+  Variant list = Build(configs, "", "beta");
+  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta"};
+  if (geteuid() == 0) expected.push_back("Hidden");  // root reads any file
+  EXPECT_EQ(Names(list), expected);
+  EXPECT_EQ(configId, 3);
+  EXPECT_EQ(configs.Item("alpha")->ConfigFile(), env.ConfigFolder() + "a.cfg");
+}
+
+TEST_F(ConfigurationStore, RememberedNameNotListedKeepsTheIdentifier) {
+  configId = 7;
+  ExportConfigs configs;
+  Build(configs, "", "missing");
+  EXPECT_EQ(configId, 7);
+  Build(configs = ExportConfigs(), "", "<DEFAULT>");
+  EXPECT_EQ(configId, 1);
+}
+
+TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
+  WriteFile(env.ConfigFolder() + "a.cfg", ConfigText("First"));
+  WriteFile(env.ConfigFolder() + "b.cfg", ConfigText("Broken", "<OutputType>abc</OutputType>\r\n"));
+  WriteFile(env.ConfigFolder() + "c.cfg", ConfigText("Later"));
+  ExportConfigs configs;
+  configId = 5;
+  try {
+    Build(configs, "", "First");
+    FAIL() << "no error";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 13);
+  }
+  EXPECT_EQ(configs.Count(), 2);
+  EXPECT_EQ(configs.Item(2)->Name(), "First");
+  EXPECT_EQ(configId, 5);
+}
+
+TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
+  const std::string folder = env.Root() + "/scheduled/";
+  WriteFile(folder + "x.cfg", ConfigText("Scheduled"));
+  ExportConfigs configs;
+  EXPECT_EQ(Names(Build(configs, folder)), (std::vector<std::string>{"<Default>", "Scheduled"}));
+  // Without the trailing "/" the pattern joins the last name: nothing is found.
+  ExportConfigs again;
+  EXPECT_EQ(Names(Build(again, env.Root() + "/scheduled")), std::vector<std::string>{"<Default>"});
+}
+
+TEST_F(ConfigurationStore, FolderThatCannotBeCreatedLeavesTheDefault) {
+  WriteFile(env.Root() + "/file", "not a folder");
+  ExportConfigs configs;
+  EXPECT_EQ(Names(Build(configs, env.Root() + "/file/sub/")), std::vector<std::string>{"<Default>"});
+}
+
+TEST_F(ConfigurationStore, ListIsNullForAnEmptyCollection) {
+  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull());
+}
+
+TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
+  const std::string earlier = env.Documents() + "/Quorvex Inc/Quorvex/5.0/FlatFileExport/";
+  WriteFile(earlier + "old.cfg", ConfigText("Old", "<Version>3</Version>\r\n<Column>\r\n<Index>13</Index>\r\n</Column>\r\n"));
+  WriteFile(earlier + "both.cfg", ConfigText("Earlier both"));
+  WriteFile(env.ConfigFolder() + "both.cfg", ConfigText("Current both"));
+  modFlatFile::MigrateEarlierSettings();
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "old.cfg"), ReadFile(earlier + "old.cfg"));
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "both.cfg"), ConfigText("Current both"));
+  EXPECT_TRUE(test::FileExists(earlier + "old.cfg"));
+  // A migrated version 3 file shows host column 14 for its 13.
+  ExportConfigs configs;
+  Build(configs);
+  EXPECT_EQ(configs.Item("Old")->Columns()->Item(1)->Index(), 14);
+  // Deleted by the user, brought back at the next start.
+  std::filesystem::remove(env.ConfigFolder() + "old.cfg");
+  modFlatFile::MigrateEarlierSettings();
+  EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "old.cfg"));
+}
+
+TEST_F(ConfigurationStore, DefaultColumnOrderAndSkippedTitles) {
+  ExportConfig c;
+  c.SetColumnsToDefault();
+  std::vector<int> order;
+  for (const auto& col : *c.Columns()) order.push_back(col->Index());
+  std::vector<int> expected = {1, 2, 3, 4, 5, 6, 7, 8, 40, 41, 42, 43, 44, 45};
+  for (int i = 9; i <= 39; ++i) expected.push_back(i);
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(c.Columns()->Item(9)->Name(), "Email");
+  EXPECT_EQ(c.Columns()->Item(9)->Width(), -1);
+  auto previous = c.Columns();
+  c.SetColumnsToDefault();
+  EXPECT_EQ(c.Columns()->Count(), 45);
+  EXPECT_NE(c.Columns().get(), previous.get());
+  EXPECT_EQ(previous->Count(), 45);
+
+  // 39 columns, one without a title: the middle run is empty.
+  auto host = MakeObject<JobColumns>();
+  for (int i = 1; i <= 39; ++i) {
+    auto col = MakeObject<JobColumn>(i, i == 5 ? "" : "C" + std::to_string(i));
+    host->Add(col.Get());
+  }
+  SetSharedExportColumns(host);
+  c.SetColumnsToDefault();
+  EXPECT_EQ(c.Columns()->Count(), 38);
+  EXPECT_EQ(c.Columns()->Item(5)->Index(), 6);
+  EXPECT_EQ(c.Columns()->Item(38)->Index(), 39);
+
+  // Fewer than 39 columns: the lookup fails and the error reaches the caller.
+  host->Remove(39);
+  EXPECT_THROW(c.SetColumnsToDefault(), RuntimeError);
+  SetSharedExportColumns(nullptr);
+  EXPECT_THROW(c.SetColumnsToDefault(), RuntimeError);
+}
+
+}  // namespace
+}  // namespace qx6

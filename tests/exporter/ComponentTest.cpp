@@ -1,0 +1,438 @@
+// The component as the host sees it: registered by qx6regsvr, created by its
+// ProgID through the registry, driven through IJobExporter only.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/HostColumns.h"
+#include "hostapi/ElevateEntry.h"
+#include "hostapi/IJobExporter.h"
+#include "platform/ComponentModel.h"
+#include "platform/Registry.h"
+#include "platform/ScriptedUserInteraction.h"
+#include "runtime/DateTime.h"
+#include "runtime/Format.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6 {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+
+const std::string Product = QX6_PRODUCT_DIR;
+
+double When(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  return DateTime::DateSerial(y, mo, d) + DateTime::TimeSerial(h, mi, s);
+}
+
+std::string Cfg(const std::string& name, const std::string& outputFile, const std::string& options,
+                const std::string& columns) {
+  return "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>" + name + "</Name>\r\n<Version>4</Version>\r\n<OutputFile>" +
+         outputFile + "</OutputFile>\r\n" + options + columns;
+}
+
+// One column block: index, width, right justify, pad, action, custom name.
+std::string C(int index, int width = -1, const std::string& extra = "") {
+  return "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n<Width>" + std::to_string(width) +
+         "</Width>\r\n" + extra + "</Column>\r\n";
+}
+
+class Component : public ::testing::Test {
+ protected:
+  Component() {
+    Register("");
+    Guid clsid;
+    EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), S_OK);
+    exporter = platform::CreateObject<IJobExporter>(clsid, IID_IJobExporter);
+    EXPECT_TRUE(exporter);
+    hostColumns = host::MakeHostColumns();
+  }
+  static void Register(const std::string& flags) {
+    for (const char* library : {"/lib/libqx6expinf.so", "/exporters/libqx6jeflt.so"}) {
+      std::string command = Product + "/bin/qx6regsvr -s " + flags + " '" + Product + library + "'";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+  }
+
+  std::vector<std::string> Initialize(int16_t decimals = 2) {
+    Variant list;
+    std::string code = "unchanged";
+    EXPECT_EQ(exporter->Initialize(hostColumns.Get(), decimals, &code, &list), S_OK);
+    EXPECT_EQ(code, "");
+    std::vector<std::string> names;
+    auto rows = list.ArrayValue();
+    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) names.emplace_back(rows.At(r, 1).StringValue());
+    return names;
+  }
+  int32_t IdOf(const std::string& name) {
+    auto names = Initialize();
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == name) return static_cast<int32_t>(i + 1);
+    }
+    ADD_FAILURE() << name << " not listed";
+    return 0;
+  }
+  bool Start(int32_t id, bool silent = true) {
+    bool started = false;
+    EXPECT_EQ(exporter->StartExport(id, silent, &started), S_OK);
+    return started;
+  }
+  ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
+    auto job = host::MakeHostColumns();
+    for (const auto& [id, value] : values) ColumnAt(*job, id).SetValue(value);
+    return job;
+  }
+  HRESULT Write(const ComPtr<IJobColumns>& job) {
+    bool ok = false;
+    HRESULT hr = exporter->WriteJob(job.Get(), &ok);
+    if (hr == S_OK) {
+      EXPECT_TRUE(ok);
+    }
+    return hr;
+  }
+  void Done() {
+    bool ok = false;
+    EXPECT_EQ(exporter->DoneExport(&ok), S_OK);
+    EXPECT_TRUE(ok);
+  }
+  // Saves a configuration file, runs it over the jobs and returns the output.
+  std::string Run(const std::string& options, const std::string& columns,
+                  const std::vector<std::map<int, Variant>>& jobs) {
+    const std::string out = env.Root() + "/out.txt";
+    WriteFile(env.ConfigFolder() + "run.cfg", Cfg("Run", out, options, columns));
+    EXPECT_TRUE(Start(IdOf("Run")));
+    for (const auto& job : jobs) EXPECT_EQ(Write(Job(job)), S_OK);
+    Done();
+    return ReadFile(out);
+  }
+  std::string LastError() {
+    std::string text;
+    EXPECT_EQ(exporter->GetLastError(&text), S_OK);
+    return text;
+  }
+  std::string ResultsPath() {
+    std::string path;
+    EXPECT_EQ(exporter->get_EmailableResultsPath(&path), S_OK);
+    return path;
+  }
+
+  test::TestEnvironment env;
+  platform::ScopedScriptedUserInteraction ui;
+  ComPtr<IJobExporter> exporter;
+  ComPtr<IJobColumns> hostColumns;
+};
+
+TEST_F(Component, FixedTextsAndStateBeforeInitialize) {
+  std::string text;
+  EXPECT_EQ(exporter->get_ClassName(&text), S_OK);
+  EXPECT_EQ(text, "QX6JobExportFlatFile.QX6FlatFile");
+  EXPECT_EQ(exporter->get_Name(&text), S_OK);
+  EXPECT_EQ(text, "Flat File Export");
+  EXPECT_EQ(LastError(), "");
+  bool flag = false;
+  EXPECT_EQ(exporter->get_CanEmailResults(&flag), S_OK);
+  EXPECT_TRUE(flag);
+  EXPECT_FALSE(Start(1));
+  int32_t id = 1;
+  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &flag), S_OK);
+  EXPECT_FALSE(flag);
+  ComPtr<IJobColumns> sortColumns;
+  EXPECT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
+  EXPECT_FALSE(sortColumns);
+  auto otherInterface = exporter.As<IUnknown>(Guid::FromString("{6DE626DA-57D7-4C27-8274-DA40D5FC1885}"));
+  EXPECT_TRUE(otherInterface);
+}
+
+TEST_F(Component, InitializeListsDefaultFirstAndRejectsBadIdentifiers) {
+  WriteFile(env.ConfigFolder() + "b.cfg", Cfg("Weekly", "", "", ""));
+  WriteFile(env.ConfigFolder() + "c.cfg", Cfg("WEEKLY", "", "", ""));
+  WriteFile(env.ConfigFolder() + "d.cfg", Cfg("&ltdefault&gt", "", "", ""));
+  EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Weekly"}));
+  EXPECT_FALSE(Start(0));
+  EXPECT_FALSE(Start(3));
+  EXPECT_EQ(LastError(), "");
+}
+
+TEST_F(Component, ConversionErrorFailsInitializeWithTheRuntimeError) {
+  WriteFile(env.ConfigFolder() + "bad.cfg", Cfg("Bad", "", "<OutputType>abc</OutputType>\r\n", ""));
+  Variant list;
+  HRESULT hr = exporter->Initialize(hostColumns.Get(), 2, nullptr, &list);
+  EXPECT_EQ(hr, RuntimeErrorStatus(13));
+  auto info = platform::TakeErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->number, 13);
+  EXPECT_EQ(info->description, "Type mismatch");
+}
+
+TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndSpecialTexts) {
+  const std::string options =
+      "<ColumnNames>True</ColumnNames>\r\n<DateFormat></DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
+  const std::string columns = C(1) + C(10) + C(12) + C(20) + C(28) + C(34) + C(-1, -1, "<CustomName>site A</CustomName>\r\n");
+  std::string out = Run(options, columns,
+                        {{{1, Variant(1001)}, {10, Variant(0)}, {12, Variant::Date(When(2024, 1, 5, 14, 30, 5))},
+                          {20, Variant(true)}, {28, Variant(2.5)}, {34, Variant(1.5)}},
+                         {{1, Variant(1002)}, {10, Variant(2)}, {12, Variant::Date(When(2024, 1, 6))},
+                          {20, Variant(false)}, {28, Variant(3)}, {34, Variant("n/a")}}});
+  EXPECT_EQ(out,
+            "\"Job ID\",\"Status\",\"Date/Time\",\"Duplex\",\"Size (MB)\",\"Cost\",\"site A\"\r\n"
+            "\"1001\",\"Printed\",\"Jan 05, 2024 14:30:05\",\"Yes\",\"2.50\",\"1.50\",\"site A\"\r\n"
+            "\"1002\",\"Denied\",\"Jan 06, 2024 00:00:00\",\"No\",\"3\",\"\",\"site A\"\r\n");
+  EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
+}
+
+TEST_F(Component, DelimitedOptionsAndRowDelimiters) {
+  const std::string columns = C(2) + C(6);
+  const std::vector<std::map<int, Variant>> jobs = {{{2, Variant("ann")}, {6, Variant("P1")}},
+                                                    {{2, Variant("bob")}, {6, Variant("P|2")}}};
+  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<BeginningDelimiter>True</BeginningDelimiter>\r\n"
+                "<TrailingDelimiter>True</TrailingDelimiter>\r\n<RowDelimiter>2</RowDelimiter>\r\n",
+                columns, jobs),
+            ",ann,P1,\n,bob,P|2,\n");
+  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>||</FieldDelimiter>\r\n"
+                "<RowDelimiter>1</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
+                columns, jobs),
+            "ann||P1||\rbob||P|2||\r");
+  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n"
+                "<RowDelimiter>3</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
+                columns, jobs),
+            "ann|P1bob|P2");
+  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>&ltTAB&gt</FieldDelimiter>\r\n"
+                "<RowDelimiter>4</RowDelimiter>\r\n<CustomRowDelimiter>;;</CustomRowDelimiter>\r\n"
+                "<StripChars>P</StripChars>\r\n",
+                columns, jobs),
+            "ann\t1;;bob\t|2;;");
+}
+
+TEST_F(Component, FixedWidthWithPaddingAndCutting) {
+  const std::string columns = C(2, 5) + C(23, 6, "<RightJustify>True</RightJustify>\r\n<PadChar>0</PadChar>\r\n") +
+                              C(7, 4);
+  EXPECT_EQ(Run("<OutputType>1</OutputType>\r\n<ColumnNames>True</ColumnNames>\r\n", columns,
+                {{{2, Variant("ab")}, {23, Variant(42)}, {7, Variant("Report.pdf")}}}),
+            "User 0PagesDocu\r\nab   000042Repo\r\n");
+}
+
+TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
+  const std::string columns = C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n") + C(2);
+  const std::string options = "<ExportType>1</ExportType>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n";
+  EXPECT_EQ(Run(options, columns,
+                {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
+                 {{4, Variant("A")}, {23, Variant(2)}, {2, Variant("x")}},
+                 {{4, Variant("B")}, {23, Variant(4)}, {2, Variant("y")}}}),
+            "A,3,\r\nB,4,y\r\n");
+  const std::string byDay = C(12, -1, "<Action>1</Action>\r\n") + C(25, -1, "<Action>3</Action>\r\n");
+  EXPECT_EQ(Run(options + "<DateFormat>yyyy-mm-dd hh:nn</DateFormat>\r\n", byDay,
+                {{{12, Variant::Date(When(2024, 2, 1, 9))}, {25, Variant(3)}},
+                 {{12, Variant::Date(When(2024, 2, 1, 17))}, {25, Variant(4)}},
+                 {{12, Variant::Date(When(2024, 2, 2, 8))}, {25, Variant(1)}}}),
+            "2024-02-01 00:00,7\r\n2024-02-02 00:00,1\r\n");
+  // No group column: one row at the end; Null group values form their own group.
+  EXPECT_EQ(Run(options, C(23, -1, "<Action>3</Action>\r\n"), {{{23, Variant(5)}}, {{23, Variant(6)}}}), "11\r\n");
+  EXPECT_EQ(Run(options, C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n"),
+                {{{4, Variant("A")}, {23, Variant(1)}},
+                 {{4, Variant::Null()}, {23, Variant(2)}},
+                 {{4, Variant::Null()}, {23, Variant(3)}}}),
+            "A,1\r\n,5\r\n");
+  // A run that receives no job writes no row.
+  EXPECT_EQ(Run(options, C(23, -1, "<Action>3</Action>\r\n"), {}), "");
+}
+
+TEST_F(Component, SortColumnsComeFromGroupAndSortActions) {
+  WriteFile(env.ConfigFolder() + "s.cfg",
+            Cfg("Sorted", env.Root() + "/s.txt", "", C(29, -1, "<Action>2</Action>\r\n") + C(2)));
+  ASSERT_TRUE(Start(IdOf("Sorted")));
+  ComPtr<IJobColumns> sortColumns;
+  ASSERT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
+  ASSERT_TRUE(sortColumns);
+  ASSERT_EQ(sortColumns->Count(), 2);
+  EXPECT_EQ(sortColumns->Item(1)->ColumnId(), 29);
+  EXPECT_FALSE(sortColumns->Item(1)->Ascending());
+  EXPECT_EQ(sortColumns->Item(2)->ColumnId(), 31);
+  EXPECT_TRUE(sortColumns->Item(2)->Ascending());
+  Done();
+}
+
+TEST_F(Component, OutputFileModes) {
+  const std::string out = env.Root() + "/my.dir/jobs";
+  WriteFile(env.ConfigFolder() + "stamp.cfg",
+            Cfg("Stamp", env.Root() + "/out.csv", "<AppendDateTime>True</AppendDateTime>\r\n", C(2)));
+  ASSERT_TRUE(Start(IdOf("Stamp")));
+  Done();
+  const std::string path = ResultsPath();
+  // out<mmm><dd><yyyy><hh><nn><ss>.csv
+  ASSERT_EQ(path.size(), (env.Root() + "/out.csv").size() + 15) << path;
+  EXPECT_EQ(path.substr(path.size() - 4), ".csv");
+  EXPECT_TRUE(test::FileExists(path));
+  // A dot in a folder name takes the stamp when the file has none.
+  const double now = DateTime::Now();
+  for (int second = 0; second < 3; ++second)
+    std::filesystem::create_directories(env.Root() + "/my" +
+                                        Format::FormatDate(now + second / 86400.0, "mmmddyyyyhhmmss") + ".dir");
+  WriteFile(env.ConfigFolder() + "stamp.cfg", Cfg("Stamp", out, "<AppendDateTime>True</AppendDateTime>\r\n", C(2)));
+  ASSERT_TRUE(Start(IdOf("Stamp")));
+  Done();
+  EXPECT_EQ(ResultsPath().rfind(env.Root() + "/my", 0), 0u) << ResultsPath();
+  EXPECT_EQ(ResultsPath().size(), out.size() + 15) << ResultsPath();
+  EXPECT_EQ(ResultsPath().substr(ResultsPath().size() - 9), ".dir/jobs") << ResultsPath();
+  EXPECT_TRUE(test::FileExists(ResultsPath()));
+
+  // Append keeps the earlier rows; overwrite empties the file even without jobs.
+  WriteFile(env.Root() + "/keep.txt", "earlier\r\n");
+  WriteFile(env.ConfigFolder() + "app.cfg",
+            Cfg("App", env.Root() + "/keep.txt",
+                "<AppendJobs>True</AppendJobs>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n<ColumnNames>True</ColumnNames>\r\n",
+                C(2)));
+  ASSERT_TRUE(Start(IdOf("App")));
+  EXPECT_EQ(Write(Job({{2, Variant("u1")}})), S_OK);
+  Done();
+  EXPECT_EQ(ReadFile(env.Root() + "/keep.txt"), "earlier\r\nUser\r\nu1\r\n");
+  WriteFile(env.ConfigFolder() + "app.cfg", Cfg("App", env.Root() + "/keep.txt", "", C(2)));
+  ASSERT_TRUE(Start(IdOf("App")));
+  Done();
+  EXPECT_EQ(ReadFile(env.Root() + "/keep.txt"), "");
+}
+
+TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
+  Initialize();
+  EXPECT_FALSE(Start(1, true));
+  const std::string noName = LastError();
+  EXPECT_FALSE(noName.empty());
+  EXPECT_TRUE(ui->Messages().empty());
+  EXPECT_TRUE(ui->FileDialogs().empty());
+  EXPECT_EQ(ResultsPath(), "");
+
+  WriteFile(env.ConfigFolder() + "ok.cfg", Cfg("Ok", env.Root() + "/ok.txt", "", C(2)));
+  ASSERT_TRUE(Start(IdOf("Ok")));
+  Done();
+  WriteFile(env.ConfigFolder() + "gone.cfg", Cfg("Gone", env.Root() + "/missing/out.txt", "", C(2)));
+  EXPECT_FALSE(Start(IdOf("Gone"), true));
+  EXPECT_NE(LastError(), noName);
+  EXPECT_NE(LastError().find("76"), std::string::npos) << LastError();
+  EXPECT_TRUE(ui->Messages().empty());
+  EXPECT_EQ(ResultsPath(), env.Root() + "/ok.txt");
+  EXPECT_FALSE(Start(IdOf("Gone"), false));
+  ASSERT_EQ(ui->Messages().size(), 1u);
+  EXPECT_EQ(ui->Messages()[0].icon, platform::MessageIcon::Critical);
+  EXPECT_EQ(ui->Messages()[0].title, "Quorvex 6");
+}
+
+TEST_F(Component, InteractiveRunAsksForTheFileAndKeepsIt) {
+  Initialize();
+  ui->QueueFile(platform::FileDialogResult{env.Root() + "/picked", 1});
+  EXPECT_TRUE(Start(1, false));
+  Done();
+  ASSERT_EQ(ui->FileDialogs().size(), 1u);
+  EXPECT_TRUE(ui->FileDialogs()[0].save);
+  // The first pair's pattern gives the extension of a name without one.
+  const std::string picked = ResultsPath();
+  EXPECT_EQ(picked.rfind(env.Root() + "/picked", 0), 0u);
+  EXPECT_TRUE(test::FileExists(picked));
+  EXPECT_TRUE(Start(1, false));
+  Done();
+  EXPECT_EQ(ui->FileDialogs().size(), 1u);
+  // Cancelled: the no-name text, no message box.
+  Initialize();
+  EXPECT_FALSE(Start(1, false));
+  EXPECT_TRUE(ui->Messages().empty());
+}
+
+TEST_F(Component, FailuresInsideWriteJobReachTheHost) {
+  WriteFile(env.ConfigFolder() + "f.cfg",
+            Cfg("F", env.Root() + "/f.txt", "<StringsInQuotes>False</StringsInQuotes>\r\n<DateFormat>yyyy</DateFormat>\r\n",
+                C(12)));
+  ASSERT_TRUE(Start(IdOf("F")));
+  EXPECT_EQ(Write(Job({{12, Variant::Date(When(2024, 1, 1))}})), S_OK);
+  EXPECT_EQ(Write(Job({{12, Variant::Null()}})), RuntimeErrorStatus(94));
+  auto info = platform::TakeErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->number, 94);
+  EXPECT_EQ(info->description, "Invalid use of Null");
+  Done();
+  EXPECT_EQ(ReadFile(env.Root() + "/f.txt"), "2024\r\n");
+
+  WriteFile(env.ConfigFolder() + "w.cfg", Cfg("W", env.Root() + "/w.txt", "<OutputType>1</OutputType>\r\n", C(2)));
+  ASSERT_TRUE(Start(IdOf("W")));
+  EXPECT_EQ(Write(Job({{2, Variant("x")}})), RuntimeErrorStatus(5));
+  Done();
+}
+
+TEST_F(Component, QuickStartExportsEveryColumn) {
+  bool started = false;
+  EXPECT_EQ(exporter->QuickStartExport(nullptr, true, &started), S_OK);
+  EXPECT_FALSE(started);
+  auto two = MakeObject<JobColumns>();
+  auto a = MakeObject<JobColumn>(1, "Job ID");
+  auto b = MakeObject<JobColumn>(2, "User");
+  two->Add(a.Get());
+  two->Add(b.Get());
+  EXPECT_EQ(exporter->QuickStartExport(two.Get(), true, &started), S_OK);
+  EXPECT_FALSE(started);
+  ui->QueueFile(platform::FileDialogResult{env.Root() + "/quick.csv", 1});
+  EXPECT_EQ(exporter->QuickStartExport(two.Get(), false, &started), S_OK);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(Write(Job({{1, Variant(7)}, {2, Variant("eve")}})), S_OK);
+  Done();
+  EXPECT_EQ(ReadFile(env.Root() + "/quick.csv"), "\"7\",\"eve\"\r\n");
+}
+
+TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
+  std::string error;
+  ComPtr<IUnknown> entries;
+  bool ok = true;
+  EXPECT_EQ(exporter->GetSchedulingEntries(1, entries.Put(), &error, &ok), S_OK);
+  EXPECT_FALSE(ok);
+  const std::string notLoaded = error;
+  EXPECT_FALSE(notLoaded.empty());
+  Initialize();
+  EXPECT_EQ(exporter->GetSchedulingEntries(1, entries.Put(), &error, &ok), S_OK);
+  EXPECT_FALSE(ok);
+  EXPECT_NE(error, notLoaded);
+  WriteFile(env.ConfigFolder() + "s.cfg", Cfg("Nightly", env.Root() + "/n.txt", "", C(2)));
+  EXPECT_EQ(exporter->GetSchedulingEntries(IdOf("Nightly"), entries.Put(), &error, &ok), S_OK);
+  ASSERT_TRUE(ok);
+  auto collection = entries.As<IObjectCollection>(IID_IObjectCollection);
+  ASSERT_TRUE(collection);
+  ASSERT_EQ(collection->Count(), 1);
+  auto entry = ComPtr<IUnknown>(collection->Item(1)).As<IElevateEntry>(IID_IElevateEntry);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->SectionKey(), "");
+  EXPECT_EQ(entry->ValueName(), "QXFlatFileConfigs");
+  EXPECT_EQ(entry->Value().StringValue(), env.ConfigFolder());
+  EXPECT_EQ(entry->ValueType(), 1);
+
+  // The scheduled run reads its folder back from HKEY_LOCAL_MACHINE.
+  const std::string other = env.Root() + "/scheduled/";
+  WriteFile(other + "x.cfg", Cfg("Only here", "", "", ""));
+  platform::HKEY key = 0;
+  ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, "Software\\Tasks\\T1", 0, "", 0,
+                                     platform::KEY_WRITE, nullptr, &key),
+            0);
+  ASSERT_EQ(platform::RegSetValueEx(key, "QXFlatFileConfigs", 0, platform::REG_SZ,
+                                    reinterpret_cast<const platform::BYTE*>(other.c_str()),
+                                    static_cast<platform::DWORD>(other.size() + 1)),
+            0);
+  platform::RegCloseKey(key);
+  EXPECT_EQ(exporter->LoadSchedulingInfo("Software\\Tasks\\T1", nullptr, &ok), S_OK);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Only here"}));
+  EXPECT_EQ(exporter->LoadSchedulingInfo("Software\\Tasks\\None", nullptr, &ok), S_OK);
+  EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Nightly"}));
+}
+
+TEST_F(Component, DoneExportTwiceAndTitleRowWaitsForTheFirstJob) {
+  WriteFile(env.ConfigFolder() + "t.cfg", Cfg("T", env.Root() + "/t.txt", "<ColumnNames>True</ColumnNames>\r\n", C(2)));
+  ASSERT_TRUE(Start(IdOf("T")));
+  Done();
+  Done();
+  EXPECT_EQ(ReadFile(env.Root() + "/t.txt"), "");
+}
+
+TEST_F(Component, UnregisterRemovesTheClass) {
+  Register("-u");
+  Guid clsid;
+  EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), REGDB_E_CLASSNOTREG);
+}
+
+}  // namespace
+}  // namespace qx6

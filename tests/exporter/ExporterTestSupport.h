@@ -1,0 +1,49 @@
+// Jobs and configurations for engine tests: a 45-column job with chosen
+// values, a configuration over chosen host columns, and the output of rows
+// written through the text-file layer.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "config/ExportConfig.h"
+#include "host/HostColumns.h"
+#include "hostapi/JobColumns.h"
+#include "runtime/TextFile.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::test {
+
+inline ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
+  auto job = host::MakeHostColumns();
+  for (const auto& [id, value] : values) ColumnAt(*job, id).SetValue(value);
+  return job;
+}
+
+inline ExportColumnPtr Col(int16_t index, const std::string& name = "", int16_t width = -1) {
+  auto column = std::make_shared<ExportColumn>();
+  column->SetIndex(index);
+  column->SetName(name.empty() && index > 0 ? std::string(host::HostColumnTable()[static_cast<size_t>(index - 1)].title)
+                                            : name);
+  column->SetWidth(width);
+  return column;
+}
+
+// Runs `write` with an output file open and returns the file's bytes.
+inline std::string Output(const std::function<void(int16_t)>& write) {
+  TempFolder folder;
+  const std::string path = folder / "out.txt";
+  int16_t file = TextFile::FreeFile();
+  TextFile::OpenForOutput(file, path);
+  try {
+    write(file);
+  } catch (...) {
+    TextFile::Close(file);
+    throw;
+  }
+  TextFile::Close(file);
+  return ReadFile(path);
+}
+
+}  // namespace qx6::test

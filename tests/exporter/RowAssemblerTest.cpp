@@ -1,0 +1,212 @@
+#include "exporter/RowAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/ComponentFile.h"
+#include "runtime/DateTime.h"
+#include "runtime/Locale.h"
+#include "runtime/RuntimeError.h"
+#include "tests/exporter/ExporterTestSupport.h"
+#include "ui/modLanguage.h"
+
+namespace qx6 {
+namespace {
+
+using test::Col;
+using test::Job;
+
+class RowAssembly : public ::testing::Test {
+ protected:
+  RowAssembly() {
+    platform::SetComponentFolderForTesting(QX6_PRODUCT_DIR "/exporters");
+    modLanguage::ResetForTesting();
+    modLanguage::LoadLanguage("qx6jeflt");
+    config.SetStringsInQuotes(false);
+  }
+  ~RowAssembly() override {
+    modLanguage::ResetForTesting();
+    platform::SetComponentFolderForTesting("");
+  }
+  std::string Rows(const std::vector<ComPtr<IJobColumns>>& jobs, bool titles = false) {
+    RowAssembler rows(config);
+    return test::Output([&](int16_t file) {
+      if (titles) rows.WriteColumnNames(file);
+      for (const auto& job : jobs) rows.WriteRow(*job, file);
+    });
+  }
+  std::string Value(int16_t index, const Variant& value) {
+    config.Columns()->Clear();
+    config.Columns()->Add(Col(index));
+    RowAssembler rows(config);
+    return rows.GetColumnValue(rows.Columns()[0], *Job({{index, value}}));
+  }
+  int ErrorNumber(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const RuntimeError& e) {
+      return e.Number();
+    }
+    return 0;
+  }
+  ExportConfig config;
+};
+
+TEST_F(RowAssembly, DelimitersAtRowStartAndEnd) {
+  config.Columns()->Add(Col(-1, "a"));
+  config.Columns()->Add(Col(-1, "b"));
+  EXPECT_EQ(Rows({Job({})}), "a,b\r\n");
+  config.SetBeginningDelimiter(true);
+  EXPECT_EQ(Rows({Job({})}), ",a,b\r\n");
+  config.SetBeginningDelimiter(false);
+  config.SetTrailingDelimiter(true);
+  EXPECT_EQ(Rows({Job({})}), "a,b,\r\n");
+  // A two-character delimiter always stays after the last field.
+  config.SetTrailingDelimiter(false);
+  config.SetFieldDelimiter("||");
+  EXPECT_EQ(Rows({Job({})}), "a||b||\r\n");
+  config.SetFieldDelimiter("<tab>");
+  EXPECT_EQ(Rows({Job({})}), "a\tb\r\n");
+}
+
+TEST_F(RowAssembly, QuotesWrapEveryFieldAndTitleAndKeepInnerQuotes) {
+  config.SetStringsInQuotes(true);
+  config.SetColumnNames(true);
+  config.Columns()->Add(Col(7));
+  config.Columns()->Add(Col(23));
+  EXPECT_EQ(Rows({Job({{7, Variant("say \"hi\"")}, {23, Variant(5)}})}, true),
+            "\"Document\",\"Pages\"\r\n\"say \"hi\"\",\"5\"\r\n");
+}
+
+TEST_F(RowAssembly, FixedWidthCutsAndPads) {
+  config.SetOutputType(ExportConfig::FixedWidth);
+  config.SetFieldDelimiter(";");  // has no effect in fixed width
+  config.SetBeginningDelimiter(true);
+  auto left = Col(2, "", 5);
+  auto right = Col(23, "", 5);
+  right->SetRightJustify(true);
+  right->SetPadChar("0");
+  auto pair = Col(24, "", 5);
+  pair->SetRightJustify(true);
+  pair->SetPadChar("xy");
+  config.Columns()->Add(left);
+  config.Columns()->Add(right);
+  config.Columns()->Add(pair);
+  EXPECT_EQ(Rows({Job({{2, Variant("ab")}, {23, Variant(42)}, {24, Variant(42)}}),
+                  Job({{2, Variant("abcdefg")}, {23, Variant(1234567)}, {24, Variant(12345)}})}),
+            "ab   00042xxx42\r\nabcde1234512345\r\n");
+  // Widths count characters, not bytes.
+  config.Columns()->Clear();
+  config.Columns()->Add(Col(2, "", 4));
+  config.SetRowDelimiter(3);
+  EXPECT_EQ(Rows({Job({{2, Variant("Müller")}}), Job({{2, Variant("Zoë")}})}), "M\xFCllZo\xEB ");
+}
+
+TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
+  config.SetOutputType(ExportConfig::FixedWidth);
+  config.Columns()->Add(Col(2));  // width -1: cutting to it is an invalid argument
+  {
+    RowAssembler rows(config);
+    EXPECT_EQ(ErrorNumber([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
+  }
+  config.Columns()->Item(1)->SetIndex(12);
+  config.Columns()->Item(1)->SetWidth(11);
+  config.SetDateFormat("yyyy-mm-dd");
+  RowAssembler rows(config);
+  test::TempFolder folder;
+  int16_t file = TextFile::FreeFile();
+  TextFile::OpenForOutput(file, folder / "o.txt");
+  rows.WriteRow(*Job({{12, Variant::Date(DateTime::DateSerial(2024, 3, 1))}}), file);
+  EXPECT_EQ(ErrorNumber([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
+  TextFile::Close(file);
+  EXPECT_EQ(test::ReadFile(folder / "o.txt"), "2024-03-01 \r\n");
+}
+
+TEST_F(RowAssembly, RowDelimiterCodes) {
+  config.Columns()->Add(Col(-1, "r"));
+  const std::pair<int, std::string> cases[] = {{0, "r\r\nr\r\n"}, {1, "r\rr\r"}, {2, "r\nr\n"}, {3, "rr"}, {9, "rr"}};
+  for (const auto& [code, expected] : cases) {
+    config.SetRowDelimiter(code);
+    EXPECT_EQ(Rows({Job({}), Job({})}), expected) << code;
+  }
+  config.SetRowDelimiter(4);
+  config.SetCustomRowDelimiter("<EOR>");
+  EXPECT_EQ(Rows({Job({}), Job({})}), "r<EOR>r<EOR>");
+}
+
+TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
+  config.SetColumnNames(true);
+  config.SetStripChars("-/");
+  config.Columns()->Add(Col(-1, "a-b/c"));
+  config.Columns()->Add(Col(7, "Doc-Title"));
+  EXPECT_EQ(Rows({Job({{7, Variant("x-y/z\r\nnext")}})}, true), "a-b/c,Doc-Title\r\nabc,xyznext\r\n");
+  // Automatic stripping removes the delimiters as whole texts.
+  config.SetStripChars("");
+  config.SetAutoStripDelimiters(true);
+  config.SetFieldDelimiter("<TAB>");
+  config.SetRowDelimiter(4);
+  config.SetCustomRowDelimiter("##");
+  config.SetColumnNames(false);
+  config.Columns()->Clear();
+  config.Columns()->Add(Col(7));
+  EXPECT_EQ(Rows({Job({{7, Variant("a\tb#c##d")}})}), "ab#cd##");
+}
+
+TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
+  const double when = DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(14, 30, 5);
+  config.SetDateFormat("");
+  EXPECT_EQ(Value(12, Variant::Date(when)), "Jan 05, 2024 14:30:05");
+  config.SetDateFormat("yyyy-mm-dd hh:nn");
+  EXPECT_EQ(Value(12, Variant::Date(when)), "2024-01-05 14:30");
+  EXPECT_EQ(Value(12, Variant("2024-01-05 14:30:05")), "2024-01-05 14:30");
+  EXPECT_EQ(Value(12, Variant("not a date")), "not a date");
+  EXPECT_EQ(Value(28, Variant(3)), "3");
+  EXPECT_EQ(Value(28, Variant(2.5)), "2.50");
+  EXPECT_EQ(Value(28, Variant("abc")), "");
+  config.SetNumDecimalPlaces(0);
+  EXPECT_EQ(Value(32, Variant(12.4)), "12.");
+  config.SetNumDecimalPlaces(2);
+  EXPECT_EQ(Value(35, Variant(1.005)), "1.01");
+  EXPECT_EQ(Value(34, Variant("n/a")), "");
+  EXPECT_EQ(Value(20, Variant(true)), "Yes");
+  EXPECT_EQ(Value(21, Variant(false)), "No");
+  EXPECT_EQ(Value(27, Variant(5)), "No");
+  EXPECT_EQ(Value(36, Variant("maybe")), "maybe");
+  EXPECT_EQ(Value(10, Variant(0)), "Printed");
+  EXPECT_EQ(Value(10, Variant(int16_t{3})), "Held");
+  EXPECT_EQ(Value(10, Variant(7)), "");
+  EXPECT_EQ(Value(10, Variant::Null()), "");
+  EXPECT_EQ(Value(7, Variant::Null()), "");
+  EXPECT_EQ(Value(1, Variant(123456)), "123456");
+  EXPECT_EQ(Value(33, Variant(true)), "-1.00");
+}
+
+TEST_F(RowAssembly, ValuesThatHaveNoTextFail) {
+  EXPECT_EQ(ErrorNumber([&] { Value(12, Variant::Null()); }), 94);
+  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorNumber([&] { Value(column, Variant::Null()); }), 94) << column;
+  EXPECT_EQ(ErrorNumber([&] { Value(28, Variant(3e10)); }), 6);
+  config.Columns()->Clear();
+  config.Columns()->Add(Col(46, "beyond"));
+  RowAssembler rows(config);
+  EXPECT_EQ(ErrorNumber([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
+}
+
+TEST_F(RowAssembly, DecimalCommaLocale) {
+  Locale::SetUser("de_DE");
+  config.SetNumDecimalPlaces(0);
+  EXPECT_EQ(Value(32, Variant(12.4)), "12,");
+  EXPECT_EQ(Value(28, Variant(2.5)), "2,50");
+  EXPECT_EQ(Value(24, Variant(2.5)), "2,5");
+  Locale::SetUser("en_US");
+}
+
+TEST_F(RowAssembly, EmptyRowWritesNothingButTitlesAlwaysWrite) {
+  config.SetColumnNames(true);
+  EXPECT_EQ(Rows({Job({})}, true), "\r\n");
+  config.SetRowDelimiter(3);
+  config.Columns()->Add(Col(-1, ""));
+  config.SetFieldDelimiter("");
+  EXPECT_EQ(Rows({Job({}), Job({})}), "");
+}
+
+}  // namespace
+}  // namespace qx6

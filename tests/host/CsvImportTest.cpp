@@ -1,0 +1,134 @@
+#include "host/CsvImport.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/DateTime.h"
+#include "runtime/RuntimeError.h"
+#include "tests/host/HostTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::host {
+namespace {
+
+using qx6::test::TempFolder;
+using qx6::test::WriteFile;
+
+class CsvImportTest : public ::testing::Test {
+ protected:
+  int64_t Import(const std::string& text) {
+    WriteFile(path_, text);
+    return CsvImport::ImportFile(db_, path_);
+  }
+  // The error of importing `text`, after which the database must be unchanged.
+  RuntimeError ImportError(const std::string& text) {
+    const auto before = test::DumpJobs(db_);
+    try {
+      Import(text);
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(test::DumpJobs(db_), before) << "the failed import left jobs behind";
+      return e;
+    }
+    ADD_FAILURE() << "the import succeeded";
+    return RuntimeError(0, "");
+  }
+  // Column `column` of every job, in job id order.
+  std::vector<std::string> Values(int32_t column) {
+    auto job = MakeHostColumns();
+    std::vector<std::string> values;
+    db_.ForEachJob({}, {}, *job, [&] {
+      values.push_back(test::Describe(ColumnAt(*job, column).Value()));
+      return true;
+    });
+    return values;
+  }
+
+  TempFolder folder_;
+  std::string path_ = folder_ / "jobs.csv";
+  JobDatabase db_{folder_ / "jobs.db", OpenMode::Create};
+};
+
+TEST_F(CsvImportTest, TitlesInAnyCaseWithQuotingAndEmptyFields) {
+  const int64_t count = Import(
+      "\xEF\xBB\xBFjob id,USER,document,Date/Time,pages,Status,billable,Size (MB)\r\n"
+      "10,alice,\"Report, final.docx\",2024-01-05 14:30:05,3,Printed,yes,1.25\r\n"
+      "11,bob,\"He said \"\"hi\"\"\",2024-01-05T08:00:00,,2,FALSE,\r\n"
+      "12,,\"two\r\nlines\",2024-02-29,7,held,1,-0.5\r\n"
+      "13,\"\",Übersicht Q3.xlsx,,0,,0,3e2\r\n");
+  EXPECT_EQ(count, 4);
+  EXPECT_EQ(Values(1), (std::vector<std::string>{"l:10", "l:11", "l:12", "l:13"}));
+  EXPECT_EQ(Values(2), (std::vector<std::string>{"s:alice", "s:bob", "null", "s:"}));
+  EXPECT_EQ(Values(7), (std::vector<std::string>{"s:Report, final.docx", "s:He said \"hi\"", "s:two\r\nlines",
+                                                 "s:Übersicht Q3.xlsx"}));
+  const double first = DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(14, 30, 5);
+  const double second = DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(8, 0, 0);
+  EXPECT_EQ(Values(12), (std::vector<std::string>{"t:" + std::to_string(first), "t:" + std::to_string(second),
+                                                  "t:" + std::to_string(DateTime::DateSerial(2024, 2, 29)), "null"}));
+  EXPECT_EQ(Values(23), (std::vector<std::string>{"l:3", "null", "l:7", "l:0"}));
+  EXPECT_EQ(Values(10), (std::vector<std::string>{"i:0", "i:2", "i:3", "null"}));
+  EXPECT_EQ(Values(27), (std::vector<std::string>{"b:1", "b:0", "b:1", "b:0"}));
+  EXPECT_EQ(Values(28), (std::vector<std::string>{"d:1.250000", "null", "d:-0.500000", "d:300.000000"}));
+  // Columns the header leaves out are Null.
+  EXPECT_EQ(Values(3), (std::vector<std::string>{"null", "null", "null", "null"}));
+}
+
+TEST_F(CsvImportTest, NumbersAndFieldNamesAsHeaderAndIdsGivenOut) {
+  EXPECT_EQ(Import("2,23,10\nalice,1,Cancelled\nbob,2,denied\n"), 2);
+  EXPECT_EQ(Import("user,Colour,colour_pages\ncarol,true,4\n"), 1);
+  EXPECT_EQ(Import("User\n"), 0);  // a header alone imports nothing
+  EXPECT_EQ(Values(1), (std::vector<std::string>{"l:1", "l:2", "l:3"}));
+  EXPECT_EQ(Values(2), (std::vector<std::string>{"s:alice", "s:bob", "s:carol"}));
+  EXPECT_EQ(Values(10), (std::vector<std::string>{"i:1", "i:2", "null"}));
+  EXPECT_EQ(Values(21), (std::vector<std::string>{"null", "null", "b:1"}));
+  EXPECT_EQ(Values(29), (std::vector<std::string>{"null", "null", "l:4"}));
+}
+
+TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
+  Import("Job ID,User\n1,existing\n");
+
+  struct Case {
+    std::string csv, message;
+  };
+  const Case cases[] = {
+      {"User,Pages\nalice,1\n\"multi\nline\",2\nbob\n",
+       "line 5: 1 field where the header has 2"},
+      {"User,Pages\nalice,1\nbob,2,3\n", "line 3: 3 fields where the header has 2"},
+      {"User,Pages\nalice,1\nbob,abc\n", "line 3: 'abc' is not a whole number (column Pages)"},
+      {"User,Pages\nalice,1\nbob,99999999999\n",
+       "line 3: '99999999999' is not a whole number from -2147483648 to 2147483647 (column Pages)"},
+      {"User,Date/Time\nalice,2024-02-30 10:00:00\n",
+       "line 2: '2024-02-30 10:00:00' is not a date and time (YYYY-MM-DD HH:MM:SS) (column Date/Time)"},
+      {"User,Status\nalice,Lost\n",
+       "line 2: 'Lost' is not a status (0 to 3, Printed, Cancelled, Denied or Held) (column Status)"},
+      {"User,Duplex\nalice,maybe\n", "line 2: 'maybe' is not a Boolean (0/1, true/false, yes/no) (column Duplex)"},
+      {"User,Cost\nalice,1,50\n", "line 2: 3 fields where the header has 2"},
+      {"User,Cost\nalice,nan\n", "line 2: 'nan' is not a number (column Cost)"},
+      {"User,Document\nalice,ok\nbob,\"never closed\n\n", "line 3: the quoted field 2 is never closed"},
+      {"User,Document\nalice,\"quoted\"tail\n", "line 2: field 2 has text after its closing quote"},
+      {"User,Colour Pagez\n", "line 1: unknown column 'Colour Pagez'"},
+      {"User,2\n", "line 1: the column User appears twice"},
+      {"Job ID,User\n2,new\n1,clash\n", "line 3: the job id 1 exists already"},
+      {"User\n\xC3(\n", "line 2: '\xC3(' is not valid UTF-8 text (column User)"},
+      {"", " is empty: it needs a header row naming the columns"},
+  };
+  for (const Case& c : cases) {
+    RuntimeError e = ImportError(c.csv);
+    EXPECT_EQ(e.Number(), InvalidFileFormat) << c.csv;
+    const std::string expected = path_ + (c.message[0] == ' ' ? "" : " ") + c.message;
+    EXPECT_EQ(e.Description(), expected) << c.csv;
+  }
+  EXPECT_EQ(Values(2), (std::vector<std::string>{"s:existing"}));
+}
+
+TEST_F(CsvImportTest, BlankLinesAndAMissingFinalLineBreakAreFine) {
+  EXPECT_EQ(Import("User,Pages\n\nalice,1\r\n\r\nbob,2"), 2);
+  EXPECT_EQ(Values(23), (std::vector<std::string>{"l:1", "l:2"}));
+  try {
+    CsvImport::ImportFile(db_, folder_ / "missing.csv");
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), RuntimeErrorNumber::FileNotFound);
+  }
+}
+
+}  // namespace
+}  // namespace qx6::host

@@ -1,0 +1,207 @@
+#include "platform/RegistryHive.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Registry.h"
+
+namespace qx6::platform {
+namespace {
+
+// A literal with its embedded zeros, without the terminating one.
+template <size_t N>
+std::string Lit(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+std::unique_ptr<RegistryHive> ParseUser(std::string_view text, std::string* problem = nullptr) {
+  return RegistryHive::Parse(text, "HKEY_CURRENT_USER", problem);
+}
+
+TEST(RegistryHive, EveryValueTypeSurvivesTheFile) {
+  RegistryHive hive("HKEY_CURRENT_USER");
+  RegistryKeyNode& key = hive.Root().AddSubkey("Software").AddSubkey("Quorvex 6 \xC3\xA9t\xC3\xA9");
+  key.SetEveryone(true);
+  std::string longBinary;
+  for (int i = 0; i < 300; ++i) longBinary += static_cast<char>(i & 0xFF);
+  const std::vector<RegistryValue> values = {
+      {"", REG_SZ, Lit("default\0")},
+      {"Plain", REG_SZ, Lit("C:\\Path \"quoted\" \xE2\x82\xAC\0")},
+      {"Two lines", REG_SZ, Lit("a\r\nb\0")},
+      {"No terminator", REG_SZ, "abc"},
+      {"Empty", REG_SZ, ""},
+      {"Expand", REG_EXPAND_SZ, Lit("%HOME%/x\0")},
+      {"Binary", REG_BINARY, longBinary},
+      {"Number", REG_DWORD, Lit("\x09\x04\x00\x00")},
+      {"Short number", REG_DWORD, Lit("\x01\x02")},
+      {"Big endian", REG_DWORD_BIG_ENDIAN, Lit("\x00\x00\x04\x09")},
+      {"List", REG_MULTI_SZ, Lit("one\0two\0\xF0\x9F\x98\x80\0\0")},
+      {"Quad", REG_QWORD, Lit("\x01\x02\x03\x04\x05\x06\x07\x08")},
+      {"None", REG_NONE, ""},
+      {"Odd type", 0x12345, "xyz"},
+      {"Name with \\ and \"", REG_SZ, Lit("v\0")},
+  };
+  for (const RegistryValue& v : values) key.SetValue(v.name, v.type, v.data);
+  hive.Root().AddSubkey("Empty key");
+
+  const std::string text = hive.Serialize();
+  std::string problem;
+  auto back = ParseUser(text, &problem);
+  ASSERT_TRUE(back) << problem << "\n" << text;
+  const RegistryKeyNode* found = back->Find({"software", "QUORVEX 6 \xC3\xA9T\xC3\xA9"});
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->Name(), "Quorvex 6 \xC3\xA9t\xC3\xA9");
+  EXPECT_TRUE(found->Everyone());
+  ASSERT_EQ(found->Values().size(), values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(found->Values()[i].name, values[i].name);
+    EXPECT_EQ(found->Values()[i].type, values[i].type) << values[i].name;
+    EXPECT_EQ(found->Values()[i].data, values[i].data) << values[i].name;
+  }
+  EXPECT_TRUE(back->Find({"Empty key"}));
+  EXPECT_FALSE(back->Find({"Software"})->Everyone());
+  EXPECT_EQ(back->Serialize(), text);
+  // Long data are wrapped as regedit wraps them.
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 80u);
+}
+
+TEST(RegistryHive, WritesTheFormsRegeditWrites) {
+  RegistryHive hive("HKEY_LOCAL_MACHINE");
+  RegistryKeyNode& key = hive.Root().AddSubkey("Software").AddSubkey("App");
+  key.SetValue("Text", REG_SZ, Lit("C:\\x\0"));
+  key.SetValue("Count", REG_DWORD, Lit("\x2A\0\0\0"));
+  key.SetValue("", REG_BINARY, "\x01\xFF");
+  EXPECT_EQ(hive.Serialize(),
+            "Windows Registry Editor Version 5.00\n"
+            "\n[HKEY_LOCAL_MACHINE\\Software]\n"
+            "\n[HKEY_LOCAL_MACHINE\\Software\\App]\n"
+            "\"Text\"=\"C:\\\\x\"\n"
+            "\"Count\"=dword:0000002a\n"
+            "@=hex:01,ff\n\n");
+}
+
+TEST(RegistryHive, ReadsARegeditExport) {
+  const std::u16string text =
+      u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
+      u"\"LocaleId\"=dword:00000407\r\n"
+      u"@=\"Default \\\"text\\\"\"\r\n"
+      u"\r\n"
+      u"; a comment\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Quorvex 6\\Font]\r\n"
+      u"\"FontName\"=\"Tahoma\"\r\n"
+      u"\"Path\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,\\\r\n"
+      u"  00,45,00,25,00,5c,00,78,00,00,00\r\n"
+      u"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+      u"\"Blob\"=hex:de,ad,\\\r\n"
+      u"  be,ef\r\n";
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  std::string problem;
+  auto hive = ParseUser(bytes, &problem);
+  ASSERT_TRUE(hive) << problem;
+  const RegistryKeyNode* key = hive->Find({"Software", "Quorvex 6"});
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->FindValue("localeid")->data, Lit("\x07\x04\0\0"));
+  EXPECT_EQ(key->FindValue("")->data, Lit("Default \"text\"\0"));
+  const RegistryKeyNode* font = hive->Find({"Software", "Quorvex 6", "Font"});
+  ASSERT_TRUE(font);
+  EXPECT_EQ(font->FindValue("FontName")->data, Lit("Tahoma\0"));
+  EXPECT_EQ(font->FindValue("Path")->type, REG_EXPAND_SZ);
+  EXPECT_EQ(font->FindValue("Path")->data, Lit("%USERPROFILE%\\x\0"));
+  EXPECT_EQ(font->FindValue("List")->data, Lit("a\0b\0\0"));
+  EXPECT_EQ(font->FindValue("Blob")->data, "\xDE\xAD\xBE\xEF");
+}
+
+TEST(RegistryHive, AppliesDeletionsAndAbbreviatedRoots) {
+  auto hive = ParseUser(
+      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
+      "[HKCU\\A\\B]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+      "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=-\n"
+      "[HKEY_CURRENT_USER\\C]\n"
+      "[-HKEY_CURRENT_USER\\C]\n"
+      "[HKEY_CURRENT_USER]\n@=dword:1\n");
+  ASSERT_TRUE(hive);
+  EXPECT_FALSE(hive->Find({"A", "B"})->FindValue("x"));
+  EXPECT_TRUE(hive->Find({"a", "b"})->FindValue("Y"));
+  EXPECT_FALSE(hive->Find({"C"}));
+  EXPECT_EQ(hive->Root().FindValue("")->data, Lit("\1\0\0\0"));
+}
+
+TEST(RegistryHive, EmptyTextIsAnEmptyHive) {
+  for (std::string_view text : {"", "  \n\r\n\t", "Windows Registry Editor Version 5.00\r\n"}) {
+    auto hive = ParseUser(text);
+    ASSERT_TRUE(hive);
+    EXPECT_EQ(hive->Root().SubkeyCount(), 0u);
+  }
+}
+
+TEST(RegistryHive, RejectsDamagedText) {
+  const std::string header = "Windows Registry Editor Version 5.00\n";
+  const std::vector<std::string> damaged = {
+      "[HKEY_CURRENT_USER\\A]\n",                                   // no header
+      "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n",                         // another header
+      header + "\"x\"=\"before any key\"\n",
+      header + "[HKEY_LOCAL_MACHINE\\A]\n",                         // another root
+      header + "[HKEY_CURRENT_USER\\A\n",                           // no closing bracket
+      header + "[HKEY_CURRENT_USER\\A\\\\B]\n",                     // empty level
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"open\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"a\" trailing\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:01,zz\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:123\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:01,,02\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2):41,00,42\n",   // odd UTF-16
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2:41,00\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:01,\\\n",         // continues past the end
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=dword:123456789\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=dword:\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=qword:1\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\" \"y\"\n",
+      header + "[HKEY_CURRENT_USER\\A]\ngarbage\n",
+      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"\xC3\x28\"\n",       // not UTF-8
+      Lit("\xFF\xFE") + Utf16Le(u"W") + "x",              // odd UTF-16 file
+  };
+  for (const std::string& text : damaged) {
+    std::string problem;
+    EXPECT_FALSE(ParseUser(text, &problem)) << text;
+    EXPECT_FALSE(problem.empty());
+  }
+  std::string problem;
+  ParseUser(header + "\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:zz\n", &problem);
+  EXPECT_EQ(problem.rfind("line 4:", 0), 0u) << problem;
+}
+
+TEST(RegistryHive, NamesCompareWithoutCaseAndKeepTheirCase) {
+  RegistryHive hive("HKEY_CURRENT_USER");
+  RegistryKeyNode& key = hive.Root().AddSubkey("MixedCase");
+  bool created = true;
+  EXPECT_EQ(&hive.Root().AddSubkey("MIXEDCASE", &created), &key);
+  EXPECT_FALSE(created);
+  EXPECT_TRUE(key.SetValue("Value", REG_SZ, Lit("1\0")));
+  EXPECT_FALSE(key.SetValue("VALUE", REG_SZ, Lit("1\0")));
+  EXPECT_TRUE(key.SetValue("VALUE", REG_SZ, Lit("2\0")));
+  ASSERT_EQ(key.Values().size(), 1u);
+  EXPECT_EQ(key.Values()[0].name, "Value");
+  hive.Root().AddSubkey("b");
+  hive.Root().AddSubkey("A");
+  EXPECT_EQ(hive.Root().SubkeyAt(0).Name(), "A");
+  EXPECT_EQ(hive.Root().SubkeyAt(1).Name(), "b");
+  EXPECT_TRUE(key.DeleteValue("value"));
+  EXPECT_TRUE(hive.Root().RemoveSubkey("mixedcase"));
+  EXPECT_FALSE(hive.Find({"MixedCase"}));
+}
+
+}  // namespace
+}  // namespace qx6::platform

@@ -1,0 +1,544 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/Environment.h"
+#include "platform/RegistryHive.h"
+#include "platform/RegistryStore.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::platform {
+namespace {
+
+// A literal with its embedded zeros, without the terminating one.
+template <size_t N>
+std::string Lit(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempFolder;
+using test::WriteFile;
+
+const BYTE* Bytes(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
+
+HKEY Create(HKEY root, std::string_view path, const SECURITY_ATTRIBUTES* security = nullptr) {
+  HKEY key = 0;
+  EXPECT_EQ(RegCreateKeyEx(root, path, 0, "", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, security, &key), ERROR_SUCCESS)
+      << path;
+  return key;
+}
+
+LONG Set(HKEY key, std::string_view name, DWORD type, const std::string& data) {
+  return RegSetValueEx(key, name, 0, type, Bytes(data), static_cast<DWORD>(data.size()));
+}
+
+void SetAndClose(HKEY root, std::string_view path, std::string_view name, const std::string& text) {
+  HKEY key = Create(root, path);
+  EXPECT_EQ(Set(key, name, REG_SZ, text), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// The value's type and bytes, or the error of opening or reading.
+struct Read {
+  LONG status = 0;
+  DWORD type = 0;
+  std::string data;
+};
+Read Query(HKEY root, std::string_view path, std::string_view name) {
+  Read r;
+  HKEY key = 0;
+  r.status = RegOpenKeyEx(root, path, 0, KEY_READ, &key);
+  if (r.status) return r;
+  DWORD size = 0;
+  r.status = RegQueryValueEx(key, name, &r.type, nullptr, &size);
+  if (r.status == 0) {
+    r.data.resize(size);
+    r.status = RegQueryValueEx(key, name, &r.type, reinterpret_cast<BYTE*>(r.data.data()), &size);
+  }
+  RegCloseKey(key);
+  return r;
+}
+
+std::string Text(const std::string& s) { return s + '\0'; }
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  std::string Folder() const { return root_ / "registry"; }
+  std::string UserHive() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
+  std::string MachineHive() const { return Folder() + "/HKEY_LOCAL_MACHINE.reg"; }
+
+  TempFolder root_;
+  ScopedEnv dir_{"QX6_REGISTRY_DIR", root_ / "registry"};
+};
+
+TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
+  HKEY key = 0;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key,
+                           &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  HKEY again = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", 0, "", 0, KEY_READ, nullptr, &again,
+                           &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  EXPECT_NE(again, key);
+  RegCloseKey(again);
+
+  // A string given without its zero gets one.
+  ASSERT_EQ(Set(key, "FontName", REG_SZ, "Tahoma"), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key, "FontSize", REG_DWORD, Lit("\x0A\0\0\0")), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key, "", REG_BINARY, "\x01\x02\x03"), ERROR_SUCCESS);
+
+  DWORD type = 0, size = 0;
+  ASSERT_EQ(RegQueryValueEx(key, "FontName", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, 7u);
+  BYTE small[3];
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueEx(key, "FontName", &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 7u);
+  BYTE buffer[16] = {};
+  size = sizeof buffer;
+  ASSERT_EQ(RegQueryValueEx(key, "FontName", &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), Text("Tahoma"));
+  EXPECT_EQ(RegQueryValueEx(key, "FontName", &type, buffer, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegQueryValueEx(key, "Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+
+  DWORD subKeys = 9, longestKey = 9, values = 0, longestName = 0, longestData = 0;
+  ASSERT_EQ(RegQueryInfoKey(key, &subKeys, &longestKey, &values, &longestName, &longestData), ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 0u);
+  EXPECT_EQ(longestKey, 0u);
+  EXPECT_EQ(values, 3u);
+  EXPECT_EQ(longestName, 8u);
+  EXPECT_EQ(longestData, 7u);
+
+  std::string name;
+  std::vector<std::string> names;
+  for (DWORD i = 0; RegEnumValue(key, i, &name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"FontName", "FontSize", ""}));
+  EXPECT_EQ(RegEnumValue(key, 3, &name), ERROR_NO_MORE_ITEMS);
+  size = sizeof buffer;
+  ASSERT_EQ(RegEnumValue(key, 1, &name, &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(buffer[0], 0x0A);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+  HKEY parent = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &parent), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyEx(parent, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "Quorvex 6");
+  EXPECT_EQ(RegEnumKeyEx(parent, 1, &name), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(parent);
+}
+
+TEST_F(RegistryTest, PathsAndNamesCompareWithoutCaseAndKeepTheirCase) {
+  SetAndClose(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName", "x");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "SOFTWARE\\mixed\\sUB\\", "VALUENAME").data, Text("x"));
+  SetAndClose(HKEY_CURRENT_USER, "software\\MIXED\\sub", "valuename", "y");
+  HKEY key = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_SUCCESS);
+  std::string name;
+  ASSERT_EQ(RegEnumKeyEx(key, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "MiXed");
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Mixed\\Sub", 0, KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegEnumValue(key, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "ValueName");
+  EXPECT_EQ(RegEnumValue(key, 1, &name), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(key);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName").data, Text("y"));
+}
+
+TEST_F(RegistryTest, BadArgumentsAndHandlesGiveTheirCodes) {
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &key), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "A\\\\B", 0, "", 0, KEY_WRITE, nullptr, &key), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, std::string(256, 'k'), 0, "", 0, KEY_WRITE, nullptr, &key),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Line\nbreak", 0, "", 0, KEY_WRITE, nullptr, &key), ERROR_BADKEY);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Volatile", 0, "", REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCloseKey(0x1234), ERROR_INVALID_HANDLE);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueEx(0x1234, "", nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+
+  HKEY reader = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Args", 0, "", 0, KEY_READ, nullptr, &reader), ERROR_SUCCESS);
+  EXPECT_EQ(Set(reader, "v", REG_SZ, "x"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegCloseKey(reader), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(reader), ERROR_INVALID_HANDLE);
+  HKEY writer = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Args", 0, KEY_SET_VALUE, &writer), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueEx(writer, "v", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Set(writer, "two\nlines", REG_SZ, "x"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Set(writer, "v", REG_SZ, "\xC3\x28"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueEx(writer, "v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueEx(writer, "v", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  RegCloseKey(writer);
+}
+
+TEST_F(RegistryTest, DeletingKeysValuesAndTrees) {
+  SetAndClose(HKEY_CURRENT_USER, "A\\B\\C", "deep", "1");
+  SetAndClose(HKEY_CURRENT_USER, "A\\B", "mid", "2");
+  SetAndClose(HKEY_CURRENT_USER, "Keep", "k", "3");
+  HKEY b = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A\\B", 0, KEY_ALL_ACCESS, &b), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValue(b, "missing"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteValue(b, "MID"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "A\\B", "mid").status, ERROR_FILE_NOT_FOUND);
+
+  // With no sub-key the key's contents go and the key stays.
+  ASSERT_EQ(Set(b, "again", REG_SZ, "x"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteTree(b, ""), ERROR_SUCCESS);
+  DWORD subKeys = 1, values = 1;
+  ASSERT_EQ(RegQueryInfoKey(b, &subKeys, nullptr, &values, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 0u);
+  EXPECT_EQ(values, 0u);
+
+  SetAndClose(HKEY_CURRENT_USER, "A\\B\\C", "deep", "1");
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "a"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "A\\B\\C", "deep").status, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "A"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Keep", "k").data, Text("3"));
+
+  // A handle outlives its key.
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueEx(b, "x", nullptr, nullptr, &size), ERROR_KEY_DELETED);
+  EXPECT_EQ(Set(b, "x", REG_SZ, "x"), ERROR_KEY_DELETED);
+  HKEY child = 0;
+  EXPECT_EQ(RegCreateKeyEx(b, "Child", 0, "", 0, KEY_WRITE, nullptr, &child), ERROR_KEY_DELETED);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "A", "").status, ERROR_FILE_NOT_FOUND);
+  RegCloseKey(b);
+}
+
+TEST_F(RegistryTest, EveryValueTypeRoundTripsThroughTheHiveFile) {
+  const std::vector<std::pair<DWORD, std::string>> values = {
+      {REG_NONE, ""},
+      {REG_SZ, Text(" spaced \"text\" \\ \xE2\x82\xAC ")},
+      {REG_EXPAND_SZ, Text("%HOME%/x")},
+      {REG_BINARY, Lit("\0\x01\xFE\xFF")},
+      {REG_DWORD, Lit("\x78\x56\x34\x12")},
+      {REG_DWORD_BIG_ENDIAN, Lit("\x12\x34\x56\x78")},
+      {REG_LINK, "link"},
+      {REG_MULTI_SZ, Lit("a\0b b\0c\0\0")},
+      {REG_RESOURCE_LIST, "res"},
+      {REG_QWORD, Lit("\x01\0\0\0\0\0\0\x80")},
+  };
+  HKEY key = Create(HKEY_LOCAL_MACHINE, "Software\\Types");
+  for (const auto& [type, data] : values) ASSERT_EQ(Set(key, "t" + std::to_string(type), type, data), ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  // Another path has no cached hive: this reads the file itself.
+  TempFolder copy;
+  std::filesystem::copy_file(MachineHive(), copy / "HKEY_LOCAL_MACHINE.reg");
+  ScopedEnv other("QX6_REGISTRY_DIR", copy.Path());
+  for (const auto& [type, data] : values) {
+    Read r = Query(HKEY_LOCAL_MACHINE, "Software\\Types", "t" + std::to_string(type));
+    ASSERT_EQ(r.status, ERROR_SUCCESS) << type;
+    EXPECT_EQ(r.type, type);
+    EXPECT_EQ(r.data, data) << type;
+  }
+}
+
+TEST_F(RegistryTest, AHiveWrittenByHandIsRead) {
+  WriteFile(UserHive(),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
+            "\"LocaleId\"=dword:00000407\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Quorvex 6\\Font]\r\n"
+            "\"FontName\"=\"MS Sans Serif\"\r\n"
+            "\"FontCharSet\"=dword:00000000\r\n"
+            "\"Folder\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,2f,00,64,00,\\\r\n"
+            "  00,00\r\n");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId").data, Lit("\x07\x04\0\0"));
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName").data, Text("MS Sans Serif"));
+  Read folder = Query(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "Folder");
+  EXPECT_EQ(folder.type, REG_EXPAND_SZ);
+  EXPECT_EQ(folder.data, Text("%HOME%/d"));
+}
+
+TEST_F(RegistryTest, ADamagedHiveIsAnErrorAndIsNeverOverwritten) {
+  const std::string damaged =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=hex:0g\n";
+  WriteFile(UserHive(), damaged);
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Other", 0, "", 0, KEY_WRITE, nullptr, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(Set(HKEY_CURRENT_USER, "v", REG_SZ, "x"), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software"), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(ReadFile(UserHive()), damaged);
+
+  // The other hives are not affected, and a repaired file is read again.
+  SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Fine", "v", "ok");
+  EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\Fine", "v").data, Text("ok"));
+  WriteFile(UserHive(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=hex:0f,01\n");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software", "x").data, "\x0f\x01");
+
+  WriteFile(UserHive(), "no header at all\n");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software", "x").status, ERROR_REGISTRY_CORRUPT);
+}
+
+TEST_F(RegistryTest, AChangeByAnotherWriterIsSeen) {
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Seen", "v", "first");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("first"));
+  // Rewritten in place, same size: only the time stamps differ, and a coarse
+  // clock needs a moment to move on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  std::string text = ReadFile(UserHive());
+  text.replace(text.find("first"), 5, "other");
+  WriteFile(UserHive(), text);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("other"));
+}
+
+TEST_F(RegistryTest, MissingFolderIsCreatedOnTheFirstWriteOnly) {
+  const std::string nested = root_ / "a/b/registry";
+  ScopedEnv dir("QX6_REGISTRY_DIR", nested);
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, &key), ERROR_SUCCESS);
+  std::string name;
+  EXPECT_EQ(RegEnumKeyEx(key, 0, &name), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(key);
+  EXPECT_FALSE(test::FileExists(root_ / "a"));
+  SetAndClose(HKEY_CURRENT_USER, "Software", "v", "1");
+  EXPECT_TRUE(test::FileExists(nested + "/HKEY_CURRENT_USER.reg"));
+  EXPECT_TRUE(test::FileExists(nested + "/HKEY_CURRENT_USER.reg.lock"));
+}
+
+TEST_F(RegistryTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {
+  SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared", "", "machine");
+  SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared", "MachineOnly", "m");
+  SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared\\MachineSub", "", "");
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Classes\\Shared", "", "user");
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Classes\\Shared\\UserSub", "", "");
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Classes\\Shared\\machinesub", "", "");
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Classes\\UserOnly", "", "u");
+
+  EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "Shared", "").data, Text("user"));
+  EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "Shared", "MachineOnly").data, Text("m"));
+  HKEY shared = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "shared", 0, KEY_ALL_ACCESS, &shared), ERROR_SUCCESS);
+  std::string name;
+  std::vector<std::string> names;
+  for (DWORD i = 0; RegEnumValue(shared, i, &name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"", "MachineOnly"}));
+  names.clear();
+  for (DWORD i = 0; RegEnumKeyEx(shared, i, &name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"machinesub", "UserSub"}));
+
+  // A key both hold is written in the machine's; one only the user has, in
+  // the user's; a new key where its parent is.
+  ASSERT_EQ(Set(shared, "Added", REG_SZ, "a"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared", "Added").data, Text("a"));
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Classes\\Shared", "Added").status, ERROR_FILE_NOT_FOUND);
+  SetAndClose(HKEY_CLASSES_ROOT, "UserOnly", "v", "u2");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Classes\\UserOnly", "v").data, Text("u2"));
+  SetAndClose(HKEY_CLASSES_ROOT, "UserOnly\\Child", "v", "c");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Classes\\UserOnly\\Child", "v").data, Text("c"));
+  SetAndClose(HKEY_CLASSES_ROOT, "CLSID\\{X}", "", "new");
+  EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{X}", "").data, Text("new"));
+
+  // Deleting through the overlay removes what either hive holds.
+  EXPECT_EQ(RegDeleteValue(shared, ""), ERROR_SUCCESS);
+  EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "Shared", "").status, ERROR_FILE_NOT_FOUND);
+  RegCloseKey(shared);
+  EXPECT_EQ(RegDeleteTree(HKEY_CLASSES_ROOT, "Shared"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "Shared", "MachineOnly").status, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Classes\\Shared\\UserSub", "").status, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "UserOnly", "").data, Text("u"));
+}
+
+TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheHiveToAll) {
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, true, nullptr, false));
+  SECURITY_ATTRIBUTES security;
+  security.lpSecurityDescriptor = &descriptor;
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Private", "v", "1");
+  struct stat st;
+  ASSERT_EQ(stat(UserHive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Shared\\Open", &security));
+  const std::string text = ReadFile(UserHive());
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared]\n; everyone\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared\\Open]\n; everyone\n"), std::string::npos);
+  EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n; everyone"), std::string::npos);
+  ASSERT_EQ(stat(UserHive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0666, 0666u);
+  ASSERT_EQ(stat((UserHive() + ".lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0666, 0666u);
+
+  // Only the null access list can be stored.
+  EXPECT_FALSE(SetSecurityDescriptorDacl(&descriptor, true, reinterpret_cast<const ACL*>(&st), false));
+  EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
+}
+
+// Runs `check` in a child process as a user who does not own the hives
+// (nobody when the tests run as root), after making the hive folder and
+// the user's hive read-only. The child's exit code is its verdict.
+int RunWithReadOnlyHive(const std::string& folder, const std::string& hive, int (*check)()) {
+  chmod(folder.c_str(), 0555);
+  chmod(hive.c_str(), 0444);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(100);
+    _exit(check());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  chmod(folder.c_str(), 0755);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Locked", "v", "kept");
+  chmod(root_.Path().c_str(), 0755);
+  const std::string before = ReadFile(UserHive());
+  int verdict = RunWithReadOnlyHive(Folder(), UserHive(), [] {
+    if (Query(HKEY_CURRENT_USER, "Software\\Locked", "v").data != Text("kept")) return 1;
+    HKEY key = 0;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Locked", 0, KEY_READ, &key) != 0) return 2;
+    REGSAM granted = 0;
+    if (RegGetKeyAccess(key, &granted) != 0 || (granted & KEY_READ) != KEY_READ || (granted & KEY_SET_VALUE)) return 3;
+    RegCloseKey(key);
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Locked", 0, KEY_WRITE, &key) != ERROR_ACCESS_DENIED) return 4;
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\New", 0, "", 0, KEY_WRITE, nullptr, &key) != ERROR_ACCESS_DENIED)
+      return 5;
+    if (Set(HKEY_CURRENT_USER, "v", REG_SZ, "x") != ERROR_ACCESS_DENIED) return 6;
+    if (RegDeleteTree(HKEY_CURRENT_USER, "Software") != ERROR_ACCESS_DENIED) return 7;
+    return 0;
+  });
+  EXPECT_EQ(verdict, 0);
+  EXPECT_EQ(ReadFile(UserHive()), before);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValue) {
+  constexpr int Writes = 200;
+  RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Race"));
+  auto writer = [](char tag) {
+    for (int i = 0; i < Writes; ++i) {
+      HKEY key = 0;
+      if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_SET_VALUE, &key) != 0) return 1;
+      const DWORD number = static_cast<DWORD>(i);
+      if (RegSetValueEx(key, std::string(1, tag) + std::to_string(i), 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&number), 4) != 0)
+        return 2;
+      RegCloseKey(key);
+    }
+    return 0;
+  };
+  pid_t a = fork();
+  if (a == 0) _exit(writer('a'));
+  pid_t b = fork();
+  if (b == 0) _exit(writer('b'));
+  int statusA = 0, statusB = 0;
+  waitpid(a, &statusA, 0);
+  waitpid(b, &statusB, 0);
+  EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0);
+  EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0);
+
+  auto hive = RegistryHive::Parse(ReadFile(UserHive()), "HKEY_CURRENT_USER");
+  ASSERT_TRUE(hive);
+  const RegistryKeyNode* race = hive->Find({"Software", "Race"});
+  ASSERT_TRUE(race);
+  EXPECT_EQ(race->Values().size(), 2u * Writes);
+  for (char tag : {'a', 'b'}) {
+    for (int i = 0; i < Writes; ++i) {
+      const RegistryValue* value = race->FindValue(std::string(1, tag) + std::to_string(i));
+      ASSERT_TRUE(value) << tag << i;
+      EXPECT_EQ(static_cast<unsigned char>(value->data[0]), i);
+    }
+  }
+}
+
+TEST_F(RegistryTest, AWriterKilledMidWriteLeavesTheHiveWhole) {
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Crash", "start", "1");
+  for (int round = 0; round < 4; ++round) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      HKEY key = 0;
+      if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Crash", 0, KEY_SET_VALUE, &key) != 0) _exit(1);
+      for (int i = 0;; ++i) Set(key, "v" + std::to_string(i % 40), REG_SZ, std::string(500 + i % 97, 'x'));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(15 + 11 * round));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    auto hive = RegistryHive::Parse(ReadFile(UserHive()), "HKEY_CURRENT_USER");
+    ASSERT_TRUE(hive) << "round " << round;
+    ASSERT_TRUE(hive->Find({"Software", "Crash"}));
+    EXPECT_TRUE(hive->Find({"Software", "Crash"})->FindValue("start"));
+  }
+  // The next write clears the temporary files the killed writers left.
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Crash", "after", "1");
+  for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+}
+
+TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
+  TempFolder root;
+  ScopedEnv noDir("QX6_REGISTRY_DIR", nullptr);
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", root / "config");
+    EXPECT_EQ(HivePath(HiveId::CurrentUser), root / "config/quorvex/registry/HKEY_CURRENT_USER.reg");
+    SetAndClose(HKEY_CURRENT_USER, "Software\\Where", "v", "here");
+    EXPECT_TRUE(test::FileExists(root / "config/quorvex/registry/HKEY_CURRENT_USER.reg"));
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/is/ignored");
+    ScopedEnv home("HOME", root / "home");
+    EXPECT_EQ(HivePath(HiveId::CurrentUser), root / "home/.config/quorvex/registry/HKEY_CURRENT_USER.reg");
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_EQ(HivePath(HiveId::CurrentUser), "");
+    HKEY key = 0;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Set(HKEY_CURRENT_USER, "v", REG_SZ, "x"), ERROR_PATH_NOT_FOUND);
+  }
+  EXPECT_EQ(HivePath(HiveId::LocalMachine), "/var/lib/quorvex/registry/HKEY_LOCAL_MACHINE.reg");
+  ScopedEnv dir("QX6_REGISTRY_DIR", root / "both/");
+  EXPECT_EQ(HivePath(HiveId::CurrentUser), root / "both/HKEY_CURRENT_USER.reg");
+  EXPECT_EQ(HivePath(HiveId::LocalMachine), root / "both/HKEY_LOCAL_MACHINE.reg");
+}
+
+TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
+  EXPECT_EQ(FormatSystemMessage(2), "The system cannot find the file specified.");
+  EXPECT_EQ(FormatSystemMessage(5), "Access is denied.");
+  EXPECT_EQ(FormatSystemMessage(234), "More data is available.");
+  EXPECT_EQ(FormatSystemMessage(259), "No more data is available.");
+  EXPECT_EQ(FormatSystemMessage(1009), "The configuration registry database is corrupt.");
+  EXPECT_EQ(FormatSystemMessage(1015)->rfind("The registry is corrupted.", 0), 0u);
+  EXPECT_FALSE(FormatSystemMessage(9999));
+  EXPECT_FALSE(FormatSystemMessage(0xFFFFFFFFu));
+}
+
+TEST(ExpandEnvironmentStrings, ReplacesSetVariablesOnly) {
+  ScopedEnv a("QX6_TEST_A", "alpha");
+  ScopedEnv unset("QX6_TEST_UNSET", nullptr);
+  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_A%/x"), "alpha/x");
+  EXPECT_EQ(ExpandEnvironmentStrings("%qx6_test_a%"), "alpha");
+  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%"), "%QX6_TEST_UNSET%");
+  // An unset name's closing "%" may open the next reference.
+  EXPECT_EQ(ExpandEnvironmentStrings("100% and %QX6_TEST_A%"), "100% and alpha");
+  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%QX6_TEST_A%"), "%QX6_TEST_UNSETalpha");
+  EXPECT_EQ(ExpandEnvironmentStrings("%%QX6_TEST_A%"), "%alpha");
+  EXPECT_EQ(ExpandEnvironmentStrings("50%"), "50%");
+}
+
+}  // namespace
+}  // namespace qx6::platform

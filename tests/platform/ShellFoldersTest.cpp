@@ -1,0 +1,96 @@
+#include "platform/ShellFolders.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/FileAttributes.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::platform {
+namespace {
+
+using test::ScopedEnv;
+using test::TempFolder;
+
+class ShellFoldersTest : public ::testing::Test {
+ protected:
+  std::string Home() const { return root_ / "home"; }
+  void UserDirs(const std::string& text) { test::WriteFile(Home() + "/.config/user-dirs.dirs", text); }
+
+  TempFolder root_;
+  ScopedEnv home_{"HOME", root_ / "home"};
+  ScopedEnv config_{"XDG_CONFIG_HOME", nullptr};
+  ScopedEnv data_{"XDG_DATA_HOME", nullptr};
+  ScopedEnv cache_{"XDG_CACHE_HOME", nullptr};
+  ScopedEnv dataDirs_{"XDG_DATA_DIRS", nullptr};
+};
+
+TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
+  UserDirs("# written by xdg-user-dirs-update\n"
+           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+           "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
+           "XDG_MUSIC_DIR=\"/srv/music\"\n"
+           "XDG_PICTURES_DIR=\"relative/is/refused\"\n");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Dokumente");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_DESKTOP), Home() + "/Schreibtisch");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY), Home() + "/Schreibtisch");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYMUSIC), "/srv/music");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYPICTURES), Home() + "/Pictures");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYVIDEO), Home() + "/Videos");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_TEMPLATES), Home() + "/Templates");
+
+  // XDG_CONFIG_HOME says where user-dirs.dirs is.
+  ScopedEnv config("XDG_CONFIG_HOME", root_ / "elsewhere");
+  test::WriteFile(root_ / "elsewhere/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"${HOME}/Docs\"\n");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Docs");
+}
+
+TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHome) {
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Documents");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_APPDATA), Home() + "/.config");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_LOCAL_APPDATA), Home() + "/.local/share");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_INTERNET_CACHE), Home() + "/.cache");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_FONTS), Home() + "/.local/share/fonts");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PROFILE), Home());
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/usr/local/share");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PROGRAM_FILES), "/opt");
+  ScopedEnv data("XDG_DATA_HOME", root_ / "data");
+  ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share:/usr/local/share");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_LOCAL_APPDATA), root_ / "data");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/usr/share");
+  // Flags in the high byte do not change the folder.
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_DONT_VERIFY), Home() + "/Documents");
+}
+
+TEST_F(ShellFoldersTest, UnknownIdentifiersAndNoHomeGiveNothing) {
+  EXPECT_EQ(SHGetSpecialFolderPath(0x24), "");  // CSIDL_WINDOWS has no counterpart
+  EXPECT_EQ(SHGetSpecialFolderPath(0x7F), "");
+  ScopedEnv noHome("HOME", nullptr);
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), "");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_APPDATA), "");
+}
+
+TEST_F(ShellFoldersTest, CreateMakesTheFolder) {
+  const std::string documents = Home() + "/Documents";
+  EXPECT_EQ(GetFileAttributes(documents), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_CREATE), documents);
+  EXPECT_EQ(GetFileAttributes(documents), FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(ShellFoldersTest, FileAttributesTellFilesFromFolders) {
+  test::WriteFile(Home() + "/file.txt", "x");
+  test::WriteFile(Home() + "/.hidden", "x");
+  EXPECT_EQ(GetFileAttributes(Home() + "/file.txt"), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(GetFileAttributes(Home() + "/.hidden") & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(GetFileAttributes(Home()), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributes(Home() + "/"), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributes(Home() + "/missing"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributes(""), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(CreateDirectory(Home() + "/new"));
+  EXPECT_FALSE(CreateDirectory(Home() + "/new"));
+  EXPECT_FALSE(CreateDirectory(Home() + "/a/b"));
+  EXPECT_TRUE(DeleteFile(Home() + "/file.txt"));
+  EXPECT_FALSE(DeleteFile(Home() + "/file.txt"));
+}
+
+}  // namespace
+}  // namespace qx6::platform

@@ -1,0 +1,73 @@
+#include "tests/support/TestEnvironment.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace qx6::test {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qx6test.XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::nullptr_t) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+  else unsetenv(name_.c_str());
+}
+
+TestEnvironment::TestEnvironment() {
+  std::filesystem::create_directories(Home() + "/.config");
+  std::filesystem::create_directories(Documents());
+  std::filesystem::create_directories(RegistryFolder());
+  env_.push_back(std::make_unique<ScopedEnv>("HOME", Home()));
+  env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", Home() + "/.config"));
+  env_.push_back(std::make_unique<ScopedEnv>("QX6_REGISTRY_DIR", RegistryFolder()));
+}
+
+TestEnvironment::~TestEnvironment() = default;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace qx6::test

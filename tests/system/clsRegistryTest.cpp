@@ -1,0 +1,317 @@
+#include "system/clsRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Registry.h"
+#include "runtime/RuntimeError.h"
+#include "system/QXElevateEntry.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6 {
+namespace {
+
+// A literal with its embedded zeros, without the terminating one.
+template <size_t N>
+std::string Lit(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+using namespace platform;
+
+const char* const NotFound = "The system cannot find the file specified.";
+
+// Writes a value through the platform directly, to set up what a test reads.
+void Put(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data) {
+  HKEY key = 0;
+  ASSERT_EQ(RegCreateKeyEx(root, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// The stored type of a value, 0 when there is none.
+DWORD StoredType(HKEY root, const std::string& path, const std::string& name) {
+  HKEY key = 0;
+  if (RegOpenKeyEx(root, path, 0, KEY_READ, &key) != 0) return 0;
+  DWORD type = 0, size = 0;
+  LONG status = RegQueryValueEx(key, name, &type, nullptr, &size);
+  RegCloseKey(key);
+  return status == 0 ? type : 0;
+}
+
+class clsRegistryTest : public ::testing::Test {
+ protected:
+  clsRegistryTest() {
+    registry.SetClassKey(HKEY_CURRENT_USER);
+    registry.SetSectionKey("Software\\Quorvex 6");
+  }
+
+  test::TestEnvironment env;
+  clsRegistry registry;
+};
+
+TEST_F(clsRegistryTest, StartsWithItsDefaults) {
+  clsRegistry fresh;
+  EXPECT_EQ(fresh.ValueType(), 0);
+  EXPECT_EQ(fresh.ClassKey(), 0);
+  EXPECT_EQ(fresh.SectionKey(), "");
+  EXPECT_EQ(fresh.ValueKey(), "");
+  EXPECT_TRUE(fresh.Default().IsNull());
+}
+
+TEST_F(clsRegistryTest, GetValueOrDefaultFallsBackToTheCallersDefault) {
+  // No key at all.
+  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);
+  // The key, without the value.
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Other", REG_DWORD, Lit("\1\0\0\0"));
+  std::string error;
+  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1), &error).LongValue(), -1);
+  EXPECT_EQ(error, std::string("Error retrieving value: ") + NotFound);
+  // With the object's Default set, a missing value gives that instead.
+  registry.SetDefault(Variant::Long(7));
+  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), 7);
+  registry.SetSectionKey("Software\\Missing");
+  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);
+  EXPECT_EQ(registry.ValueKey(), "LocaleId");
+}
+
+TEST_F(clsRegistryTest, ReadsEachTypeAsTheRestOfTheSystemExpects) {
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Spaced", REG_SZ, "  Tahoma  ");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "List", REG_MULTI_SZ, Lit("one\0two\0three\0\0"));
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Expand", REG_EXPAND_SZ, "%HOME%/x");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId", REG_DWORD, Lit("\x07\x04\0\0"));
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Big", REG_DWORD_BIG_ENDIAN, Lit("\0\0\x04\x07"));
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Blob", REG_BINARY, Lit("\x01\0\xFF"));
+
+  EXPECT_EQ(registry.GetValueOrDefault("Spaced", "").StringValue(), "Tahoma");
+  EXPECT_EQ(registry.ValueType(), 1);
+  EXPECT_EQ(registry.GetValueOrDefault("List", "").StringValue(), "onetwothree");
+  EXPECT_EQ(registry.ValueType(), 7);
+  EXPECT_EQ(registry.GetValueOrDefault("Expand", "").StringValue(), env.Home() + "/x");
+  EXPECT_EQ(registry.ValueType(), 2);
+  Variant number = registry.GetValueOrDefault("LocaleId", "");
+  ASSERT_EQ(number.Type(), VarType::Long);
+  EXPECT_EQ(number.LongValue(), 1031);
+  EXPECT_EQ(registry.GetValueOrDefault("Big", "").LongValue(), 1031);
+  Variant blob = registry.GetValueOrDefault("Blob", "");
+  ASSERT_TRUE(blob.IsArray());
+  VariantArray bytes = blob.ArrayValue();
+  ASSERT_EQ(bytes.ElementCount(), 3u);
+  EXPECT_EQ(bytes.At(0).ByteValue(), 1);
+  EXPECT_EQ(bytes.At(2).ByteValue(), 0xFF);
+}
+
+TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReference) {
+  ASSERT_TRUE(registry.CreateKey());
+  struct Case {
+    const char* text;
+    DWORD type;
+  } cases[] = {{"%HOME%\\x", REG_EXPAND_SZ}, {"a%b%c", REG_EXPAND_SZ}, {"100%", REG_SZ},
+               {"%%", REG_SZ},               {"x%%y", REG_SZ},         {"%%%", REG_EXPAND_SZ}, {"plain", REG_SZ}};
+  for (int declared : {1, 2}) {
+    for (const Case& c : cases) {
+      registry.SetValueType(declared);
+      registry.SetValueKey("Text");
+      std::string error = "stale";
+      ASSERT_TRUE(registry.SetValue(Variant::String(c.text), &error)) << error;
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Text"), c.type) << c.text << " as " << declared;
+    }
+  }
+  // Numbers are written as their text.
+  registry.SetValueType(1);
+  ASSERT_TRUE(registry.SetValue(Variant::Long(42)));
+  EXPECT_EQ(registry.GetValue().StringValue(), "42");
+}
+
+TEST_F(clsRegistryTest, SetValueChecksTheValueAgainstTheType) {
+  ASSERT_TRUE(registry.CreateKey());
+  registry.SetValueKey("Number");
+  std::string error;
+
+  registry.SetValueType(4);
+  EXPECT_FALSE(registry.SetValue(Variant::String("12"), &error));
+  EXPECT_EQ(error, "Could not set value. Invalid value for set type.");
+  EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Number"), 0u);
+
+  EXPECT_TRUE(registry.SetValue(Variant::Integer(-2), &error));
+  EXPECT_EQ(registry.GetValue().LongValue(), -2);
+  registry.SetValueType(5);  // written little-endian all the same
+  EXPECT_TRUE(registry.SetValue(Variant::Long(0x01020304)));
+  EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Number"), REG_DWORD);
+  EXPECT_EQ(registry.GetValue().LongValue(), 0x01020304);
+
+  registry.SetValueKey("Blob");
+  registry.SetValueType(3);
+  EXPECT_FALSE(registry.SetValue(Variant::String("bytes"), &error));
+  EXPECT_EQ(error, "Could not set value. Invalid value for set type.");
+  EXPECT_FALSE(registry.SetValue(Variant::Array1D({Variant::Byte(1), Variant::Long(2)}), &error));
+  EXPECT_TRUE(registry.SetValue(Variant::ByteArray(Lit("\0\x7F")), &error));
+  EXPECT_EQ(registry.GetValue().ArrayValue().At(1).ByteValue(), 0x7F);
+
+  registry.SetValueType(11);
+  EXPECT_FALSE(registry.SetValue(Variant::Long(1), &error));
+  EXPECT_EQ(error, "Could not set value. Unknown value type.");
+
+  // A text value that cannot be text is the conversion's error.
+  registry.SetValueType(1);
+  try {
+    registry.SetValue(Variant::Null());
+    ADD_FAILURE() << "no error for Null";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 94);
+  }
+}
+
+TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {
+  registry.SetSectionKey("Software\\Missing");
+  registry.SetValueKey("v");
+  registry.SetValueType(1);
+  std::string error;
+  EXPECT_FALSE(registry.KeyExists(&error));
+  EXPECT_EQ(error, NotFound);
+  EXPECT_TRUE(registry.GetValue(&error).IsNull());
+  EXPECT_EQ(error, std::string("Error retrieving value: ") + NotFound);
+  EXPECT_FALSE(registry.SetValue(Variant::String("x"), &error));
+  EXPECT_EQ(error, std::string("Unable to set value: ") + NotFound);
+  EXPECT_FALSE(registry.DeleteKey(&error));
+  EXPECT_EQ(error, std::string("Unable to delete key: ") + NotFound);
+  EXPECT_FALSE(registry.DeleteValue(&error));
+  EXPECT_EQ(error, NotFound);
+  std::vector<std::string> names;
+  int32_t count = -1;
+  EXPECT_FALSE(registry.EnumerateValues(names, count, &error));
+  EXPECT_EQ(error, std::string("Unable to enumerate values: ") + NotFound);
+  EXPECT_EQ(count, 0);
+  EXPECT_FALSE(registry.EnumerateSections(names, count, &error));
+  EXPECT_EQ(error, std::string("Unable to enumerate sections: ") + NotFound);
+
+  registry.SetSectionKey("\\Leading");
+  EXPECT_FALSE(registry.CreateKey(false, &error));
+  EXPECT_EQ(error, "Unable to create key: The specified path is invalid.");
+
+  // A damaged hive reaches the caller as the system's text for it.
+  test::WriteFile(env.RegistryFolder() + "/HKEY_CURRENT_USER.reg", "not a hive\n");
+  registry.SetSectionKey("Software\\Quorvex 6");
+  EXPECT_FALSE(registry.CreateKey(false, &error));
+  EXPECT_EQ(error.rfind("Unable to create key: The registry is corrupted.", 0), 0u) << error;
+  EXPECT_EQ(test::ReadFile(env.RegistryFolder() + "/HKEY_CURRENT_USER.reg"), "not a hive\n");
+
+  clsRegistry noRoot;
+  EXPECT_FALSE(noRoot.KeyExists(&error));
+  EXPECT_EQ(error, "The handle is invalid.");
+  // Without an error argument the operations still just answer.
+  EXPECT_FALSE(noRoot.KeyExists());
+  EXPECT_TRUE(noRoot.GetValue().IsNull());
+}
+
+TEST_F(clsRegistryTest, SuccessfulOperationsLeaveOrClearTheErrorAsTheySay) {
+  ASSERT_TRUE(registry.CreateKey());
+  std::string error = "stale";
+  EXPECT_TRUE(registry.KeyExists(&error));
+  EXPECT_EQ(error, "");
+  error = "stale";
+  EXPECT_TRUE(registry.CreateKey(false, &error));
+  EXPECT_EQ(error, "");
+  // GetValue only writes the text when it fails.
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "v", REG_SZ, "x");
+  error = "stale";
+  registry.SetValueKey("v");
+  EXPECT_EQ(registry.GetValue(&error).StringValue(), "x");
+  EXPECT_EQ(error, "stale");
+}
+
+TEST_F(clsRegistryTest, EnumeratesValuesAndSectionsFromIndexOne) {
+  ASSERT_TRUE(registry.CreateKey());
+  std::vector<std::string> names = {"left", "over"};
+  int32_t count = -1;
+  std::string error;
+  EXPECT_TRUE(registry.EnumerateValues(names, count, &error));
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(names, std::vector<std::string>{""});
+
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId", REG_DWORD, std::string(4, '\0'));
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "", REG_SZ, "default");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", REG_SZ, "x");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Colours", "c", REG_SZ, "x");
+  EXPECT_TRUE(registry.EnumerateValues(names, count));
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(names, (std::vector<std::string>{"", "LocaleId", ""}));
+  EXPECT_TRUE(registry.EnumerateSections(names, count));
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(names, (std::vector<std::string>{"", "Colours", "Font"}));
+}
+
+TEST_F(clsRegistryTest, SetCreateValueMakesTheKeyFirst) {
+  registry.SetSectionKey("Software\\Quorvex 6\\Tasks\\7");
+  registry.SetValueType(1);
+  std::string error = "stale";
+  ASSERT_TRUE(registry.SetCreateValue("QXFlatFileConfigs", Variant::String("/data/configs/"), true, &error)) << error;
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(registry.ValueKey(), "QXFlatFileConfigs");
+  EXPECT_EQ(registry.GetValue().StringValue(), "/data/configs/");
+  const std::string hive = test::ReadFile(env.RegistryFolder() + "/HKEY_CURRENT_USER.reg");
+  EXPECT_NE(hive.find("\\Tasks\\7]\n; everyone\n"), std::string::npos) << hive;
+
+  registry.SetSectionKey("Bad\\\\Path");
+  EXPECT_FALSE(registry.SetCreateValue("v", Variant::String("x"), false, &error));
+  EXPECT_EQ(error, "Unable to create key: The specified path is invalid.");
+}
+
+TEST_F(clsRegistryTest, DeletesValuesAndWholeKeys) {
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", REG_SZ, "x");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", "v", REG_SZ, "x");
+  registry.SetValueKey("v");
+  EXPECT_TRUE(registry.DeleteValue());
+  std::string error;
+  EXPECT_FALSE(registry.DeleteValue(&error));
+  EXPECT_EQ(error, NotFound);
+  EXPECT_TRUE(registry.DeleteKey(&error));
+  EXPECT_FALSE(registry.KeyExists());
+  registry.SetSectionKey("Software");
+  EXPECT_TRUE(registry.KeyExists());
+  // The root itself is never deleted.
+  registry.SetSectionKey("");
+  EXPECT_FALSE(registry.DeleteKey(&error));
+  EXPECT_EQ(error, "Unable to delete key: Access is denied.");
+  registry.SetSectionKey("Software");
+  EXPECT_TRUE(registry.KeyExists());
+}
+
+TEST_F(clsRegistryTest, CheckSecurityAsksForEveryRight) {
+  EXPECT_FALSE(registry.CheckSecurity(KEY_READ));  // no key
+  ASSERT_TRUE(registry.CreateKey());
+  EXPECT_TRUE(registry.CheckSecurity(KEY_READ));
+  EXPECT_TRUE(registry.CheckSecurity(KEY_QUERY_VALUE | KEY_SET_VALUE));
+  EXPECT_TRUE(registry.CheckSecurity(KEY_ALL_ACCESS));
+  EXPECT_FALSE(registry.CheckSecurity(static_cast<int32_t>(KEY_READ | 0x00000400)));  // a right keys do not have
+}
+
+TEST_F(clsRegistryTest, MachineValuesForTheScheduler) {
+  registry.SetClassKey(HKEY_LOCAL_MACHINE);
+  registry.SetSectionKey("Software\\Quorvex 6\\Scheduler\\Task 1");
+  registry.SetValueType(1);
+  ASSERT_TRUE(registry.SetCreateValue("QXFlatFileConfigs", Variant::String("/srv/configs/")));
+  clsRegistry reader;
+  reader.SetClassKey(HKEY_LOCAL_MACHINE);
+  reader.SetSectionKey("software\\quorvex 6\\scheduler\\task 1");
+  EXPECT_EQ(reader.GetValueOrDefault("qxflatfileconfigs", Variant::String("")).StringValue(), "/srv/configs/");
+  EXPECT_TRUE(test::FileExists(env.RegistryFolder() + "/HKEY_LOCAL_MACHINE.reg"));
+}
+
+TEST(QXElevateEntry, TrimsKeyAndNameAndKeepsTheRest) {
+  QXElevateEntry entry;
+  EXPECT_EQ(entry.ValueType(), 0);
+  EXPECT_TRUE(entry.Value().IsEmpty());
+  entry.SetSectionKey("  Software\\Task  ");
+  entry.SetValueName("  QXFlatFileConfigs ");
+  entry.SetValue(Variant::String("  /configs/  "));
+  entry.SetValueType(1);
+  EXPECT_EQ(entry.SectionKey(), "Software\\Task");
+  EXPECT_EQ(entry.ValueName(), "QXFlatFileConfigs");
+  EXPECT_EQ(entry.Value().StringValue(), "  /configs/  ");
+  EXPECT_EQ(entry.ValueType(), 1);
+}
+
+}  // namespace
+}  // namespace qx6

@@ -1,0 +1,259 @@
+// The resource compiler as a translator and the build run it: scripts in,
+// modules out, read back through the product's own module reader.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "platform/ResourceModule.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/tools/ResourceCompilerProcess.h"
+
+namespace qx6::test {
+namespace {
+
+using platform::ResourceModule;
+
+uint32_t U32(const std::string& b, size_t at) {
+  uint32_t v = 0;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+uint16_t U16(const std::string& b, size_t at) {
+  uint16_t v = 0;
+  std::memcpy(&v, b.data() + at, 2);
+  return v;
+}
+
+std::shared_ptr<const ResourceModule> CompileAndLoad(const std::string& source, TempFolder& dir,
+                                                     const std::string& extraArguments = "") {
+  WriteFile(dir / "test.rc", source);
+  CompilerRun run = RunResourceCompiler(ShellQuote(dir / "test.rc") + " -o " + ShellQuote(dir / "test.dll") + " " +
+                                            extraArguments,
+                                        dir);
+  EXPECT_EQ(run.status, 0) << run.messages;
+  return ResourceModule::Load(dir / "test.dll");
+}
+
+TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
+  TempFolder dir;
+  WriteFile(dir / "ids.h",
+            "// constants shared with C code\n#define IDS_FIRST 0\n#define IDS_BASE 0x10\nint ignored(void);\n");
+  std::string longText;
+  for (int i = 0; i < 600; ++i) longText += static_cast<char>('a' + i % 26);
+  const std::string source =
+      "\xEF\xBB\xBF#include \"ids.h\"\n"
+      "#include <windows.h>\n"
+      "#define IDS_LAST 65535\n"
+      "#define PRODUCT \"Quorvex\"\n"
+      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
+      "/* several\n   lines of comment \"with a quote */\n"
+      "STRINGTABLE DISCARDABLE MOVEABLE\n"
+      "BEGIN\n"
+      "  IDS_FIRST, \"zero // not a comment\"\n"
+      "  15 \"fifteen\"   // the last of block 1\n"
+      "  IDS_BASE, \"sixteen\"\n"
+      "  IDS_BASE + 1, \"\"\n"
+      "  18, \"tab\\tnl\\n back\\\\ q\\\" dq\"\"x\"\"\\x41\\x00e9\\101z\"\n"
+      "  19, \"a\\0b\"\n"
+      "END\n"
+      "STRINGTABLE\n{\n"
+      "  IDS_LAST, \"last\"\n"
+      "  1000, \"Grüße – 日本語 😀\"\n"
+      "  2000, \"" + longText.substr(0, 300) + "\"\n        \"" + longText.substr(300) + "\"\n"
+      "  2001, PRODUCT \" 6\"\n"
+      "}\n";
+  auto module = CompileAndLoad(source, dir);
+  ASSERT_TRUE(module);
+
+  const std::map<uint32_t, std::optional<std::string>> expected = {
+      {0, "zero // not a comment"},
+      {1, std::nullopt},
+      {14, std::nullopt},
+      {15, "fifteen"},
+      {16, "sixteen"},
+      {17, std::nullopt},  // an empty string reads as no string, as with LoadString
+      {18, "tab\tnl\n back\\ q\" dq\"x\"A\xC3\xA9" "Az"},
+      {19, std::string("a\0b", 3)},
+      {20, std::nullopt},
+      {999, std::nullopt},
+      {1000, "Grüße – 日本語 😀"},
+      {2000, longText},
+      {2001, "Quorvex 6"},
+      {65534, std::nullopt},
+      {65535, "last"},
+      {65536, std::nullopt},
+  };
+  for (const auto& [id, text] : expected) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
+}
+
+TEST(ResourceCompiler, WritesAResourceOnlyPe32Dll) {
+  TempFolder dir;
+  WriteFile(dir / "a.rc", "STRINGTABLE BEGIN 1 \"one\" 40 \"forty\" END\n");
+  ASSERT_EQ(Compile(dir / "a.rc", dir / "a.dll", dir).status, 0);
+  const std::string b = ReadFile(dir / "a.dll");
+  ASSERT_GE(b.size(), 0x400u);
+  EXPECT_EQ(b.substr(0, 2), "MZ");
+  const uint32_t pe = U32(b, 0x3C);
+  ASSERT_EQ(b.substr(pe, 4), std::string("PE\0\0", 4));
+  EXPECT_EQ(U16(b, pe + 4), 0x014C);              // i386
+  EXPECT_EQ(U16(b, pe + 6), 1);                   // one section
+  EXPECT_TRUE(U16(b, pe + 22) & 0x2000);          // DLL
+  const size_t opt = pe + 24;
+  EXPECT_EQ(U16(b, opt), 0x010B);                 // PE32
+  EXPECT_EQ(U32(b, opt + 16), 0u);                // no entry point
+  EXPECT_EQ(U32(b, opt + 32), 0x1000u);           // section alignment
+  EXPECT_EQ(U32(b, opt + 36), 0x200u);            // file alignment
+  EXPECT_EQ(U32(b, opt + 96 + 8), 0u);            // no imports
+  EXPECT_EQ(b.size() % 0x200, 0u);
+  const size_t section = opt + U16(b, pe + 20);
+  EXPECT_EQ(b.substr(section, 8), std::string(".rsrc\0\0\0", 8));
+  const uint32_t va = U32(b, section + 12), vsize = U32(b, section + 8);
+  EXPECT_EQ(U32(b, opt + 96 + 16), va);           // resource table is the section
+  EXPECT_EQ(U32(b, opt + 56), va + (vsize + 0xFFF) / 0x1000 * 0x1000);  // SizeOfImage
+  EXPECT_EQ(U32(b, section + 20) + U32(b, section + 16), b.size());
+
+  // Type 6 -> block 1 and block 3 -> language 0x409, data entries hold RVAs.
+  const size_t rsrc = U32(b, section + 20);
+  EXPECT_EQ(U16(b, rsrc + 14), 1);
+  EXPECT_EQ(U32(b, rsrc + 16), 6u);
+  const size_t names = rsrc + (U32(b, rsrc + 20) & 0x7FFFFFFF);
+  ASSERT_EQ(U16(b, names + 14), 2);
+  EXPECT_EQ(U32(b, names + 16), 1u);
+  EXPECT_EQ(U32(b, names + 24), 3u);
+  const size_t languages = rsrc + (U32(b, names + 20) & 0x7FFFFFFF);
+  EXPECT_EQ(U32(b, languages + 16), 0x409u);
+  const size_t leaf = rsrc + U32(b, languages + 20);
+  const uint32_t dataRva = U32(b, leaf);
+  ASSERT_GE(dataRva, va);
+  ASSERT_LE(dataRva + U32(b, leaf + 4), va + vsize);
+  const size_t data = rsrc + (dataRva - va);
+  EXPECT_EQ(U16(b, data), 0);                     // string 0: absent
+  EXPECT_EQ(U16(b, data + 2), 3);                 // string 1: "one"
+  EXPECT_EQ(U16(b, data + 4), u'o');
+  EXPECT_EQ(U32(b, leaf + 4), 2u * 16 + 2 * 3);   // sixteen counts and one string
+}
+
+TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
+  TempFolder dir;
+  // English comes first in the script, German (0x407) sorts before English
+  // (0x409) in the module: the reader takes the lowest language ID of a block.
+  auto module = CompileAndLoad(
+      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
+      "STRINGTABLE BEGIN 1 \"Yes\" 2 \"No\" 40 \"English only\" END\n"
+      "STRINGTABLE LANGUAGE LANG_GERMAN, SUBLANG_GERMAN BEGIN 1 \"Ja\" END\n"
+      "STRINGTABLE BEGIN 41 \"still English\" END\n",
+      dir);
+  ASSERT_TRUE(module);
+  EXPECT_EQ(module->LoadString(1), "Ja");
+  // The German block replaces the whole English block 1, as LoadString does
+  // when it settles on one language for a block.
+  EXPECT_EQ(module->LoadString(2), std::nullopt);
+  EXPECT_EQ(module->LoadString(40), "English only");
+  EXPECT_EQ(module->LoadString(41), "still English");
+}
+
+TEST(ResourceCompiler, LanguageDefaultsToUsEnglishAndCanBeSetOnTheCommandLine) {
+  TempFolder dir;
+  const std::string source = "STRINGTABLE BEGIN 1 \"x\" END\nLANGUAGE 0x0c, 1\nSTRINGTABLE BEGIN 1 \"y\" END\n";
+  // 0x40c (French) sorts before the default 0x409? No: 0x409 < 0x40c.
+  EXPECT_EQ(CompileAndLoad(source, dir)->LoadString(1), "x");
+  EXPECT_EQ(CompileAndLoad(source, dir, "-l 0x0407")->LoadString(1), "x");
+  // With the default moved above French, French is the first language.
+  EXPECT_EQ(CompileAndLoad(source, dir, "-l 0x0809")->LoadString(1), "y");
+  EXPECT_EQ(CompileAndLoad("STRINGTABLE BEGIN ID \"d\" END\n", dir, "-D ID=7")->LoadString(7), "d");
+}
+
+TEST(ResourceCompiler, ConditionalSectionsAndIncludeFolders) {
+  TempFolder dir;
+  WriteFile(dir / "inc/names.h", "#ifndef NAMES_H\n#define NAMES_H\n#define IDS_A 5\n#endif\n");
+  auto module = CompileAndLoad(
+      "#include <names.h>\n#include \"inc/names.h\"\n"
+      "#if defined(IDS_A) && IDS_A == 5\n#define USED 1\n#elif 1\n#error wrong branch\n#else\n#error wrong\n#endif\n"
+      "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n"
+      "#undef IDS_A\n#define IDS_A 6\n"
+      "STRINGTABLE BEGIN IDS_A, \"six\" (USED | 8), \"nine\" END\n",
+      dir, "-I " + ShellQuote(dir / "inc"));
+  ASSERT_TRUE(module);
+  EXPECT_EQ(module->LoadString(6), "six");
+  EXPECT_EQ(module->LoadString(9), "nine");
+  EXPECT_EQ(module->LoadString(5), std::nullopt);
+}
+
+struct BadSource {
+  const char* source;
+  const char* message;  // "<file>:<line>: ..." with the file written as test.rc
+};
+
+TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndLeaveNoOutput) {
+  const BadSource cases[] = {
+      {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n", "test.rc:4: string ID 17 defined twice (first at line 3)"},
+      {"STRINGTABLE\nBEGIN\n  1, \"open\nEND\n", "test.rc:3: unterminated string"},
+      {"STRINGTABLE\n  1, \"x\"\nEND\n", "test.rc:2: expected BEGIN after STRINGTABLE, found '1'"},
+      {"STRINGTABLE\nBEGIN\n  1, \"x\"\n", "test.rc:3: STRINGTABLE of line 1 has no END"},
+      {"STRINGTABLE BEGIN\n IDS_NOPE, \"x\"\nEND\n", "test.rc:2: undefined symbol 'IDS_NOPE'"},
+      {"STRINGTABLE BEGIN\n\n 1, \"\\q\"\nEND\n", "test.rc:3: unknown escape sequence '\\q' in string"},
+      {"STRINGTABLE BEGIN 65536, \"x\" END\n", "test.rc:1: string ID 65536 out of range (0 to 65535)"},
+      {"STRINGTABLE BEGIN 1 END\n", "test.rc:1: expected a string after string ID 1, found 'END'"},
+      {"\n1 DIALOG 0, 0, 10, 10\n", "test.rc:2: only STRINGTABLE resources are supported, not DIALOG"},
+      {"hello\n", "test.rc:1: expected STRINGTABLE or LANGUAGE, found 'hello'"},
+      {"/* open\n\n", "test.rc:1: unterminated comment"},
+      {"\n#include \"missing.h\"\n", "test.rc:2: cannot find include file 'missing.h'"},
+      {"STRINGTABLE BEGIN\n 1, \"\xC3\x28\"\nEND\n", "test.rc:2: invalid UTF-8 byte sequence"},
+      {"#ifdef X\n", "test.rc:1: #if without #endif"},
+      {"LANGUAGE LANG_ENGLISH\n", "test.rc:1: expected ',' and a sub-language after LANGUAGE 9"},
+      {"LANGUAGE 2000, 1\n", "test.rc:1: language 2000 out of range (0 to 1023)"},
+      {"#define F(x) x\n", "test.rc:1: macros with parameters are not supported ('F')"},
+      {"#define A B\n#define B A\nSTRINGTABLE BEGIN A \"x\" END\n", "test.rc:3: 'A' expands recursively"},
+      {"#include \"test.rc\"\n", "test.rc:1: #include nested too deeply (does a file include itself?)"},
+      {"STRINGTABLE BEGIN 1/0 \"x\" END\n", "test.rc:1: division by zero"},
+  };
+  for (const BadSource& c : cases) {
+    TempFolder dir;
+    WriteFile(dir / "test.rc", c.source);
+    const std::string output = dir / "out.dll";
+    CompilerRun run = Compile(dir / "test.rc", output, dir);
+    EXPECT_EQ(run.status, 1) << c.source;
+    EXPECT_EQ(run.messages, dir.Path() + "/" + c.message + "\n") << c.source;
+    EXPECT_FALSE(FileExists(output)) << c.source;
+  }
+}
+
+TEST(ResourceCompiler, AnErrorInAnIncludedFileNamesThatFile) {
+  TempFolder dir;
+  WriteFile(dir / "ids.h", "#define A 1\n\n#if\n#endif\n");
+  WriteFile(dir / "test.rc", "#include \"ids.h\"\n");
+  CompilerRun run = Compile(dir / "test.rc", dir / "out.dll", dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.messages, dir / "ids.h:3: #if needs a condition\n");
+}
+
+TEST(ResourceCompiler, AFailedRunKeepsTheModuleThatWasThere) {
+  TempFolder dir;
+  WriteFile(dir / "good.rc", "STRINGTABLE BEGIN 1 \"good\" END\n");
+  WriteFile(dir / "bad.rc", "STRINGTABLE BEGIN 1 \"bad\"\n");
+  ASSERT_EQ(Compile(dir / "good.rc", dir / "m.dll", dir).status, 0);
+  const std::string before = ReadFile(dir / "m.dll");
+  EXPECT_EQ(Compile(dir / "bad.rc", dir / "m.dll", dir).status, 1);
+  EXPECT_EQ(ReadFile(dir / "m.dll"), before);
+
+  CompilerRun noFolder = Compile(dir / "good.rc", dir / "missing/m.dll", dir);
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_NE(noFolder.messages.find("cannot create " + dir / "missing/m.dll"), std::string::npos)
+      << noFolder.messages;
+  CompilerRun noInput = Compile(dir / "none.rc", dir / "n.dll", dir);
+  EXPECT_EQ(noInput.status, 1);
+  EXPECT_NE(noInput.messages.find("none.rc:0: cannot open the file"), std::string::npos) << noInput.messages;
+
+  // Nothing but the two modules and the scripts: no temporary files left.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    entries += e.path().filename() != "qx6rc.stderr";
+  EXPECT_EQ(entries, 3);
+  EXPECT_NE(RunResourceCompiler(ShellQuote(dir / "good.rc"), dir).status, 0);  // no -o
+}
+
+}  // namespace
+}  // namespace qx6::test

@@ -1,0 +1,65 @@
+// qx6regsvr: registers or unregisters component libraries, as regsvr32 does,
+// by loading each library and calling its DllRegisterServer or
+// DllUnregisterServer.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/ComponentModel.h"
+
+namespace {
+
+int Usage(FILE* out) {
+  std::fputs(
+      "usage: qx6regsvr [-u] [-s] LIBRARY...\n"
+      "  Registers each component library in the registry (HKEY_CLASSES_ROOT).\n"
+      "  -u   unregister instead\n"
+      "  -s   silent: print nothing on success\n",
+      out);
+  return out == stdout ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool unregister = false, silent = false;
+  std::vector<std::string> libraries;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "-u" || arg == "/u") unregister = true;
+    else if (arg == "-s" || arg == "/s") silent = true;
+    else if (arg == "-h" || arg == "--help") return Usage(stdout);
+    else if (!arg.empty() && arg[0] == '-') {
+      std::fprintf(stderr, "qx6regsvr: unknown option %s\n", arg.c_str());
+      return Usage(stderr);
+    } else libraries.push_back(arg);
+  }
+  if (libraries.empty()) return Usage(stderr);
+  const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+  int status = 0;
+  for (const std::string& library : libraries) {
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      std::fprintf(stderr, "qx6regsvr: cannot load %s: %s\n", library.c_str(), dlerror());
+      status = 1;
+      continue;
+    }
+    auto function = reinterpret_cast<qx6::platform::DllRegisterServerFunction>(dlsym(handle, entry));
+    if (!function) {
+      std::fprintf(stderr, "qx6regsvr: %s has no entry point %s\n", library.c_str(), entry);
+      status = 1;
+      continue;
+    }
+    qx6::HRESULT hr = function();
+    if (qx6::Failed(hr)) {
+      std::fprintf(stderr, "qx6regsvr: %s failed in %s: 0x%08X\n", library.c_str(), entry, static_cast<unsigned>(hr));
+      status = 1;
+    } else if (!silent) {
+      std::printf("%s succeeded in %s\n", entry, library.c_str());
+    }
+  }
+  return status;
+}
