@@ -67,5 +67,3 @@ BENCHMARK(BM_ReadJobsByUserThenDate)->Unit(benchmark::kMillisecond)->Iterations(
 
 }  // namespace
 }  // namespace qx6::host
-
-BENCHMARK_MAIN();

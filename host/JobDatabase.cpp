@@ -3,12 +3,16 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <thread>
 
 #include "host/IsoDate.h"
+#include "host/JobScan.h"
+#include "host/SqliteError.h"
 #include "runtime/RuntimeError.h"
 
 namespace qx6::host {
@@ -42,12 +46,6 @@ std::string FieldList() {
   return list;
 }
 
-std::string QuotedText(std::string_view text) {
-  constexpr size_t kShown = 40;
-  std::string shown(text.substr(0, kShown));
-  if (text.size() > kShown) shown += "...";
-  return "'" + shown + "'";
-}
 
 }  // namespace
 
@@ -67,6 +65,7 @@ std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns) {
 
 JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     : path_(path), connection_(std::make_unique<Connection>()), readOnly_(mode == OpenMode::ReadOnly) {
+  readThreads_ = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     const int error = errno;
@@ -101,31 +100,10 @@ JobDatabase::~JobDatabase() = default;
 JobDatabase::JobDatabase(JobDatabase&& other) noexcept = default;
 JobDatabase& JobDatabase::operator=(JobDatabase&& other) noexcept = default;
 
+void JobDatabase::SetReadThreads(int value) { readThreads_ = std::clamp(value, 1, 16); }
+
 void JobDatabase::RaiseSqlite(int code, std::string_view action) const {
-  sqlite3* db = connection_ ? connection_->db : nullptr;
-  const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-  switch (code & 0xff) {
-    case SQLITE_NOTADB: Raise(InvalidFileFormat, path_ + " is not a Quorvex job database");
-    case SQLITE_CORRUPT: Raise(InvalidFileFormat, path_ + ": database is damaged");
-    case SQLITE_FULL: Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path_);
-    case SQLITE_READONLY:
-      Raise(RuntimeErrorNumber::PermissionDenied, path_ + " cannot be written: " + detail);
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      Raise(RuntimeErrorNumber::PermissionDenied, path_ + " is locked by another program");
-    case SQLITE_PERM:
-    case SQLITE_AUTH: Raise(RuntimeErrorNumber::PermissionDenied, "Permission denied: " + path_);
-    case SQLITE_CANTOPEN: {
-      const int error = db ? sqlite3_system_errno(db) : 0;
-      const int number = error ? RuntimeErrorFromErrno(error, path_) : RuntimeErrorNumber::PathFileAccessError;
-      Raise(number, RuntimeErrorDescription(number) + ": " + path_);
-    }
-    case SQLITE_IOERR:
-      Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path_ + ": " + detail);
-    case SQLITE_NOMEM: Raise(7, "Out of memory");
-    case SQLITE_CONSTRAINT: Raise(RuntimeErrorNumber::DuplicateKey, path_ + ": " + detail);
-    default: Raise(RuntimeErrorNumber::DeviceIoError, path_ + ": " + std::string(action) + " failed: " + detail);
-  }
+  RaiseSqliteError(connection_ ? connection_->db : nullptr, code, path_, action);
 }
 
 void JobDatabase::Execute(const char* sql) const {
@@ -240,13 +218,6 @@ std::string RangeCondition(const DateRange& range, std::array<char, 20>& from, s
   return where;
 }
 
-[[noreturn]] void RaiseDamagedValue(const std::string& path, sqlite3_stmt* row, int index) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, index));
-  const std::string value = text ? QuotedText(text) : "no value";
-  Raise(InvalidFileFormat, path + ": database is damaged (job " + std::to_string(sqlite3_column_int64(row, 0)) +
-                               " has " + value + " as " + std::string(HostColumnTable()[index].title) + ")");
-}
-
 }  // namespace
 
 int64_t JobDatabase::CountJobs(const DateRange& range) const {
@@ -271,13 +242,23 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
   std::array<IJobColumn*, HostColumnCount> targets{};
   for (int32_t i = 0; i < HostColumnCount; ++i) targets[i] = &ColumnAt(job, i + 1);
 
-  std::array<char, 20> from{}, to{};
-  std::string sql = "SELECT " + FieldList() + " FROM jobs" + RangeCondition(range, from, to) + " ORDER BY ";
+  JobScan::Query query;
+  query.path = path_;
+  query.select = "SELECT " + FieldList() + " FROM jobs";
+  const std::string where = RangeCondition(range, query.from, query.to);
+  query.condition = where.empty() ? "" : where.substr(7);  // without " WHERE "
+  query.hasFrom = range.from.has_value();
+  query.hasTo = range.to.has_value();
+  std::string& sql = query.orderBy = " ORDER BY ";
   bool used[HostColumnCount + 1] = {};
   for (const SortKey& key : order) {
     if (key.columnId < 1 || key.columnId > HostColumnCount)
       Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
     if (used[key.columnId]) continue;
+    if (sql.size() == 10 && (key.columnId == 12 || key.columnId == 1)) {
+      query.splitColumn = key.columnId;
+      query.splitAscending = key.ascending;
+    }
     used[key.columnId] = true;
     const HostColumn& c = table[key.columnId - 1];
     sql += '"';
@@ -287,89 +268,24 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
     sql += key.ascending ? " ASC, " : " DESC, ";
     if (key.columnId == 1) break;  // the job id is unique: later keys never decide
   }
-  if (used[1]) sql.resize(sql.size() - 2);
-  else sql += "job_id";
+  if (used[1]) {
+    sql.resize(sql.size() - 2);
+  } else {
+    if (sql.size() == 10) query.splitColumn = 1;
+    sql += "job_id";
+  }
 
+  if (!inserting_) {
+    const int64_t visited = JobScan::RunParallel(connection_->db, query, readThreads_, targets.data(), visitor);
+    if (visited >= 0) return visited;
+  }
+  const std::string statementSql = query.select + where + query.orderBy;
   sqlite3_stmt* raw = nullptr;
-  int rc = sqlite3_prepare_v2(connection_->db, sql.c_str(), -1, &raw, nullptr);
+  const int rc = sqlite3_prepare_v2(connection_->db, statementSql.c_str(), -1, &raw, nullptr);
   Statement statement(raw);
   if (rc != SQLITE_OK) RaiseSqlite(rc, "read the jobs");
-  if (range.from) sqlite3_bind_text(raw, 1, from.data(), 19, SQLITE_STATIC);
-  if (range.to) sqlite3_bind_text(raw, 2, to.data(), 19, SQLITE_STATIC);
-
-  const Variant null = Variant::Null();
-  auto damaged = [&](int index) { RaiseDamagedValue(path_, raw, index); };
-  int64_t visited = 0;
-  for (;;) {
-    rc = sqlite3_step(raw);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) RaiseSqlite(rc, "read the jobs");
-    for (int i = 0; i < HostColumnCount; ++i) {
-      IJobColumn& target = *targets[i];
-      const Variant& current = target.Value();
-      // One API call per value: the value's own accessors skip the
-      // statement's entry checks (safe here, the connection has no mutex), and
-      // its bytes come as stored, without the copy a terminated text costs.
-      sqlite3_value* value = sqlite3_column_value(raw, i);
-      const int type = sqlite3_value_type(value);
-      if (type == SQLITE_NULL) {
-        if (!current.IsNull()) target.SetValue(null);
-        continue;
-      }
-      // A value equal to the previous job's stays as it is: many columns
-      // (flags, status, copies) repeat from job to job.
-      switch (table[i].kind) {
-        case ColumnKind::Text: {
-          const void* bytes = sqlite3_value_blob(value);
-          const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
-          target.SetTextValue(size ? std::string_view(static_cast<const char*>(bytes), size) : std::string_view());
-          break;
-        }
-        case ColumnKind::Number: {
-          if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) damaged(i);
-          const double number = sqlite3_value_double(value);
-          if (current.Type() != VarType::Double || current.DoubleValue() != number)
-            target.SetValue(Variant::Double(number));
-          break;
-        }
-        case ColumnKind::Date: {
-          double serial = 0;
-          if (type != SQLITE_TEXT) damaged(i);
-          const void* bytes = sqlite3_value_blob(value);
-          const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
-          if (!bytes || !IsoDate::Parse(std::string_view(static_cast<const char*>(bytes), size), serial)) damaged(i);
-          if (current.Type() != VarType::Date || current.DateValue() != serial) target.SetValue(Variant::Date(serial));
-          break;
-        }
-        case ColumnKind::Boolean: {
-          const int64_t whole = sqlite3_value_int64(value);
-          if (type != SQLITE_INTEGER || (whole != 0 && whole != 1)) damaged(i);
-          if (current.Type() != VarType::Boolean || current.BooleanValue() != (whole != 0))
-            target.SetValue(Variant::Boolean(whole != 0));
-          break;
-        }
-        case ColumnKind::Status: {
-          const int64_t whole = sqlite3_value_int64(value);
-          if (type != SQLITE_INTEGER || whole < 0 || whole > 3) damaged(i);
-          if (current.Type() != VarType::Integer || current.IntegerValue() != whole)
-            target.SetValue(Variant::Integer(static_cast<int16_t>(whole)));
-          break;
-        }
-        case ColumnKind::Integer: {
-          const int64_t whole = sqlite3_value_int64(value);
-          if (type != SQLITE_INTEGER || whole < std::numeric_limits<int32_t>::min() ||
-              whole > std::numeric_limits<int32_t>::max())
-            damaged(i);
-          if (current.Type() != VarType::Long || current.LongValue() != whole)
-            target.SetValue(Variant::Long(static_cast<int32_t>(whole)));
-          break;
-        }
-      }
-    }
-    ++visited;
-    if (!visitor()) break;
-  }
-  return visited;
+  JobScan::BindRange(raw, query);
+  return JobScan::RunStatement(raw, query, targets.data(), visitor);
 }
 
 JobInserter JobDatabase::BeginInsert(bool bulk) { return JobInserter(*this, bulk); }

@@ -71,6 +71,10 @@ class JobDatabase {
   JobDatabase& operator=(const JobDatabase&) = delete;
 
   const std::string& Path() const { return path_; }
+  // How many connections decode a large read (1: the calling thread alone).
+  // Defaults to the number of cores, at most 4.
+  int ReadThreads() const { return readThreads_; }
+  void SetReadThreads(int value);
   bool IsReadOnly() const { return readOnly_; }
 
   // The number of jobs ForEachJob visits with the same range.
@@ -80,7 +84,8 @@ class JobDatabase {
   // compares without regard to ASCII letter case), refilling the values of
   // `job`, a collection of the 45 host columns in host order. Returns the
   // number of jobs visited. An exception from the visitor ends the loop and
-  // passes through.
+  // passes through. The visitor runs on the calling thread; a large database
+  // read in date or job id order is decoded by ReadThreads() connections.
   int64_t ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumns& job,
                      const JobVisitor& visitor) const;
 
@@ -101,6 +106,7 @@ class JobDatabase {
   std::unique_ptr<Connection> connection_;
   bool readOnly_ = true;
   bool inserting_ = false;
+  int readThreads_ = 1;
 };
 
 // The values of one new job at a time, written by Insert(); the jobs become

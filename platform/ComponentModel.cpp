@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -105,6 +106,28 @@ HRESULT CoCreateInstance(const Guid& clsid, const Guid& iid, void** object) {
   if (Failed(hr)) return hr;
   if (!factory) return CLASS_E_CLASSNOTAVAILABLE;
   return factory->CreateInstance(nullptr, iid, object);
+}
+
+HRESULT RegisterLibrary(const std::string& path, bool unregister, std::string* error) {
+  const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+  void* library = LoadLibraryOnce(path);
+  if (!library) {
+    const char* why = dlerror();
+    if (error) *error = "cannot load " + path + (why ? std::string(": ") + why : std::string());
+    return CO_E_ERRORINDLL;
+  }
+  auto function = reinterpret_cast<DllRegisterServerFunction>(dlsym(library, entry));
+  if (!function) {
+    if (error) *error = path + " has no entry point " + entry;
+    return CO_E_ERRORINDLL;
+  }
+  HRESULT hr = function();
+  if (Failed(hr) && error) {
+    char status[16];
+    std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(hr));
+    *error = std::string(entry) + " of " + path + " failed with status " + status;
+  }
+  return hr;
 }
 
 HRESULT RegisterClass(const ClassRegistration& r) {

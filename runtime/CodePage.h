@@ -1,7 +1,9 @@
 // The ANSI code page: the one the files of the product are written in.
 // Derived from the user's locale; QX6_ANSI_CODEPAGE overrides it (65001 is
-// UTF-8). Conversion through ICU; a character the code page cannot hold
-// becomes "?".
+// UTF-8; a value that names no code page ICU knows is ignored). Conversion
+// through ICU; a character the code page cannot hold becomes "?", and so
+// does a malformed UTF-8 byte. Single-byte code pages go through tables
+// built once from ICU's mapping.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ namespace qx6 {
 
 class CodePageConverter {
  public:
+  // Error 5 for a code page ICU does not know.
   explicit CodePageConverter(uint32_t codePage);
   ~CodePageConverter();
   CodePageConverter(const CodePageConverter&) = delete;
@@ -37,9 +40,10 @@ namespace CodePage {
 
 // The process's ANSI code page (environment override, else the locale's).
 uint32_t Ansi();
-// A converter for the ANSI code page, kept per thread.
+// A converter for the ANSI code page; converters are shared and live as long
+// as the process. Follows Locale::SetUser by itself.
 const CodePageConverter& AnsiConverter();
-// Re-reads the override and the locale (after Locale::SetUser in tests).
+// Re-reads the override (after QX6_ANSI_CODEPAGE changed).
 void Reset();
 
 inline std::string ToAnsi(std::string_view utf8) { return AnsiConverter().Encode(utf8); }

@@ -18,8 +18,11 @@
 namespace qx6::Convert {
 namespace {
 
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                   1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double kDecades[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
+                               1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};  // 10^(i-4)
+// Exact in long double's 64-bit mantissa up to 10^27.
+constexpr long double kLongPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+                                            1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
 
 // ---------------------------------------------------------------- text
 
@@ -39,33 +42,46 @@ void AppendDouble(double value, std::string& out) {
   }
   char buf[40];
   double magnitude = std::fabs(value);
-  // A value with few decimals (most are) is an integer after a small
-  // scaling; its digits are then exactly those "%.15G" prints.
+  if (magnitude < 1e15 && magnitude == std::floor(magnitude)) {
+    if (value < 0) out += '-';
+    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(magnitude));
+    out.append(buf, r.ptr);
+    return;
+  }
   if (magnitude >= 1e-4 && magnitude < 1e15) {
-    for (int k = 0; k <= 15; ++k) {
-      double scaled = magnitude * kPowersOfTen[k];
-      if (scaled >= 1e15) break;
-      if (scaled != std::floor(scaled)) continue;
-      auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(scaled));
-      auto length = static_cast<int>(r.ptr - buf);
-      if (value < 0) out += '-';
-      if (k == 0) {
-        out.append(buf, r.ptr);
+    // The 15 significant digits of the value, as "%.15G" rounds them: in
+    // long double the scaling is exact to far better than the distance to
+    // a rounding half, which is left to the exact path below.
+    int exponent = -4;  // 10^exponent <= magnitude
+    while (exponent < 14 && magnitude >= kDecades[exponent + 5]) ++exponent;
+    long double scaled = static_cast<long double>(magnitude) * kLongPowersOfTen[14 - exponent];
+    if (scaled < 1e14L) scaled *= 10, --exponent;
+    else if (scaled >= 1e15L) scaled /= 10, ++exponent;
+    long double whole = floorl(scaled);
+    long double rest = scaled - whole;
+    if (exponent >= -4 && fabsl(rest - 0.5L) > 1e-3L) {
+      auto digits = static_cast<int64_t>(whole) + (rest > 0.5L ? 1 : 0);
+      if (digits >= 1000000000000000) digits /= 10, ++exponent;  // 9.99...95 became 10
+      if (exponent <= 14) {
+        char* d = buf;
+        std::to_chars(d, d + 16, digits);  // 15 digits, the first at 10^exponent
+        int significant = 15;
+        while (significant > 1 && d[significant - 1] == '0') --significant;
+        if (value < 0) out += '-';
+        if (exponent >= 0) {
+          out.append(d, static_cast<size_t>(exponent + 1));
+          if (significant > exponent + 1) {
+            out += decimal;
+            out.append(d + exponent + 1, static_cast<size_t>(significant - exponent - 1));
+          }
+        } else {
+          out += '0';
+          out += decimal;
+          out.append(static_cast<size_t>(-exponent - 1), '0');
+          out.append(d, static_cast<size_t>(significant));
+        }
         return;
       }
-      const char* digits = buf;
-      const char* end = r.ptr;
-      int integerDigits = length - k;
-      if (integerDigits > 0) out.append(digits, static_cast<size_t>(integerDigits));
-      else out += '0';
-      const char* fraction = integerDigits > 0 ? digits + integerDigits : digits;
-      while (end > fraction && end[-1] == '0') --end;
-      if (end > fraction || integerDigits < 0) {
-        out += decimal;
-        if (integerDigits < 0) out.append(static_cast<size_t>(-integerDigits), '0');
-        out.append(fraction, end);
-      }
-      return;
     }
   }
   auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
@@ -97,8 +113,9 @@ const DateForms& CurrentDateForms() {
 
 void AppendDate(double serial, std::string& out) {
   const DateForms& forms = CurrentDateForms();
-  if (DateTime::DateOnly(serial) == 0) forms.time->AppendTo(serial, out);
-  else if (DateTime::HasTime(serial)) forms.dateTime->AppendTo(serial, out);
+  DateTime::Parts p = DateTime::Split(serial);
+  if (p.year == 1899 && p.month == 12 && p.day == 30) forms.time->AppendTo(serial, out);
+  else if (p.hour != 0 || p.minute != 0 || p.second != 0) forms.dateTime->AppendTo(serial, out);
   else forms.date->AppendTo(serial, out);
 }
 

@@ -11,7 +11,7 @@
 namespace qx6::Convert {
 
 // Text form: a number in its shortest form with up to 15 significant digits
-// (as "%.15G" gives it) with the user's decimal separator; a Boolean as
+// (as "%.15G" gives it, -0 as 0) with the user's decimal separator; a Boolean as
 // True or False; a date in the short date form (four-digit year) followed by
 // a space and the time with seconds when it is not midnight; a time alone
 // when the date part is 30 December 1899. Empty gives "", Null error 94,
@@ -40,6 +40,14 @@ bool IsNumeric(const Variant& value);
 // A date value, or a text in ISO form, in the locale's numeric day-month-year
 // order with its separators, or with a month name (full or abbreviated, the
 // user's language or English), each with an optional time and AM/PM.
+// In detail: three numbers with one of "/", "-", "." or the locale's date
+// separator between them (a four-digit first number is the year); a month
+// name with a day and a year in any order the text makes clear ("Jan 05,
+// 2024", "5. Januar 2024", "2024 Jan 5"), or with a year alone (its first
+// day) or a day alone (this year); a leading weekday name is allowed. Years
+// of one or two digits are 1930 to 2029. The time is h:mm, h:mm:ss (a
+// fraction of a second is ignored) or an hour with a designator ("2 PM"); a
+// time alone is a time on 30 December 1899. Two numbers ("1/5") are no date.
 bool IsDate(const Variant& value);
 
 // Reads a number text by the rules of IsNumeric; false when it is none.

@@ -1,7 +1,8 @@
 // The user's locale as the runtime sees it: separators, names, short date
 // order and the Windows locale identifier, from ICU (CLDR). The locale comes
 // from LC_ALL, then LC_TIME / LC_NUMERIC, then LANG; "C" and "POSIX" mean
-// en-US.
+// en-US, and so does a language ICU has no data for. Names are the
+// stand-alone forms ("Mär", not the "März" of a date inside a sentence).
 #pragma once
 
 #include <array>
@@ -37,7 +38,8 @@ struct LocaleInfo {
 
 namespace Locale {
 
-// The user's locale; read from the environment on first use and kept.
+// The user's locale; read from the environment on first use and kept. The
+// reference stays valid for the life of the process, across SetUser.
 const LocaleInfo& User();
 
 // Builds the information for a locale name ("en_US", "de-DE", "fr_FR.UTF-8").

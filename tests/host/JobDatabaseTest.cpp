@@ -388,5 +388,89 @@ TEST_F(JobDatabaseRead, TheVisitorStopsTheLoopAndErrorsPassThrough) {
             RuntimeErrorNumber::InvalidProcedureCall);
 }
 
+// --- reading a large database on several connections ------------------------
+
+class JobDatabaseParallelRead : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new TempFolder;
+    // Large enough to be split (a few megabytes), with jobs without a date
+    // and jobs sharing one second, which a split must not tear apart.
+    JobDatabase db(Path(), OpenMode::Create);
+    GenerateSampleJobs(db, 12000, 5);
+    JobInserter insert = db.BeginInsert();
+    for (int i = 0; i < 30; ++i) {
+      insert.SetText(2, i % 2 ? "zed" : "amy");
+      if (i % 3) insert.SetDate(12, At(2024, 6, 1, 12));
+      insert.Insert();
+    }
+    insert.Commit();
+  }
+  static void TearDownTestSuite() { delete folder_; }
+  static std::string Path() { return *folder_ / "jobs.db"; }
+
+  static std::vector<std::string> Read(int threads, const std::vector<SortKey>& order, const DateRange& range = {}) {
+    JobDatabase db(Path(), OpenMode::ReadOnly);
+    db.SetReadThreads(threads);
+    return test::DumpJobs(db, order, range);
+  }
+
+  static TempFolder* folder_;
+};
+TempFolder* JobDatabaseParallelRead::folder_ = nullptr;
+
+TEST_F(JobDatabaseParallelRead, GivesExactlyTheOrderOfOneStatement) {
+  struct Case {
+    std::vector<SortKey> order;
+    DateRange range;
+  };
+  const Case cases[] = {
+      {{{12, true}}, {}},
+      {{{12, false}, {2, true}}, {}},  // undated jobs last, ties by user
+      {{{12, true}, {23, false}, {1, false}}, {At(2024, 3, 1), At(2024, 9, 30, 23, 59, 59)}},
+      {{}, {}},
+      {{{1, false}}, {At(2024, 11, 1), {}}},
+  };
+  for (const Case& c : cases) {
+    const auto single = Read(1, c.order, c.range);
+    ASSERT_GT(single.size(), 1000u);
+    EXPECT_EQ(Read(2, c.order, c.range), single) << "order of " << c.order.size() << " keys";
+  }
+  EXPECT_EQ(Read(3, {{12, true}}), Read(1, {{12, true}}));
+}
+
+TEST_F(JobDatabaseParallelRead, StopsAndFailsCleanly) {
+  JobDatabase db(Path(), OpenMode::ReadOnly);
+  db.SetReadThreads(2);
+  auto job = MakeHostColumns();
+  int64_t seen = 0;
+  EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [&] { return ++seen < 5000; }), 5000);
+  seen = 0;
+  EXPECT_EQ(ErrorOf([&] {
+              db.ForEachJob({{12, true}}, {}, *job, [&]() -> bool {
+                if (++seen == 7000) Raise(61);
+                return true;
+              });
+            }).Number(),
+            61);
+  // The database is readable again afterwards, and by other programs.
+  EXPECT_EQ(db.CountJobs(), 12030);
+  EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [] { return true; }), 12030);
+}
+
+TEST_F(JobDatabaseParallelRead, ADamagedValueIsReportedAfterTheJobsBeforeIt) {
+  TempFolder folder;
+  const std::string copy = folder / "copy.db";
+  std::filesystem::copy_file(Path(), copy);
+  ExecuteSql(copy, "UPDATE jobs SET pages = 'many' WHERE job_id = 9000");
+  JobDatabase db(copy, OpenMode::ReadOnly);
+  db.SetReadThreads(2);
+  auto job = MakeHostColumns();
+  int64_t seen = 0;
+  RuntimeError e = ErrorOf([&] { db.ForEachJob({{1, true}}, {}, *job, [&] { return ++seen, true; }); });
+  EXPECT_EQ(e.Description(), copy + ": database is damaged (job 9000 has 'many' as Pages)");
+  EXPECT_EQ(seen, 8999);
+}
+
 }  // namespace
 }  // namespace qx6::host

@@ -1,7 +1,9 @@
 #include "runtime/Conversion.h"
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +57,26 @@ TEST(ConvertText, NumbersInTheirShortestForm) {
   EXPECT_EQ(ToText(Variant::Integer(-32768)), "-32768");
   EXPECT_EQ(ToText(Variant::Long(2147483647)), "2147483647");
   EXPECT_EQ(ToText(Variant::Byte(255)), "255");
+}
+
+TEST(ConvertText, NumbersMatchPrintf15G) {
+  // The fast paths must print exactly what "%.15G" prints, for every magnitude.
+  std::mt19937_64 random(20240105);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-8, 18), decimals(0, 6);
+  char expected[64];
+  for (int i = 0; i < 200000; ++i) {
+    double value = mantissa(random) * std::pow(10.0, exponent(random));
+    if (i % 3 == 0) value = std::round(value * std::pow(10.0, decimals(random))) / std::pow(10.0, decimals(random));
+    if (value == 0) continue;  // -0 prints as 0 on purpose
+    if (i % 2 == 0) value = -value;
+    std::snprintf(expected, sizeof expected, "%.15G", value);
+    ASSERT_EQ(NumberText(value), expected) << "value " << value;
+  }
+  for (double value : {9.999999999999995e14, 9.9999999999999995, 0.000099999999999999999, 1e-4, 5e-324, 1.7976931348623157e308}) {
+    std::snprintf(expected, sizeof expected, "%.15G", value);
+    EXPECT_EQ(NumberText(value), expected) << "value " << value;
+  }
 }
 
 TEST(ConvertText, OtherTypes) {

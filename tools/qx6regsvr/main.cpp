@@ -1,10 +1,7 @@
 // qx6regsvr: registers or unregisters component libraries, as regsvr32 does,
 // by loading each library and calling its DllRegisterServer or
 // DllUnregisterServer.
-#include <dlfcn.h>
-
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,33 +26,26 @@ int main(int argc, char** argv) {
   std::vector<std::string> libraries;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (arg == "-u" || arg == "/u") unregister = true;
-    else if (arg == "-s" || arg == "/s") silent = true;
-    else if (arg == "-h" || arg == "--help") return Usage(stdout);
-    else if (!arg.empty() && arg[0] == '-') {
+    if (arg == "-u" || arg == "/u") {
+      unregister = true;
+    } else if (arg == "-s" || arg == "/s") {
+      silent = true;
+    } else if (arg == "-h" || arg == "--help") {
+      return Usage(stdout);
+    } else if (!arg.empty() && arg[0] == '-') {
       std::fprintf(stderr, "qx6regsvr: unknown option %s\n", arg.c_str());
       return Usage(stderr);
-    } else libraries.push_back(arg);
+    } else {
+      libraries.push_back(arg);
+    }
   }
   if (libraries.empty()) return Usage(stderr);
   const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
   int status = 0;
   for (const std::string& library : libraries) {
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      std::fprintf(stderr, "qx6regsvr: cannot load %s: %s\n", library.c_str(), dlerror());
-      status = 1;
-      continue;
-    }
-    auto function = reinterpret_cast<qx6::platform::DllRegisterServerFunction>(dlsym(handle, entry));
-    if (!function) {
-      std::fprintf(stderr, "qx6regsvr: %s has no entry point %s\n", library.c_str(), entry);
-      status = 1;
-      continue;
-    }
-    qx6::HRESULT hr = function();
-    if (qx6::Failed(hr)) {
-      std::fprintf(stderr, "qx6regsvr: %s failed in %s: 0x%08X\n", library.c_str(), entry, static_cast<unsigned>(hr));
+    std::string error;
+    if (qx6::Failed(qx6::platform::RegisterLibrary(library, unregister, &error))) {
+      std::fprintf(stderr, "qx6regsvr: %s\n", error.c_str());
       status = 1;
     } else if (!silent) {
       std::printf("%s succeeded in %s\n", entry, library.c_str());

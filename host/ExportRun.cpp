@@ -1,0 +1,68 @@
+#include "host/ExportRun.h"
+
+#include <cstdio>
+
+namespace qx6::host {
+namespace {
+
+constexpr int64_t ProgressFrom = 20000;  // jobs; shorter runs need no bar
+
+class ProgressBar {
+ public:
+  ProgressBar(bool enabled, int64_t total) : enabled_(enabled && total >= ProgressFrom), total_(total) {}
+  ~ProgressBar() {
+    if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+  }
+  void Update(int64_t done) {
+    if (!enabled_ || (done & 0x3FFF) != 0) return;
+    const int width = 30;
+    const int filled = static_cast<int>(width * done / total_);
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%% %lld/%lld jobs", filled, "##############################",
+                 width - filled, "", static_cast<int>(100 * done / total_), static_cast<long long>(done),
+                 static_cast<long long>(total_));
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+ private:
+  bool enabled_;
+  int64_t total_;
+  bool drawn_ = false;
+};
+
+}  // namespace
+
+RunResult RunExport(ExporterSession& session, const JobDatabase& database, const std::function<bool()>& start,
+                    const RunOptions& options) {
+  RunResult result;
+  result.started = start();
+  if (!result.started) {
+    result.lastError = session.GetLastError();
+    return result;
+  }
+  std::vector<SortKey> order;
+  for (const SortColumn& column : session.GetSortCols()) order.push_back({column.columnId, column.ascending});
+  const int64_t total = options.progress ? database.CountJobs(options.range) : 0;
+  ProgressBar bar(options.progress, total);
+  ComPtr<IJobColumns> job = MakeHostColumns();
+  IJobColumns* jobPointer = job.Get();
+  try {
+    database.ForEachJob(order, options.range, *job, [&] {
+      session.WriteJob(jobPointer);
+      bar.Update(++result.jobs);
+      return true;
+    });
+  } catch (...) {
+    // Close the file with what was written, then report the first failure.
+    try {
+      session.DoneExport();
+    } catch (...) {
+    }
+    throw;
+  }
+  session.DoneExport();
+  result.path = session.EmailableResultsPath();
+  return result;
+}
+
+}  // namespace qx6::host

@@ -1,0 +1,43 @@
+#include "host/ProductPaths.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace qx6::host {
+
+std::string ProductFolder() {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return ".";
+  return self.parent_path().parent_path().string();
+}
+
+std::vector<std::string> ComponentLibraries() {
+  const std::string product = ProductFolder();
+  std::vector<std::string> libraries = {product + "/lib/libqx6expinf.so"};
+  std::vector<std::string> exporters;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(product + "/exporters", ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().extension() == ".so") exporters.push_back(it->path().string());
+  }
+  std::sort(exporters.begin(), exporters.end());
+  libraries.insert(libraries.end(), exporters.begin(), exporters.end());
+  return libraries;
+}
+
+std::string DefaultDatabasePath() {
+  std::string data;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+    data = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    data = std::string(home) + "/.local/share";
+  } else {
+    data = ".";
+  }
+  return data + "/quorvex/qx6jobs.db";
+}
+
+}  // namespace qx6::host

@@ -1,0 +1,33 @@
+#include "host/SqliteError.h"
+
+#include <sqlite3.h>
+
+#include "host/JobDatabase.h"
+#include "runtime/RuntimeError.h"
+
+namespace qx6::host {
+
+void RaiseSqliteError(sqlite3* db, int code, const std::string& path, std::string_view action) {
+  const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  switch (code & 0xff) {
+    case SQLITE_NOTADB: Raise(InvalidFileFormat, path + " is not a Quorvex job database");
+    case SQLITE_CORRUPT: Raise(InvalidFileFormat, path + ": database is damaged");
+    case SQLITE_FULL: Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path);
+    case SQLITE_READONLY: Raise(RuntimeErrorNumber::PermissionDenied, path + " cannot be written: " + detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: Raise(RuntimeErrorNumber::PermissionDenied, path + " is locked by another program");
+    case SQLITE_PERM:
+    case SQLITE_AUTH: Raise(RuntimeErrorNumber::PermissionDenied, "Permission denied: " + path);
+    case SQLITE_CANTOPEN: {
+      const int error = db ? sqlite3_system_errno(db) : 0;
+      const int number = error ? RuntimeErrorFromErrno(error, path) : RuntimeErrorNumber::PathFileAccessError;
+      Raise(number, RuntimeErrorDescription(number) + ": " + path);
+    }
+    case SQLITE_IOERR: Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path + ": " + detail);
+    case SQLITE_NOMEM: Raise(7, "Out of memory");
+    case SQLITE_CONSTRAINT: Raise(RuntimeErrorNumber::DuplicateKey, path + ": " + detail);
+    default: Raise(RuntimeErrorNumber::DeviceIoError, path + ": " + std::string(action) + " failed: " + detail);
+  }
+}
+
+}  // namespace qx6::host
