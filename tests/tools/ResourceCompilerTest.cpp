@@ -158,7 +158,7 @@ TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
 TEST(ResourceCompiler, LanguageDefaultsToUsEnglishAndCanBeSetOnTheCommandLine) {
   TempFolder dir;
   const std::string source = "STRINGTABLE BEGIN 1 \"x\" END\nLANGUAGE 0x0c, 1\nSTRINGTABLE BEGIN 1 \"y\" END\n";
-  // 0x40c (French) sorts before the default 0x409? No: 0x409 < 0x40c.
+  // Default US English (0x409) and German (0x407) sort before French (0x40c).
   EXPECT_EQ(CompileAndLoad(source, dir)->LoadString(1), "x");
   EXPECT_EQ(CompileAndLoad(source, dir, "-l 0x0407")->LoadString(1), "x");
   // With the default moved above French, French is the first language.

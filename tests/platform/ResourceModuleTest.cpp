@@ -1,0 +1,263 @@
+// The module reader against PE images laid out by hand here, independent of
+// the project's resource compiler: section mapping, PE32 and PE32+, named
+// entries, languages, blocks and the UTF-16 conversion.
+#include "platform/ResourceModule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::platform {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, size_t at, uint32_t v) {
+  if (b.size() < at + 2) b.resize(at + 2);
+  b[at] = v & 0xFF;
+  b[at + 1] = (v >> 8) & 0xFF;
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+
+// A string block of counted UTF-16 strings (sixteen unless a test wants a short one).
+Bytes Block(const std::vector<std::u16string>& strings) {
+  Bytes b;
+  for (const std::u16string& s : strings) {
+    Put16(b, b.size(), static_cast<uint32_t>(s.size()));
+    for (char16_t c : s) Put16(b, b.size(), c);
+  }
+  return b;
+}
+Bytes BlockWith(size_t index, const std::u16string& s) {
+  std::vector<std::u16string> all(16);
+  all[index] = s;
+  return Block(all);
+}
+
+struct Leaf {
+  uint32_t type, name;
+  uint16_t language;
+  Bytes data;
+};
+
+struct Layout {
+  bool pe32plus = false;
+  bool codeSectionFirst = false;  // .rsrc is the second section, at RVA 0x2000
+  bool namedEntries = false;      // a named entry before the ID entries at every level
+};
+
+// A minimal image: headers, optionally a code section, and .rsrc with the
+// leaves grouped into the type -> name -> language tree.
+Bytes BuildImage(const std::vector<Leaf>& leaves, const Layout& layout) {
+  std::map<uint32_t, std::map<uint32_t, std::map<uint16_t, const Bytes*>>> tree;
+  for (const Leaf& l : leaves) tree[l.type][l.name][l.language] = &l.data;
+  const uint32_t rsrcRva = layout.codeSectionFirst ? 0x2000 : 0x1000;
+
+  Bytes r;  // the resource section
+  size_t next = 0;
+  auto reserveDirectory = [&](size_t ids) {
+    size_t at = next;
+    next += 16 + 8 * (ids + (layout.namedEntries ? 1 : 0));
+    r.resize(next);
+    Put16(r, at + 12, layout.namedEntries ? 1 : 0);
+    Put16(r, at + 14, static_cast<uint32_t>(ids));
+    return at;
+  };
+  std::vector<std::pair<size_t, const Bytes*>> dataEntries;
+  std::vector<size_t> namedSlots;
+  const size_t root = reserveDirectory(tree.size());
+  size_t rootEntry = root + 16 + (layout.namedEntries ? 8 : 0);
+  if (layout.namedEntries) namedSlots.push_back(root + 16);
+  for (const auto& [type, names] : tree) {
+    const size_t nameDir = reserveDirectory(names.size());
+    Put32(r, rootEntry, type);
+    Put32(r, rootEntry + 4, 0x80000000u | static_cast<uint32_t>(nameDir));
+    rootEntry += 8;
+    if (layout.namedEntries) namedSlots.push_back(nameDir + 16);
+    size_t nameEntry = nameDir + 16 + (layout.namedEntries ? 8 : 0);
+    for (const auto& [name, languages] : names) {
+      const size_t languageDir = reserveDirectory(languages.size());
+      Put32(r, nameEntry, name);
+      Put32(r, nameEntry + 4, 0x80000000u | static_cast<uint32_t>(languageDir));
+      nameEntry += 8;
+      if (layout.namedEntries) namedSlots.push_back(languageDir + 16);
+      size_t languageEntry = languageDir + 16 + (layout.namedEntries ? 8 : 0);
+      for (const auto& [language, data] : languages) {
+        Put32(r, languageEntry, language);
+        languageEntry += 4;
+        dataEntries.push_back({languageEntry, data});
+        languageEntry += 4;
+      }
+    }
+  }
+  // A named entry "X" pointing at a leaf whose data is garbage: the reader
+  // must never pick it.
+  Bytes garbage(64, 0xFF);
+  const size_t nameString = next;
+  next += 4;
+  r.resize(next);
+  Put16(r, nameString, 1);
+  Put16(r, nameString + 2, u'X');
+  if (layout.namedEntries) dataEntries.push_back({0, &garbage});
+  std::vector<size_t> leafOffsets;
+  for (size_t i = 0; i < dataEntries.size(); ++i) {
+    leafOffsets.push_back(next);
+    next += 16;
+  }
+  r.resize(next);
+  for (size_t i = 0; i < dataEntries.size(); ++i) {
+    next = (next + 3) & ~size_t(3);
+    const size_t leaf = leafOffsets[i];
+    Put32(r, leaf, rsrcRva + static_cast<uint32_t>(next));
+    Put32(r, leaf + 4, static_cast<uint32_t>(dataEntries[i].second->size()));
+    r.resize(next);
+    r.insert(r.end(), dataEntries[i].second->begin(), dataEntries[i].second->end());
+    next = r.size();
+    if (dataEntries[i].first) Put32(r, dataEntries[i].first, static_cast<uint32_t>(leaf));
+  }
+  for (size_t slot : namedSlots) {
+    Put32(r, slot, 0x80000000u | static_cast<uint32_t>(nameString));
+    Put32(r, slot + 4, static_cast<uint32_t>(leafOffsets.back()));
+  }
+
+  Bytes f(0x400, 0);
+  Put16(f, 0, 0x5A4D);
+  Put32(f, 0x3C, 0x40);
+  Put32(f, 0x40, 0x00004550);
+  const size_t coff = 0x44;
+  const uint16_t sections = layout.codeSectionFirst ? 2 : 1;
+  const uint16_t optSize = layout.pe32plus ? 240 : 224;
+  Put16(f, coff, layout.pe32plus ? 0x8664 : 0x014C);
+  Put16(f, coff + 2, sections);
+  Put16(f, coff + 16, optSize);
+  Put16(f, coff + 18, 0x2102);
+  const size_t opt = coff + 20;
+  Put16(f, opt, layout.pe32plus ? 0x020B : 0x010B);
+  const size_t dirs = opt + (layout.pe32plus ? 112 : 96);
+  Put32(f, dirs - 4, 16);
+  Put32(f, dirs + 16, rsrcRva);
+  Put32(f, dirs + 20, static_cast<uint32_t>(r.size()));
+  size_t section = opt + optSize;
+  uint32_t raw = 0x400;
+  if (layout.codeSectionFirst) {
+    std::memcpy(&f[section], ".text\0\0\0", 8);
+    Put32(f, section + 8, 0x200);
+    Put32(f, section + 12, 0x1000);
+    Put32(f, section + 16, 0x200);
+    Put32(f, section + 20, raw);
+    section += 40;
+    f.resize(raw + 0x200, 0xCC);
+    raw += 0x200;
+  }
+  std::memcpy(&f[section], ".rsrc\0\0\0", 8);
+  Put32(f, section + 8, static_cast<uint32_t>(r.size()));
+  Put32(f, section + 12, rsrcRva);
+  Put32(f, section + 16, static_cast<uint32_t>((r.size() + 0x1FF) & ~size_t(0x1FF)));
+  Put32(f, section + 20, raw);
+  f.resize(raw);
+  f.insert(f.end(), r.begin(), r.end());
+  f.resize((f.size() + 0x1FF) & ~size_t(0x1FF), 0);
+  return f;
+}
+
+class ResourceModuleTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<const ResourceModule> LoadImage(const Bytes& image) {
+    const std::string path = dir_ / ("m" + std::to_string(count_++) + ".dll");
+    test::WriteFile(path, std::string(image.begin(), image.end()));
+    return ResourceModule::Load(path);
+  }
+  test::TempFolder dir_;
+  int count_ = 0;
+};
+
+TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
+  const std::vector<Leaf> leaves = {
+      {6, 1, 0x409, BlockWith(3, u"three")},
+      {6, 2, 0x409, BlockWith(0, u"sixteen")},
+      {10, 1, 0x409, Bytes(40, 0x41)},  // RCDATA 1: not a string block
+      {6, 4096, 0x409, BlockWith(15, u"last")}};
+  for (bool pe32plus : {false, true})
+    for (bool codeFirst : {false, true})
+      for (bool named : {false, true}) {
+        auto m = LoadImage(BuildImage(leaves, {pe32plus, codeFirst, named}));
+        ASSERT_TRUE(m) << pe32plus << codeFirst << named;
+        EXPECT_EQ(m->LoadString(3), "three");
+        EXPECT_EQ(m->LoadString(16), "sixteen");
+        EXPECT_EQ(m->LoadString(65535), "last");
+        EXPECT_EQ(m->LoadString(2), std::nullopt);
+        EXPECT_EQ(m->LoadString(17), std::nullopt);
+        EXPECT_EQ(m->LoadString(32), std::nullopt);  // block 3 does not exist
+        EXPECT_EQ(m->LoadString(0x10003), std::nullopt);
+      }
+}
+
+TEST_F(ResourceModuleTest, TakesTheFirstLanguageOfABlock) {
+  auto m = LoadImage(BuildImage({{6, 1, 0x409, BlockWith(1, u"Yes")},
+                                 {6, 1, 0x407, BlockWith(1, u"Ja")},
+                                 {6, 1, 0x40C, BlockWith(1, u"Oui")},
+                                 {6, 2, 0x409, BlockWith(1, u"English")}},
+                                {}));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->LoadString(1), "Ja");
+  EXPECT_EQ(m->LoadString(17), "English");
+}
+
+TEST_F(ResourceModuleTest, ConvertsUtf16AndReplacesUnpairedSurrogates) {
+  const std::vector<std::u16string> strings = {
+      u"Grüße €",                                  // two- and three-byte UTF-8
+      std::u16string{0xD83D, 0xDE00},              // a pair: U+1F600
+      std::u16string{u'a', 0xD800},                // high surrogate at the end
+      std::u16string{0xDC00, u'b'},                // low surrogate alone
+      std::u16string{0xD800, u'c', 0xD800, 0xDC01}, // high then not low, then a pair
+      std::u16string{u'x', 0, u'y'},               // embedded NUL
+  };
+  auto m = LoadImage(BuildImage({{6, 1, 0x409, Block(strings)}}, {}));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->LoadString(0), "Grüße €");
+  EXPECT_EQ(m->LoadString(1), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(m->LoadString(2), "a\xEF\xBF\xBD");
+  EXPECT_EQ(m->LoadString(3), "\xEF\xBF\xBD" "b");
+  EXPECT_EQ(m->LoadString(4), "\xEF\xBF\xBD" "c\xF0\x90\x80\x81");
+  EXPECT_EQ(m->LoadString(5), std::string("x\0y", 3));
+  // A block with only six counted strings: the rest are missing, not garbage.
+  EXPECT_EQ(m->LoadString(6), std::nullopt);
+  EXPECT_EQ(m->LoadString(15), std::nullopt);
+}
+
+TEST_F(ResourceModuleTest, FilesThatAreNoModuleAreRefused) {
+  EXPECT_FALSE(ResourceModule::Load(dir_ / "missing.dll"));
+  EXPECT_FALSE(ResourceModule::Load(dir_.Path()));  // a folder
+  test::WriteFile(dir_ / "empty.dll", "");
+  EXPECT_FALSE(ResourceModule::Load(dir_ / "empty.dll"));
+  test::WriteFile(dir_ / "text.dll", std::string(4096, 'M'));
+  EXPECT_FALSE(ResourceModule::Load(dir_ / "text.dll"));
+
+  Bytes image = BuildImage({{6, 1, 0x409, BlockWith(1, u"one")}}, {});
+  Bytes noPe = image;
+  noPe[0x40] = 'X';
+  EXPECT_FALSE(LoadImage(noPe));
+  Bytes badMagic = image;
+  Put16(badMagic, 0x44 + 20, 0x0107);  // a ROM image
+  EXPECT_FALSE(LoadImage(badMagic));
+
+  // No resource table at all: a module, without strings.
+  Bytes noResources = image;
+  Put32(noResources, 0x44 + 20 + 96 + 16, 0);
+  auto m = LoadImage(noResources);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->LoadString(1), std::nullopt);
+  EXPECT_EQ(LoadImage(image)->LoadString(1), "one");
+  const std::string expectedPath = dir_ / ("m" + std::to_string(count_) + ".dll");
+  EXPECT_EQ(LoadImage(image)->Path(), expectedPath);
+}
+
+}  // namespace
+}  // namespace qx6::platform

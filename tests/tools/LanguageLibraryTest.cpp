@@ -1,0 +1,138 @@
+// The staged language and branding libraries: every string ID the component
+// uses is there, and every text of the script reads back unchanged.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "platform/ResourceModule.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::test {
+namespace {
+
+using platform::ResourceModule;
+
+const std::string kEnglishScript = std::string(QX6_SOURCE_DIR) + "/lang/1033/qx6jefltLangRes.rc";
+const std::string kEnglishModule = std::string(QX6_PRODUCT_DIR) + "/lang/1033/qx6jefltLangRes.dll";
+const std::string kBrandingModule = std::string(QX6_PRODUCT_DIR) + "/common/qxmark.dll";
+
+// The entries of the English script, read with a parser of its own: the
+// script keeps to lines of the form `ID, "text"` with the escapes \\ \" \n.
+std::map<uint32_t, std::string> ReadScriptEntries() {
+  std::map<uint32_t, std::string> entries;
+  std::istringstream in(ReadFile(kEnglishScript));
+  static const std::regex entry(R"re(^\s*(\d+),\s*"((?:[^"\\]|\\.)*)"\s*$)re");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::smatch m;
+    if (!std::regex_match(line, m, entry)) continue;
+    std::string text, raw = m[2];
+    for (size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] != '\\') {
+        text += raw[i];
+        continue;
+      }
+      char e = raw[++i];
+      text += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    }
+    entries[static_cast<uint32_t>(std::stoul(m[1]))] = text;
+  }
+  return entries;
+}
+
+size_t CountPlaceholders(const std::string& s) {
+  size_t n = 0;
+  for (size_t p = s.find("%s"); p != std::string::npos; p = s.find("%s", p + 2)) ++n;
+  return n;
+}
+
+// Every ID that the component fetches, with the number of "%s" it fills.
+std::map<uint32_t, size_t> Catalogue() {
+  std::map<uint32_t, size_t> ids;
+  for (uint32_t id = 2; id <= 64; ++id)
+    if (id != 34 && id != 40) ids[id] = 0;
+  for (uint32_t id = 100; id <= 105; ++id) ids[id] = 0;
+  for (uint32_t id = 301; id <= 314; ++id) ids[id] = 0;
+  ids[35] = 1;
+  ids[47] = 1;
+  ids[200] = ids[201] = ids[312] = ids[314] = 2;
+  ids[313] = 3;
+  return ids;
+}
+
+TEST(LanguageLibrary, EveryScriptEntryReadsBackFromTheStagedModule) {
+  auto module = ResourceModule::Load(kEnglishModule);
+  ASSERT_TRUE(module) << kEnglishModule;
+  const auto entries = ReadScriptEntries();
+  ASSERT_GE(entries.size(), Catalogue().size());
+  for (const auto& [id, text] : entries) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
+  // IDs the component does not use stay free.
+  for (uint32_t id : {0u, 1u, 34u, 40u, 65u, 99u, 106u, 202u, 300u, 315u}) EXPECT_EQ(module->LoadString(id), std::nullopt);
+}
+
+TEST(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholders) {
+  auto module = ResourceModule::Load(kEnglishModule);
+  ASSERT_TRUE(module);
+  for (const auto& [id, placeholders] : Catalogue()) {
+    auto text = module->LoadString(id);
+    ASSERT_TRUE(text) << "string " << id << " is missing";
+    EXPECT_EQ(CountPlaceholders(*text), placeholders) << "string " << id << ": " << *text;
+    EXPECT_LE(text->size(), 511u) << "string " << id;  // the component reads at most 511 characters
+  }
+}
+
+TEST(LanguageLibrary, DialogCaptionsAreTheBuiltInOnesWithoutTheirMarker) {
+  const std::map<uint32_t, std::string> builtIn = {
+      {2, "*&Help"}, {3, "*Details"}, {4, "*Summary"}, {5, "*Export type:"}, {6, "*Delimited Options"},
+      {7, "*Add on row end"}, {8, "*Add on row start"}, {9, "*Output column name row"},
+      {10, "*Enclose strings in quotes"}, {11, "*Field delimiter:"}, {12, "*Delimited output"},
+      {13, "*Fixed width output"}, {14, "*Decimal places:"}, {15, "*Strip characters:"}, {16, "*Date format:"},
+      {17, "*Row delimiter type:"}, {18, "*Overwrite"}, {19, "*Append"}, {20, "*Create with date/time"},
+      {21, "*Format Options"}, {22, "*Columns"}, {23, "*File options:"}, {24, "*Output file:"},
+      {25, "*D&elete"}, {26, "*Sa&ve As..."}, {27, "*Close"}, {28, "*&Save"}, {29, "*Configuration:"},
+      {59, "Add column"}, {60, "Remove column"}, {61, "Remove all columns"}, {62, "Move column up"},
+      {63, "Move column down"}, {64, "*Automatically strip duplicate delimiters"}};
+  auto module = ResourceModule::Load(kEnglishModule);
+  ASSERT_TRUE(module);
+  for (const auto& [id, caption] : builtIn) {
+    std::string expected = caption[0] == '*' ? caption.substr(1) : caption;
+    EXPECT_EQ(module->LoadString(id), expected) << "string " << id;
+  }
+}
+
+TEST(LanguageLibrary, ListEntriesValuesAndFilters) {
+  auto module = ResourceModule::Load(kEnglishModule);
+  ASSERT_TRUE(module);
+  const std::map<uint32_t, std::string> fixed = {
+      {49, "CR LF"}, {50, "CR"}, {51, "LF"}, {52, "None"}, {53, "Custom"},
+      {54, "Field name"}, {55, "Action"}, {56, "Width"}, {57, "Right justify"}, {58, "Pad character"},
+      {100, "None"}, {101, "Sort ascending"}, {102, "Group ascending"}, {103, "Sort descending"},
+      {104, "Group descending"}, {105, "Total"}, {303, "Yes"}, {304, "No"},
+      {305, "Printed"}, {306, "Cancelled"}, {307, "Denied"}, {308, "Held"}};
+  for (const auto& [id, text] : fixed) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
+
+  // File dialog filters: description|pattern pairs, the last pair "*.*".
+  for (uint32_t id : {44u, 310u}) {
+    std::string filter = module->LoadString(id).value_or("");
+    std::vector<std::string> parts;
+    std::stringstream s(filter);
+    for (std::string part; std::getline(s, part, '|');) parts.push_back(part);
+    ASSERT_GE(parts.size(), 2u) << filter;
+    EXPECT_EQ(parts.size() % 2, 0u) << filter;
+    for (size_t i = 0; i < parts.size(); ++i) EXPECT_FALSE(parts[i].empty()) << filter;
+    for (size_t i = 1; i < parts.size(); i += 2) EXPECT_EQ(parts[i].substr(0, 2), "*.") << filter;
+    EXPECT_EQ(parts.back(), "*.*");
+  }
+}
+
+TEST(BrandingLibrary, NamesTheProduct) {
+  auto module = ResourceModule::Load(kBrandingModule);
+  ASSERT_TRUE(module) << kBrandingModule;
+  EXPECT_EQ(module->LoadString(103), "Quorvex 6");
+}
+
+}  // namespace
+}  // namespace qx6::test

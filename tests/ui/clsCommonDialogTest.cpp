@@ -1,0 +1,160 @@
+// The file dialog front end: what is handed to the dialog, the chosen
+// pair's extension, when it is appended, and cancelling.
+#include "ui/clsCommonDialog.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/ScriptedUserInteraction.h"
+#include "runtime/Strings.h"
+
+namespace qx6 {
+namespace {
+
+using platform::FileDialogResult;
+
+const std::string ThreePairs = "Text files (*.txt)|*.txt|Comma separated (*.csv)|*.csv|All files (*.*)|*.*";
+
+class FileDialogTest : public ::testing::Test {
+ protected:
+  platform::ScopedScriptedUserInteraction script;
+};
+
+TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADot) {
+  script->QueueFile(FileDialogResult{"/home/ann/out/jobs", 1});
+  std::string extension = "unchanged";
+  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs.txt");
+  EXPECT_EQ(extension, ".txt");
+
+  script->QueueFile(FileDialogResult{"/home/ann/out/jobs.dat", 1});
+  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs.dat");
+  EXPECT_EQ(extension, ".txt");
+}
+
+TEST_F(FileDialogTest, AllFilesPatternAddsNothing) {
+  script->QueueFile(FileDialogResult{"/home/ann/out/jobs", 3});
+  std::string extension;
+  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs");
+  EXPECT_EQ(extension, "*.*");
+}
+
+TEST_F(FileDialogTest, ADotInAFolderNameCountsAsOne) {
+  script->QueueFile(FileDialogResult{"/home/ann/v1.2/jobs", 2});
+  std::string extension;
+  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/v1.2/jobs");
+  EXPECT_EQ(extension, ".csv");
+}
+
+TEST_F(FileDialogTest, LongerExtensionGivesItsLastFourCharacters) {
+  script->QueueFile(FileDialogResult{"/tmp/report", 1});
+  std::string extension;
+  EXPECT_EQ(ShowFileDialog(0, "", true, "Web pages|*.html", "", &extension), "/tmp/reporthtml");
+  EXPECT_EQ(extension, "html");
+}
+
+TEST_F(FileDialogTest, CancelReturnsNothingAndLeavesTheExtension) {
+  script->QueueFile(std::nullopt);
+  std::string extension = ".old";
+  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "/tmp/current.txt", &extension), "");
+  EXPECT_EQ(extension, ".old");
+  EXPECT_EQ(ShowFileDialog(0, "Output file", false, ThreePairs, "", nullptr), "");  // nothing queued: cancelled
+  EXPECT_EQ(script->FileDialogs().size(), 2u);
+}
+
+TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
+  script->QueueFile(FileDialogResult{"/tmp/a.txt", 1});
+  script->QueueFile(FileDialogResult{"/tmp/b.txt", 1});
+  ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
+  ShowFileDialog(0, "Open it", false, ThreePairs, "");
+  ASSERT_EQ(script->FileDialogs().size(), 2u);
+  const auto& save = script->FileDialogs()[0];
+  EXPECT_TRUE(save.save);
+  EXPECT_EQ(save.flags, 0x80004 | 0x802);
+  EXPECT_EQ(save.owner, 1234);
+  EXPECT_EQ(save.title, "Save it");
+  EXPECT_EQ(save.filter, ThreePairs);
+  EXPECT_EQ(save.fileName, "/tmp/start.txt");
+  EXPECT_EQ(save.filterIndex, 0);
+  const auto& open = script->FileDialogs()[1];
+  EXPECT_FALSE(open.save);
+  EXPECT_EQ(open.flags, 0x80004 | 0x1000);
+  EXPECT_EQ(open.title, "Open it");
+}
+
+TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPattern) {
+  clsCommonDialog dialog;
+  dialog.SetFilter("A|*.aaa|B|*.bbb|C|*.ccc");
+  dialog.SetFilterIndex(1);
+  script->QueueFile(FileDialogResult{"  /tmp/out/result.ccc  ", 3});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionSave);
+  EXPECT_EQ(script->FileDialogs().back().filterIndex, 1);
+  EXPECT_EQ(dialog.FilterIndex(), 3);
+  EXPECT_EQ(dialog.FilterExt(), ".ccc");
+  EXPECT_EQ(dialog.FileName(), "/tmp/out/result.ccc");
+  EXPECT_EQ(dialog.FileTitle(), "result.ccc");
+  EXPECT_NE(dialog.APIReturn(), 0);
+}
+
+TEST_F(FileDialogTest, CancelledDialogKeepsItsProperties) {
+  clsCommonDialog dialog;
+  dialog.SetFilter("A|*.aaa|B|*.bbb");
+  script->QueueFile(FileDialogResult{"/tmp/first.bbb", 2});
+  ASSERT_TRUE(dialog.ShowOpen());
+  script->QueueFile(std::nullopt);
+  EXPECT_FALSE(dialog.ShowOpen());
+  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionOpen);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.ExtendedError(), 0);
+  EXPECT_EQ(dialog.FileName(), "/tmp/first.bbb");
+  EXPECT_EQ(dialog.FilterIndex(), 2);
+  EXPECT_EQ(dialog.FilterExt(), ".bbb");
+}
+
+TEST_F(FileDialogTest, IndexBelowOneOrBeyondTheFilterHasNoExtension) {
+  clsCommonDialog dialog;
+  dialog.SetFilter("A|*.aaa");
+  script->QueueFile(FileDialogResult{"/tmp/x", 0});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.FilterExt(), "");
+  script->QueueFile(FileDialogResult{"/tmp/x", 4});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.FilterExt(), "");
+}
+
+TEST_F(FileDialogTest, InitialNamesAreCutToFitTheirBuffers) {
+  // Default buffers of 512 bytes hold 511 bytes and the closing zero.
+  script->QueueFile(std::nullopt);
+  ShowFileDialog(0, "", true, ThreePairs, std::string(600, 'n'));
+  EXPECT_EQ(script->FileDialogs().back().fileName, std::string(511, 'n'));
+
+  clsCommonDialog dialog;
+  dialog.SetMaxFileSize(10);  // buffers of 20 bytes
+  dialog.SetFileName("/tmp/abcdefghijklmnopqrstuvwxyz");
+  dialog.SetInitDir("/home/someone/with/a/long/folder");
+  script->QueueFile(std::nullopt);
+  dialog.ShowSave();
+  EXPECT_EQ(script->FileDialogs().back().fileName, "/tmp/abcdefghijklmn");
+  EXPECT_EQ(script->FileDialogs().back().initialFolder, "/home/someone/with/");
+
+  // Cut at whole characters in the code page: "é" is one byte there.
+  std::string accented;
+  for (int i = 0; i < 30; ++i) accented += "é";
+  dialog.SetFileName(accented);
+  script->QueueFile(std::nullopt);
+  dialog.ShowSave();
+  EXPECT_EQ(Strings::Len(script->FileDialogs().back().fileName), 19);
+}
+
+TEST_F(FileDialogTest, FileTitleIsTheNameWithoutItsFolder) {
+  clsCommonDialog dialog;
+  dialog.SetFilter("A|*.aaa");
+  script->QueueFile(FileDialogResult{"/srv/exports/2024/jobs.aaa", 1});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.FileTitle(), "jobs.aaa");
+  script->QueueFile(FileDialogResult{"relative.aaa", 1});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.FileTitle(), "relative.aaa");
+}
+
+}  // namespace
+}  // namespace qx6
