@@ -46,7 +46,6 @@ std::string FieldList() {
   return list;
 }
 
-
 }  // namespace
 
 struct JobDatabase::Connection {

@@ -1,0 +1,141 @@
+// WriteJob throughput of the exporter over the 45 default columns, details
+// (delimited and fixed width) and summary, through IJobExporter; and the
+// peak memory of long runs, which must not grow with the number of jobs.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "exporter/QX6FlatFile.h"
+#include "host/HostColumns.h"
+#include "platform/ComponentFile.h"
+#include "runtime/DateTime.h"
+#include "ui/modLanguage.h"
+
+namespace qx6 {
+namespace {
+
+std::string Folder() {
+  static const std::string folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qx6bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    setenv("HOME", pattern.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (pattern + "/.config").c_str(), 1);
+    setenv("QX6_REGISTRY_DIR", (pattern + "/registry").c_str(), 1);
+    platform::SetComponentFolderForTesting(QX6_PRODUCT_DIR "/exporters");
+    modLanguage::LoadLanguage("qx6jeflt");
+    return pattern;
+  }();
+  return folder;
+}
+
+// A thousand different jobs with values of every kind, cycled.
+const std::vector<ComPtr<IJobColumns>>& Jobs() {
+  static const std::vector<ComPtr<IJobColumns>> jobs = [] {
+    std::vector<ComPtr<IJobColumns>> made;
+    const char* users[] = {"ann", "bob", "cid", "dora", "emil"};
+    const char* departments[] = {"Sales", "Legal", "Engineering", "Finance"};
+    for (int i = 0; i < 1000; ++i) {
+      auto job = host::MakeHostColumns();
+      for (const host::HostColumn& c : host::HostColumnTable()) {
+        IJobColumn& column = ColumnAt(*job, c.id);
+        switch (c.kind) {
+          case host::ColumnKind::Integer: column.SetValue(Variant::Long(1000 + i * 7 % 997)); break;
+          case host::ColumnKind::Status: column.SetValue(Variant::Long(i % 4)); break;
+          case host::ColumnKind::Boolean: column.SetValue(Variant::Boolean(i % 3 == 0)); break;
+          case host::ColumnKind::Number: column.SetValue(Variant::Double(i * 0.37 + 0.05)); break;
+          case host::ColumnKind::Date:
+            column.SetValue(Variant::Date(DateTime::DateSerial(2024, 1 + i % 12, 1 + i % 28) + (i % 86400) / 86400.0));
+            break;
+          case host::ColumnKind::Text:
+            column.SetValue(Variant::String(c.id == 2   ? users[i % 5]
+                                            : c.id == 4 ? departments[(i / 250) % 4]
+                                                        : "Text value " + std::to_string(i % 50)));
+            break;
+        }
+      }
+      made.push_back(job);
+    }
+    return made;
+  }();
+  return jobs;
+}
+
+void WriteConfig(const std::string& name, const std::string& options) {
+  const std::string folder = Folder() + "/Documents/Quorvex Inc/Quorvex/6.0/FlatFileExport/";
+  std::filesystem::create_directories(folder);
+  std::ofstream out(folder + name + ".cfg", std::ios::binary);
+  out << "<Name>" << name << "</Name>\r\n<Version>4</Version>\r\n<OutputFile>" << Folder() << "/" << name
+      << ".out</OutputFile>\r\n"
+      << options;
+}
+
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// Runs `jobs` jobs of the configuration (the default columns unless the
+// options name some) per iteration.
+void Run(benchmark::State& state, const std::string& name, const std::string& options) {
+  WriteConfig(name, options);
+  auto exporter = MakeObject<QX6FlatFile>();
+  auto hostColumns = host::MakeHostColumns();
+  const auto& jobs = Jobs();
+  const int64_t count = state.range(0);
+  for (auto _ : state) {
+    Variant list;
+    exporter->Initialize(hostColumns.Get(), 2, nullptr, &list);
+    int32_t id = 0;
+    auto rows = list.ArrayValue();
+    for (int32_t r = 0; r <= rows.UpperBound(1); ++r)
+      if (rows.At(r, 1).StringValue() == name) id = r + 1;
+    bool ok = false;
+    exporter->StartExport(id, true, &ok);
+    if (!ok) state.SkipWithError("the run did not start");
+    for (int64_t i = 0; i < count; ++i) exporter->WriteJob(jobs[static_cast<size_t>(i % 1000)].Get(), &ok);
+    exporter->DoneExport(&ok);
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+  state.counters["jobs_per_second"] = benchmark::Counter(static_cast<double>(state.iterations() * count),
+                                                         benchmark::Counter::kIsRate);
+  state.counters["peak_rss_MB"] = PeakMegabytes();
+}
+
+// The default configuration's columns, written out: all 45.
+std::string DefaultColumns(const std::string& extra) {
+  std::string columns;
+  const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 40, 41, 42, 43, 44, 45, 9, 10, 11, 12, 13, 14, 15, 16, 17,
+                       18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39};
+  for (int index : order)
+    columns += "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n" + extra + "</Column>\r\n";
+  return columns;
+}
+
+void BM_DetailsDelimited(benchmark::State& state) { Run(state, "delimited", DefaultColumns("")); }
+void BM_DetailsFixedWidth(benchmark::State& state) {
+  Run(state, "fixed", "<OutputType>1</OutputType>\r\n" + DefaultColumns("<Width>12</Width>\r\n"));
+}
+void BM_Summary(benchmark::State& state) {
+  Run(state, "summary",
+      "<ExportType>1</ExportType>\r\n<Column>\r\n<Index>4</Index>\r\n<Action>1</Action>\r\n</Column>\r\n"
+      "<Column>\r\n<Index>2</Index>\r\n<Action>1</Action>\r\n</Column>\r\n"
+      "<Column>\r\n<Index>25</Index>\r\n<Action>3</Action>\r\n</Column>\r\n"
+      "<Column>\r\n<Index>34</Index>\r\n<Action>3</Action>\r\n</Column>\r\n"
+      "<Column>\r\n<Index>6</Index>\r\n</Column>\r\n");
+}
+
+BENCHMARK(BM_DetailsDelimited)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DetailsFixedWidth)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Summary)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Peak memory after a million jobs against a hundred thousand.
+BENCHMARK(BM_DetailsDelimited)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace qx6
