@@ -25,29 +25,34 @@ ColumnLayout ColumnLayout::Of(const ExportColumn& column) {
   return layout;
 }
 
+void FitColumnInPlace(std::string& out, size_t start, const ColumnLayout& column) {
+  const std::string_view value(out.data() + start, out.size() - start);
+  const int32_t width = column.width;
+  const int32_t length = Strings::IsAscii(value) ? static_cast<int32_t>(value.size()) : Strings::Len(value);
+  if (length > width) {
+    // Cutting to a negative width is an invalid argument, as the original's Left was.
+    if (width < 0) Raise(RuntimeErrorNumber::InvalidProcedureCall);
+    out.resize(start + Strings::Left(value, width).size());
+  } else if (length < width) {
+    const auto count = static_cast<size_t>(width - length);
+    const size_t at = column.rightJustify ? start : out.size();
+    if (column.padChar.size() == 1) {
+      out.insert(at, count, column.padChar.front());
+    } else {
+      std::string pad;
+      pad.reserve(count * column.padChar.size());
+      for (size_t i = 0; i < count; ++i) pad += column.padChar;
+      out.insert(at, pad);
+    }
+  }
+}
+
 void AppendFinishedColumn(std::string& out, std::string_view value, const ColumnLayout& column,
                           const RowLayout& row) {
   if (row.outputType == ExportConfig::FixedWidth) {
-    const int32_t width = column.width;
-    const int32_t length = Strings::IsAscii(value) ? static_cast<int32_t>(value.size()) : Strings::Len(value);
-    if (length > width) {
-      // Cutting to a negative width is an invalid argument, as the original's Left was.
-      if (width < 0) Raise(RuntimeErrorNumber::InvalidProcedureCall);
-      out.append(Strings::Left(value, width));
-    } else if (length < width) {
-      std::string pad;
-      pad.reserve(static_cast<size_t>(width - length) * column.padChar.size());
-      for (int32_t i = length; i < width; ++i) pad += column.padChar;
-      if (column.rightJustify) {
-        out += pad;
-        out.append(value);
-      } else {
-        out.append(value);
-        out += pad;
-      }
-    } else {
-      out.append(value);
-    }
+    const size_t start = out.size();
+    out.append(value);
+    FitColumnInPlace(out, start, column);
     return;
   }
   if (row.outputType == ExportConfig::Delimited && row.stringsInQuotes) {

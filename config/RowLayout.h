@@ -37,6 +37,10 @@ struct ColumnLayout {
 void AppendFinishedColumn(std::string& out, std::string_view value, const ColumnLayout& column,
                           const RowLayout& row);
 
+// The same for a value already at the end of `out`, from `start` on: cut or
+// padded in place to the column's width (error 5 for a negative width).
+void FitColumnInPlace(std::string& out, size_t start, const ColumnLayout& column);
+
 // Adds the leading delimiter, drops a one-character trailing delimiter
 // unless wanted, and appends the row delimiter.
 void FinishRowInPlace(std::string& row, const RowLayout& layout);

@@ -44,10 +44,21 @@ RowAssembler::RowAssembler(const ExportConfig& config)
       yes_(modLanguage::GetLangString(303)),
       no_(modLanguage::GetLangString(304)) {
   for (int i = 0; i < 4; ++i) status_[i] = modLanguage::GetLangString(305 + i);
+  MarkFirstByte("\r");
+  MarkFirstByte("\n");
+  if (autoStrip_) {
+    MarkFirstByte(layout_.fieldDelimiter);
+    MarkFirstByte(layout_.rowDelimiter);
+  }
+  for (const std::string& c : stripChars_) MarkFirstByte(c);
   for (const ExportColumnPtr& column : *config.Columns()) {
     columns_.push_back({column.get(), column->Index(), column->Action(), RuleFor(column->Index()),
                         ColumnLayout::Of(*column)});
   }
+  std::string added = layout_.fieldDelimiter + '"';
+  if (layout_.outputType == ExportConfig::FixedWidth)
+    for (const Column& column : columns_) added += column.layout.padChar;
+  checkWholeRow_ = removedBytes_.size() <= 4 && !MayNeedCleaning(added);
 }
 
 void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& out) const {
@@ -95,19 +106,37 @@ void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& 
   }
 }
 
-void RowAssembler::Clean(std::string& text) const {
-  if (text.find_first_of("\r\n") != std::string::npos) {
-    std::erase(text, '\r');
-    std::erase(text, '\n');
-  }
-  if (autoStrip_) {
-    Strings::RemoveAll(text, layout_.fieldDelimiter);
-    Strings::RemoveAll(text, layout_.rowDelimiter);
-  }
-  for (const std::string& c : stripChars_) Strings::RemoveAll(text, c);
+void RowAssembler::MarkFirstByte(std::string_view removed) noexcept {
+  if (removed.empty()) return;
+  const auto byte = static_cast<unsigned char>(removed.front());
+  if (removedFirstByte_[byte]) return;
+  removedFirstByte_[byte] = true;
+  removedBytes_ += removed.front();
 }
 
-void RowAssembler::AppendValue(const Column& column, const IJobColumns& job, std::string& out) {
+bool RowAssembler::MayNeedCleaning(std::string_view text) const noexcept {
+  for (const char c : text)
+    if (removedFirstByte_[static_cast<unsigned char>(c)]) return true;
+  return false;
+}
+
+void RowAssembler::Clean(std::string& text, size_t start) const {
+  if (!MayNeedCleaning(std::string_view(text).substr(start))) return;
+  std::string value = text.substr(start);
+  if (value.find_first_of("\r\n") != std::string::npos) {
+    std::erase(value, '\r');
+    std::erase(value, '\n');
+  }
+  if (autoStrip_) {
+    Strings::RemoveAll(value, layout_.fieldDelimiter);
+    Strings::RemoveAll(value, layout_.rowDelimiter);
+  }
+  for (const std::string& c : stripChars_) Strings::RemoveAll(value, c);
+  text.resize(start);
+  text += value;
+}
+
+void RowAssembler::AppendValue(const Column& column, const IJobColumns& job, std::string& out, bool clean) {
   const size_t start = out.size();
   if (column.index == ExportColumn::TextColumn) {
     out += column.column->Name();
@@ -123,14 +152,7 @@ void RowAssembler::AppendValue(const Column& column, const IJobColumns& job, std
       AppendText(column.rule, column.column->LastValue(), out);
     }
   }
-  if (start == 0) {
-    Clean(out);
-  } else {
-    std::string tail = out.substr(start);
-    Clean(tail);
-    out.resize(start);
-    out += tail;
-  }
+  if (clean) Clean(out, start);
 }
 
 std::string RowAssembler::GetColumnValue(const Column& column, const IJobColumns& job) {
@@ -139,13 +161,30 @@ std::string RowAssembler::GetColumnValue(const Column& column, const IJobColumns
   return text;
 }
 
-void RowAssembler::WriteRow(const IJobColumns& job, int16_t fileNumber) {
+void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   row_.clear();
+  // Each value is built in its place in the row, then fitted or quoted there.
+  const bool fixed = layout_.outputType == ExportConfig::FixedWidth;
+  const bool quoted = layout_.outputType == ExportConfig::Delimited && layout_.stringsInQuotes;
   for (const Column& column : columns_) {
-    value_.clear();
-    AppendValue(column, job, value_);
-    AppendFinishedColumn(row_, value_, column.layout, layout_);
+    if (quoted) row_ += '"';
+    const size_t start = row_.size();
+    AppendValue(column, job, row_, cleanEachValue);
+    if (fixed) FitColumnInPlace(row_, start, column.layout);
+    if (quoted) row_ += '"';
     row_ += layout_.fieldDelimiter;
+  }
+}
+
+void RowAssembler::WriteRow(const IJobColumns& job, int16_t fileNumber) {
+  AssembleRow(job, !checkWholeRow_);
+  if (checkWholeRow_) {
+    for (const char c : removedBytes_) {
+      if (std::memchr(row_.data(), c, row_.size())) {
+        AssembleRow(job, true);
+        break;
+      }
+    }
   }
   if (row_.empty()) return;
   FinishRowInPlace(row_, layout_);

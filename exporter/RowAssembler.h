@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,25 @@ class RowAssembler {
   static TextRule RuleFor(int16_t hostColumn);
 
  private:
-  void AppendValue(const Column& column, const IJobColumns& job, std::string& out);
+  // Appends the value, cleaned when `clean` (else the caller checks the row).
+  void AppendValue(const Column& column, const IJobColumns& job, std::string& out, bool clean = true);
+  void AssembleRow(const IJobColumns& job, bool cleanEachValue);
   void AppendText(TextRule rule, const Variant& value, std::string& out) const;
-  void Clean(std::string& text) const;
+  // Cleans the value at the end of `text`, from `start` on.
+  void Clean(std::string& text, size_t start) const;
+  void MarkFirstByte(std::string_view removed) noexcept;
+
+  bool MayNeedCleaning(std::string_view text) const noexcept;
+
+  // The first bytes of everything Clean removes: a value without any of them
+  // (nearly every value) needs no cleaning at all.
+  bool removedFirstByte_[256] = {};
+  std::string removedBytes_;
+  // True when no byte the row adds itself (quotes, field delimiters, padding)
+  // is one of them: then one search of the finished row (a few memchr calls)
+  // stands for checking every value, and only a row with a hit is assembled
+  // again with each value cleaned.
+  bool checkWholeRow_ = false;
 
   std::vector<Column> columns_;
   RowLayout layout_;
@@ -56,7 +73,7 @@ class RowAssembler {
   Format::NumberPattern sizePattern_;
   std::string yes_, no_;
   std::string status_[4];
-  std::string row_, value_;
+  std::string row_;
 };
 
 }  // namespace qx6

@@ -151,6 +151,44 @@ TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
   EXPECT_EQ(Rows({Job({{7, Variant("a\tb#c##d")}})}), "ab#cd##");
 }
 
+// Values are scanned eight bytes at a time for anything to strip: a character
+// at any place of a longer value, among bytes with the high bit set, is found.
+TEST_F(RowAssembly, StrippedCharacterIsFoundAtEveryPlaceOfAValue) {
+  config.SetStripChars("~");
+  config.SetAutoStripDelimiters(true);
+  config.Columns()->Add(Col(7));
+  const std::string filler = "\xC3\xA9\x01\x7F\xFF abcdefghijklmnopq";  // é, controls, a stray byte
+  for (size_t length = 1; length <= 20; ++length) {
+    const std::string plain = filler.substr(0, length);
+    EXPECT_EQ(Value(7, Variant(plain)), plain);
+    for (size_t at = 0; at <= length; ++at) {
+      for (const char* removed : {"~", ",", "\r", "\n", "\r\n"}) {
+        std::string value = plain;
+        value.insert(at, removed);
+        EXPECT_EQ(Value(7, Variant(value)), plain) << length << " " << at << " " << removed;
+      }
+    }
+  }
+}
+
+// A row is searched as a whole for anything to strip; a hit in any value
+// assembles it again with each value cleaned, before widths and quotes.
+TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
+  config.SetStripChars("~");
+  config.Columns()->Add(Col(7));
+  config.Columns()->Add(Col(-1, "t~x"));
+  config.Columns()->Add(Col(2));
+  EXPECT_EQ(Rows({Job({{7, Variant("plain")}, {2, Variant("ann")}}), Job({{7, Variant("a~b\r\nc")}, {2, Variant("~x~")}}),
+                  Job({{7, Variant("last")}, {2, Variant("eve")}})}),
+            "plain,tx,ann\r\nabc,tx,x\r\nlast,tx,eve\r\n");
+  config.SetStringsInQuotes(true);
+  config.SetOutputType(ExportConfig::FixedWidth);
+  for (const ExportColumnPtr& column : *config.Columns()) column->SetWidth(4);
+  config.Columns()->Item(1)->SetPadChar("~");  // padding is never stripped
+  EXPECT_EQ(Rows({Job({{7, Variant("ab~cd~")}, {2, Variant("a\nb")}}), Job({{7, Variant("z")}, {2, Variant("x")}})}),
+            "abcdtx  ab  \r\nz~~~tx  x   \r\n");
+}
+
 TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
   const double when = DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(14, 30, 5);
   config.SetDateFormat("");
