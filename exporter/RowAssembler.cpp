@@ -55,7 +55,8 @@ RowAssembler::RowAssembler(const ExportConfig& config)
     columns_.push_back({column.get(), column->Index(), column->Action(), RuleFor(column->Index()),
                         ColumnLayout::Of(*column)});
   }
-  std::string added = layout_.fieldDelimiter + '"';
+  quoteAndDelimiter_ = '"' + layout_.fieldDelimiter;
+  std::string added = quoteAndDelimiter_;
   if (layout_.outputType == ExportConfig::FixedWidth)
     for (const Column& column : columns_) added += column.layout.padChar;
   checkWholeRow_ = removedBytes_.size() <= 4 && !MayNeedCleaning(added);
@@ -166,13 +167,14 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   // Each value is built in its place in the row, then fitted or quoted there.
   const bool fixed = layout_.outputType == ExportConfig::FixedWidth;
   const bool quoted = layout_.outputType == ExportConfig::Delimited && layout_.stringsInQuotes;
+  // What follows a value: its closing quote and the field delimiter, at once.
+  const std::string& after = quoted ? quoteAndDelimiter_ : layout_.fieldDelimiter;
   for (const Column& column : columns_) {
     if (quoted) row_ += '"';
     const size_t start = row_.size();
     AppendValue(column, job, row_, cleanEachValue);
     if (fixed) FitColumnInPlace(row_, start, column.layout);
-    if (quoted) row_ += '"';
-    row_ += layout_.fieldDelimiter;
+    row_ += after;
   }
 }
 

@@ -73,6 +73,7 @@ class RowAssembler {
   Format::NumberPattern sizePattern_;
   std::string yes_, no_;
   std::string status_[4];
+  std::string quoteAndDelimiter_;
   std::string row_;
 };
 
