@@ -107,6 +107,34 @@ class ColumnsGridDelegate : public QStyledItemDelegate {
   // Character keys go through the key-press notification, which may discard
   // them by setting the key to 0.
   bool eventFilter(QObject* watched, QEvent* event) override {
+    QWidget* editor = grid_->Editor();
+    if (event->type() == QEvent::ShortcutOverride && editor) {
+      // Escape and Enter belong to the edit, not to the window's shortcuts.
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        return true;
+      }
+    }
+    if (event->type() == QEvent::KeyPress && editor) {
+      // The keys that end an edit end it for the editor as a whole, also
+      // when they reach the text box inside an editable list.
+      switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+          emit commitData(editor);
+          emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+          return true;
+        case Qt::Key_Tab:
+          emit commitData(editor);
+          emit closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+          return true;
+        case Qt::Key_Escape:
+          emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+          return true;
+        default: break;
+      }
+    }
     if (event->type() == QEvent::KeyPress && grid_->KeyPressEdit) {
       auto* key = static_cast<QKeyEvent*>(event);
       int32_t ascii = 0;
