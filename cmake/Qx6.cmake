@@ -45,14 +45,22 @@ function(qx6_add_program name)
     BUILD_RPATH "$ORIGIN/../lib")
 endfunction()
 
-# A GoogleTest executable for one folder, registered with CTest.
+# A GoogleTest executable for one folder, registered with CTest; ENV adds
+# variables to the tests' environment (the offscreen Qt platform, say).
 function(qx6_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main qx6_warnings)
   target_compile_definitions(${name} PRIVATE
     QX6_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QX6_PRODUCT_DIR="${QX6_PRODUCT_DIR}")
   set_target_properties(${name} PROPERTIES BUILD_RPATH "${QX6_LIB_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
+  if(T_ENV)
+    # Discovered tests cannot carry more than one variable, so these are
+    # read from the sources and given the environment as a list.
+    gtest_add_tests(TARGET ${name} SOURCES ${T_SOURCES} TEST_LIST tests)
+    set_tests_properties(${tests} PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;${T_ENV}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
+  endif()
 endfunction()

@@ -1,5 +1,6 @@
 // The four entry points of the component library, with C linkage, as the
 // component model loads them: class factory, unload state, registration.
+#include "dialog/SettingsDialogEntry.h"
 #include "exporter/QX6FlatFile.h"
 #include "exporter/Startup.h"
 #include "platform/ComponentFile.h"
@@ -48,6 +49,12 @@ platform::TypeLibraryRegistration TypeLibrary() {
 
 // The component's file is where its product folders are found from.
 [[maybe_unused]] const bool recorded = (platform::SetComponentFile(reinterpret_cast<const void*>(&Registration)), true);
+
+// The settings dialog is offered for as long as this library is loaded.
+struct SettingsDialogOffer {
+  SettingsDialogOffer() { dialog::InstallSettingsDialogEntry(); }
+  ~SettingsDialogOffer() { platform::InstallSettingsDialog(nullptr); }
+} settingsDialogOffer;
 
 }  // namespace
 }  // namespace qx6

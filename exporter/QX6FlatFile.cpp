@@ -185,8 +185,19 @@ bool QX6FlatFile::DoEditConfiguration(int32_t* configId) {
   const platform::MousePointer pointer = ui.Pointer();
   ui.SetPointer(platform::MousePointer::Default);
   bool changed = false;
-  // The settings dialog is not part of this build yet: no dialog, no change.
-  (void)configId;
+  if (configs_) {
+    // The dialog works on this exporter's own collection.
+    platform::SettingsDialogRequest request;
+    request.configs = configs_;
+    request.configId = configId ? *configId : 0;
+    request.configName = configName_;
+    changed = platform::ShowSettingsDialog(request).value_or(false);
+    configName_ = request.configName;
+    if (changed) {
+      DoInitialize(SharedExportColumns().Get(), numDecimals_, nullptr);
+      if (configId) *configId = configId_;
+    }
+  }
   ui.SetPointer(pointer);
   return changed;
 }

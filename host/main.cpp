@@ -1,5 +1,6 @@
 // qx6export: the print-job accounting host. It keeps the job database and
 // drives export components through the registry and IJobExporter.
+#include <cstdlib>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -78,6 +79,41 @@ int List(const Options& options) {
   auto columns = MakeHostColumns();
   for (const auto& entry : session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals)))
     std::printf("%d\t%s\n", entry.id, entry.name.c_str());
+  return 0;
+}
+
+// The settings dialog is a window: it needs a display, or a Qt platform
+// named for it (the offscreen one, say).
+bool DisplayNamed() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+int Edit(const Options& options, const std::string& config) {
+  if (!DisplayNamed()) {
+    std::fprintf(stderr, "qx6export: the settings dialog needs a display; DISPLAY and WAYLAND_DISPLAY are not set\n");
+    return 2;
+  }
+  ExporterSession session(options.exporter);
+  auto columns = MakeHostColumns();
+  auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
+  int32_t id = 1;
+  if (!config.empty()) {
+    id = ExporterSession::FindConfiguration(list, config);
+    if (id == 0) {
+      std::fprintf(stderr, "qx6export: no configuration '%s'; these are:\n", config.c_str());
+      for (const auto& entry : list) std::fprintf(stderr, "  %d\t%s\n", entry.id, entry.name.c_str());
+      return 1;
+    }
+  }
+  session.EditConfiguration(id);
+  // The list as the files now hold it, for the name of the identifier handed back.
+  list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
+  for (const auto& entry : list)
+    if (entry.id == id) std::printf("%d\t%s\n", entry.id, entry.name.c_str());
   return 0;
 }
 
@@ -233,6 +269,8 @@ int main(int argc, char** argv) {
   run->add_flag("--silent", silent, "never ask anything (unattended run)");
   run->add_option("--from", from, "only jobs from this date (YYYY-MM-DD [HH:MM[:SS]])");
   run->add_option("--to", to, "only jobs up to this date (a date alone includes that whole day)");
+  auto* edit = app.add_subcommand("edit", "open the settings dialog; prints the identifier and name it hands back");
+  edit->add_option("CONFIG", config, "configuration shown first: identifier or name (default: the first)");
   auto* quick = app.add_subcommand("quick", "export every host column with default settings");
   quick->add_flag("--silent", silent, "never ask anything (fails: a quick export needs a file name)");
 
@@ -274,6 +312,7 @@ int main(int argc, char** argv) {
     if (app.got_subcommand("list")) return List(options);
     if (*run) return Run(options, config, silent, from, to);
     if (*quick) return Quick(options, silent);
+    if (*edit) return Edit(options, config);
     if (*import) return Import(options, csv);
     if (*sample) return Sample(options, count, seed);
     if (*add) return ScheduleAdd(options, task, config);

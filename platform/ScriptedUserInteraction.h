@@ -58,6 +58,7 @@ class ScriptedUserInteraction : public UserInteraction {
   MousePointer Pointer() const override { return pointer_; }
   void SetPointer(MousePointer pointer) override { pointer_ = pointer; }
   bool ShowHelp(const std::string& helpFile, int32_t contextId) override;
+  bool AnswersForWindows() const override { return true; }
 
  private:
   std::deque<MessageAnswer> answers_;

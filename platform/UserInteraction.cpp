@@ -84,4 +84,29 @@ std::shared_ptr<UserInteraction> InstallUserInteraction(std::shared_ptr<UserInte
   return implementation;
 }
 
+namespace {
+std::mutex entryMutex;
+SettingsDialogEntry& InstalledEntry() {
+  static SettingsDialogEntry entry;
+  return entry;
+}
+}  // namespace
+
+SettingsDialogEntry InstallSettingsDialog(SettingsDialogEntry entry) {
+  std::lock_guard lock(entryMutex);
+  std::swap(InstalledEntry(), entry);
+  return entry;
+}
+
+std::optional<bool> ShowSettingsDialog(SettingsDialogRequest& request) {
+  SettingsDialogEntry entry;
+  {
+    std::lock_guard lock(entryMutex);
+    entry = InstalledEntry();
+  }
+  // The dialog runs outside the lock: it may install its own interaction.
+  if (!entry) return std::nullopt;
+  return entry(request);
+}
+
 }  // namespace qx6::platform

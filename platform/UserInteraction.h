@@ -4,7 +4,9 @@
 // implementation for tests stand behind it; silent runs never reach it.
 #pragma once
 
+#include <any>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,6 +84,11 @@ class UserInteraction {
 
   // Opens a help topic; false when it could not be shown.
   virtual bool ShowHelp(const std::string& helpFile, int32_t contextId) = 0;
+
+  // True when this implementation answers for a window of the component
+  // (Qt, and the scripted stand-in of the tests); the settings dialog puts
+  // the Qt implementation in place for its own life otherwise.
+  virtual bool AnswersForWindows() const { return false; }
 };
 
 // Every dialog counts as cancelled, every message box is answered with its
@@ -111,5 +118,20 @@ MessageAnswer DismissAnswer(MessageButtons buttons);
 // start-up, before any object serves a call.
 UserInteraction& CurrentUserInteraction();
 std::shared_ptr<UserInteraction> InstallUserInteraction(std::shared_ptr<UserInteraction> implementation);
+
+// What the settings dialog is handed and hands back. The configurations
+// belong to a layer above this one, so they travel type-erased (the
+// component puts its shared configuration collection in).
+struct SettingsDialogRequest {
+  std::any configs;
+  int32_t configId = 0;     // the configuration shown first
+  std::string configName;   // receives the name the dialog hands back
+};
+
+// The entry that shows the settings dialog: the dialog's result, or no
+// value when no dialog can be shown here (no entry, no display).
+using SettingsDialogEntry = std::function<std::optional<bool>(SettingsDialogRequest&)>;
+SettingsDialogEntry InstallSettingsDialog(SettingsDialogEntry entry);
+std::optional<bool> ShowSettingsDialog(SettingsDialogRequest& request);
 
 }  // namespace qx6::platform

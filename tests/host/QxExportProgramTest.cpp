@@ -145,3 +145,19 @@ TEST_F(QxExport, BadInputGetsClearErrors) {
 
 }  // namespace
 }  // namespace qx6
+
+namespace qx6 {
+namespace {
+
+TEST(QxExportEdit, WithoutADisplayTheDialogIsRefusedWithStatusTwo) {
+  test::TestEnvironment env;
+  const std::string err = env.Root() + "/stderr";
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(QX6_PRODUCT_DIR) +
+                              "/bin/qx6export edit >/dev/null 2>'" + err + "' </dev/null";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2);
+  EXPECT_NE(ReadFile(err).find("needs a display"), std::string::npos) << ReadFile(err);
+}
+
+}  // namespace
+}  // namespace qx6

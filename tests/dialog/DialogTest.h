@@ -1,0 +1,157 @@
+// The world of a settings-dialog test: a private HOME and registry, the
+// host's columns, the English library, scripted answers for every message
+// box, a Qt application on the offscreen platform, and helpers that drive
+// the dialog's widgets by name as a user would.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTest>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/modFlatFile.h"
+#include "dialog/ColumnsGrid.h"
+#include "dialog/frmExportSettings.h"
+#include "tests/config/ConfigTestFixture.h"
+
+namespace qx6::test {
+
+inline QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "qx6dialog_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class DialogTest : public ConfigTest {
+ protected:
+  DialogTest() {
+    TestApplication();
+    std::filesystem::create_directories(env.ConfigFolder());
+  }
+
+  // Writes a configuration file as the store writes it.
+  void SaveConfig(const std::string& name, const std::function<void(ExportConfig&)>& edit = {}) {
+    ExportConfig config;
+    config.SetName(name);
+    config.SetNumDecimalPlaces(2);
+    for (int16_t index : {1, 2, 23}) {
+      auto column = std::make_shared<ExportColumn>();
+      column->SetIndex(index);
+      column->SetName(ColumnAt(*SharedExportColumns(), index).DisplayName());
+      config.Columns()->Add(column);
+    }
+    if (edit) edit(config);
+    config.Save();
+  }
+
+  std::shared_ptr<ExportConfigs> LoadConfigs() {
+    auto configs = std::make_shared<ExportConfigs>();
+    int32_t id = 0;
+    modFlatFile::LoadConfigurations(*configs, 2, "", "", id);
+    return configs;
+  }
+
+  dialog::frmExportSettings& Open(int32_t configId, std::shared_ptr<ExportConfigs> configs = nullptr) {
+    configs_ = configs ? configs : LoadConfigs();
+    form_ = std::make_unique<dialog::frmExportSettings>();
+    form_->BeginSettings(configs_, configId);
+    form_->show();
+    QCoreApplication::processEvents();
+    return *form_;
+  }
+
+  template <typename T>
+  T* W(const char* name) {
+    T* widget = form_->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  dialog::ColumnsGrid& Grid() { return *W<dialog::ColumnsGrid>("grdColumns"); }
+
+  // The user picks entry `index` of a list.
+  void Choose(const char* list, int index) {
+    auto* combo = W<QComboBox>(list);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+  }
+  // Clicks a button as a user would, on the page that holds it.
+  void Click(const char* button) {
+    auto* widget = W<QAbstractButton>(button);
+    for (int page : {1, 2})
+      if (W<QWidget>(page == 1 ? "picTab_1" : "picTab_2")->isAncestorOf(widget))
+        W<QTabBar>("tabOptions")->setCurrentIndex(page - 1);
+    QTest::mouseClick(widget, Qt::LeftButton);
+  }
+  void Type(const char* box, const std::string& text) {
+    auto* edit = W<QLineEdit>(box);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, QString::fromStdString(text));
+  }
+
+  // Edits grid cell (row, col) by typing, or by choosing list item `item`.
+  void TypeInCell(int row, int col, const std::string& text) {
+    QWidget* editor = StartEdit(row, col);
+    ASSERT_NE(editor, nullptr);
+    QWidget* target = editor;
+    if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
+    if (auto* line = qobject_cast<QLineEdit*>(target)) line->selectAll();
+    QTest::keyClick(target, Qt::Key_Delete);
+    QTest::keyClicks(target, QString::fromStdString(text));
+    QTest::keyClick(target, Qt::Key_Return);
+  }
+  void ChooseInCell(int row, int col, int item) {
+    auto* combo = qobject_cast<QComboBox*>(StartEdit(row, col));
+    ASSERT_NE(combo, nullptr);
+    combo->setCurrentIndex(item);
+    emit combo->activated(item);
+  }
+  // The items of the list a cell offers when it is edited.
+  std::vector<std::string> CellList(int row, int col) {
+    QWidget* editor = StartEdit(row, col);
+    std::vector<std::string> items;
+    for (int i = 0; i < Grid().ComboCount(); ++i)
+      items.push_back(std::to_string(Grid().ComboData(i)) + ":" + Grid().ComboItem(i));
+    if (editor) {
+      QWidget* target = editor;
+      if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
+      QTest::keyClick(target, Qt::Key_Escape);
+    }
+    return items;
+  }
+  QWidget* StartEdit(int row, int col) {
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    Grid().setCurrentCell(row - 1, col);
+    Grid().editItem(Grid().item(row - 1, col));
+    QCoreApplication::processEvents();
+    return Grid().Editor();
+  }
+
+  // The string IDs of the messages shown, in order.
+  std::vector<int> MessageIds() {
+    std::vector<int> ids;
+    for (const auto& shown : ui->Messages()) {
+      int id = 0;
+      for (int candidate = 30; candidate <= 48 && id == 0; ++candidate)
+        if (shown.text == modLanguage::GetLangString(candidate)) id = candidate;
+      ids.push_back(id);
+    }
+    return ids;
+  }
+  static std::string Lang(int id) { return modLanguage::GetLangString(id); }
+
+  std::shared_ptr<ExportConfigs> configs_;
+  std::unique_ptr<dialog::frmExportSettings> form_;
+};
+
+}  // namespace qx6::test

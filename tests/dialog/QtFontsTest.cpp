@@ -1,0 +1,43 @@
+// The dialog font on Qt's font database and widgets.
+#include <QFontDatabase>
+#include <QLabel>
+
+#include "dialog/QtFonts.h"
+#include "tests/dialog/DialogTest.h"
+
+namespace qx6::test {
+namespace {
+
+TEST(QtFonts, AnInstalledFaceIsRealizedAsRequestedAndAMissingOneIsSubstituted) {
+  TestApplication();
+  const QStringList families = QFontDatabase::families(QFontDatabase::Latin);
+  ASSERT_FALSE(families.isEmpty());
+  const dialog::QtFontCatalog catalog;
+  const modFonts::UIFont installed{families.front().toStdString(), 8, modFonts::ANSI_CHARSET};
+  EXPECT_EQ(catalog.Realize(installed).name, installed.name);
+  const modFonts::UIFont missing{"No Such Face 1234", 8, modFonts::ANSI_CHARSET};
+  EXPECT_NE(catalog.Realize(missing).name, missing.name);
+}
+
+TEST(QtFonts, TheDialogFontReachesTheControlsAndTheGrid) {
+  TestApplication();
+  const QStringList families = QFontDatabase::families(QFontDatabase::Latin);
+  ASSERT_FALSE(families.isEmpty());
+  QWidget form;
+  auto* label = new QLabel("x", &form);
+  label->setObjectName("lblCaption_0");
+  auto* grid = new dialog::ColumnsGrid(&form);
+  grid->setObjectName("grdColumns");
+  const modFonts::UIFont font{families.back().toStdString(), 13, modFonts::ANSI_CHARSET};
+  dialog::ApplyDialogFont(form, &font);
+  EXPECT_EQ(label->font().family(), families.back());
+  EXPECT_EQ(label->font().pointSize(), 13);
+  EXPECT_EQ(grid->font().family(), families.back());
+  EXPECT_EQ(grid->font().pointSize(), 13);
+  EXPECT_EQ(dialog::WidgetCharSet(*grid), modFonts::ANSI_CHARSET);
+  dialog::ApplyDialogFont(form, nullptr);  // none: nothing changes
+  EXPECT_EQ(label->font().pointSize(), 13);
+}
+
+}  // namespace
+}  // namespace qx6::test

@@ -1,0 +1,416 @@
+// The settings dialog driven through its widgets on the offscreen platform,
+// with every message box answered by the scripted user interaction.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QToolButton>
+
+#include "runtime/DateTime.h"
+#include "runtime/Format.h"
+#include "tests/dialog/DialogTest.h"
+
+namespace qx6::test {
+namespace {
+
+using platform::FileDialogResult;
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+class SettingsDialog : public DialogTest {
+ protected:
+  SettingsDialog() {
+    SaveConfig("Alpha", [this](ExportConfig& c) { c.SetOutputFile(env.Root() + "/alpha.txt"); });
+    SaveConfig("Beta");
+  }
+  std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
+  bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
+};
+
+TEST_F(SettingsDialog, AnIdentifierOfZeroOrPastTheEndShowsTheFirstConfiguration) {
+  for (int32_t id : {0, 4, -1}) {
+    Open(id);
+    EXPECT_EQ(ShownName(), "<Default>") << id;
+    EXPECT_TRUE(form_->ShownConfig()->IsDefault());
+  }
+  Open(3);
+  EXPECT_EQ(ShownName(), "Beta");
+}
+
+TEST_F(SettingsDialog, CaptionsComeFromTheLanguageLibrary) {
+  Open(1);
+  EXPECT_EQ(form_->windowTitle().toStdString(), Lang(47).replace(Lang(47).find("%s"), 2, "Quorvex 6"));
+  for (QWidget* widget : form_->findChildren<QWidget*>()) {
+    QString text;
+    if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
+    if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(widget)) text = g->title();
+    EXPECT_FALSE(text.startsWith('*')) << widget->objectName().toStdString();
+  }
+  EXPECT_EQ(W<QPushButton>("cmdOK")->text().toStdString(), Lang(28));
+  EXPECT_EQ(W<QTabBar>("tabOptions")->tabText(1).toStdString(), Lang(22));
+  EXPECT_EQ(W<QToolButton>("cmdMoveDown")->toolTip().toStdString(), Lang(63));
+  EXPECT_EQ(W<QComboBox>("cmbRowDelimiter")->itemText(4).toStdString(), Lang(53));
+}
+
+TEST_F(SettingsDialog, TheDefaultConfigurationCanNeverBeSavedOrDeleted) {
+  Open(1);
+  EXPECT_FALSE(Enabled("cmdOK"));
+  EXPECT_FALSE(Enabled("cmdDelete"));
+  Type("txtStripChars", "x");
+  EXPECT_TRUE(form_->Dirty());
+  EXPECT_FALSE(Enabled("cmdOK"));
+  EXPECT_FALSE(Enabled("cmdDelete"));
+  EXPECT_TRUE(Enabled("cmdSaveAs"));
+
+  Choose("cmbConfiguration", 1);
+  EXPECT_FALSE(Enabled("cmdOK")) << "a configuration just shown is clean";
+  EXPECT_TRUE(Enabled("cmdDelete"));
+  Type("txtStripChars", "x");
+  EXPECT_TRUE(Enabled("cmdOK"));
+}
+
+TEST_F(SettingsDialog, SwitchingConfigurationDropsPendingChangesWithoutAQuestion) {
+  Open(2);
+  const std::string before = ReadFile(env.ConfigFolder() + "alpha.cfg");
+  Type("txtDateFormat", "yyyy");
+  Choose("cmbConfiguration", 2);
+  Choose("cmbConfiguration", 1);
+  EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "MMM dd, yyyy hh:mm:ss");
+  EXPECT_FALSE(form_->Dirty());
+  EXPECT_TRUE(form_->close()) << "a clean dialog closes without a question";
+  EXPECT_TRUE(ui->Messages().empty());
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), before);
+  std::string name = "unchanged";
+  EXPECT_FALSE(form_->EndSettings(name));
+  EXPECT_EQ(name, "");
+}
+
+TEST_F(SettingsDialog, TheCustomRowDelimiterBoxShowsOnlyForCodeFour) {
+  Open(2);
+  auto* custom = W<QLineEdit>("txtRowDelimCustom");
+  EXPECT_TRUE(custom->isHidden());
+  Choose("cmbRowDelimiter", 4);
+  EXPECT_FALSE(custom->isHidden());
+  QTest::keyClicks(custom, "~");
+  Choose("cmbRowDelimiter", 2);
+  EXPECT_TRUE(custom->isHidden());
+  EXPECT_EQ(custom->text().toStdString(), "~") << "hidden, not cleared";
+}
+
+TEST_F(SettingsDialog, FixedWidthGreysTheDelimitedControlsAndShowsTheLayoutColumns) {
+  Open(2);
+  const char* delimitedOnly[] = {"fraDelimiter", "lblCaption_3", "txtFieldDelim", "chkUseQuotes",
+                                 "chkDelimitRow_0", "chkDelimitRow_1", "chkColumnNames"};
+  const char* always[] = {"cmbRowDelimiter", "txtStripChars", "txtDateFormat", "txtDecimalPlaces", "cmdCheckDate"};
+  for (int col : {4, 5, 6}) EXPECT_TRUE(Grid().ColHidden(col));
+  Click("optOutputType_1");
+  for (const char* name : delimitedOnly) EXPECT_FALSE(W<QWidget>(name)->isEnabled()) << name;
+  EXPECT_TRUE(W<QWidget>("chkAutoStrip")->testAttribute(Qt::WA_ForceDisabled) == false);
+  for (const char* name : always) EXPECT_TRUE(W<QWidget>(name)->isEnabled()) << name;
+  for (int col : {4, 5, 6}) EXPECT_FALSE(Grid().ColHidden(col));
+  EXPECT_EQ(Grid().ColWidth(2), Grid().ColWidth(3));
+  Click("optOutputType_0");
+  for (const char* name : delimitedOnly) EXPECT_TRUE(W<QWidget>(name)->isEnabled()) << name;
+  for (int col : {4, 5, 6}) EXPECT_TRUE(Grid().ColHidden(col));
+}
+
+TEST_F(SettingsDialog, BrowseForTheSameFileInOtherCaseLeavesTheDialogClean) {
+  Open(2);
+  ui->QueueFile(FileDialogResult{env.Root() + "/ALPHA.TXT", 1});
+  Click("cmdBrowse");
+  ASSERT_EQ(ui->FileDialogs().size(), 1u);
+  EXPECT_EQ(ui->FileDialogs()[0].title, Lang(43));
+  EXPECT_EQ(ui->FileDialogs()[0].fileName, env.Root() + "/alpha.txt");
+  EXPECT_TRUE(ui->FileDialogs()[0].save);
+  EXPECT_FALSE(form_->Dirty());
+  EXPECT_EQ(W<QLineEdit>("txtAccountFile")->text().toStdString(), env.Root() + "/alpha.txt");
+}
+
+TEST_F(SettingsDialog, ATypedExistingOutputFileIsQuestionedOnEverySaveUntilShownAgain) {
+  const std::string existing = env.Root() + "/exists.txt";
+  WriteFile(existing, "x");
+  Open(2);
+  Type("txtAccountFile", existing);
+  ui->QueueAnswer(MessageAnswer::No);
+  Click("cmdOK");
+  EXPECT_EQ(MessageIds(), std::vector<int>{37});
+  EXPECT_EQ(ui->Messages()[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(ui->Messages()[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(ui->Messages()[0].title, "Quorvex 6");
+  EXPECT_TRUE(form_->Dirty()) << "No ends the save";
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdOK");
+  EXPECT_FALSE(form_->Dirty());
+  Type("txtStripChars", "z");
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdOK");
+  EXPECT_EQ(MessageIds(), (std::vector<int>{37, 37, 37}));
+  Choose("cmbConfiguration", 1);
+  Type("txtStripChars", "q");
+  Click("cmdOK");
+  EXPECT_EQ(ui->Messages().size(), 3u) << "shown again: the file is confirmed";
+  EXPECT_NE(ReadFile(env.ConfigFolder() + "alpha.cfg").find(existing), std::string::npos);
+}
+
+TEST_F(SettingsDialog, ABrowsedFileNeedsNoQuestionOnSave) {
+  const std::string existing = env.Root() + "/other.txt";
+  WriteFile(existing, "x");
+  Open(2);
+  ui->QueueFile(FileDialogResult{existing, 1});
+  Click("cmdBrowse");
+  EXPECT_TRUE(form_->Dirty());
+  Click("cmdOK");
+  EXPECT_TRUE(ui->Messages().empty());
+  EXPECT_FALSE(form_->Dirty());
+}
+
+TEST_F(SettingsDialog, AFieldNameInItsExactCaseMakesAFieldColumnOtherwiseText) {
+  Open(3);
+  TypeInCell(1, 2, "Pages");
+  EXPECT_EQ(Grid().TextMatrix(1, 0), "23");
+  TypeInCell(2, 2, "pages");
+  EXPECT_EQ(Grid().TextMatrix(2, 0), "-1");
+  EXPECT_EQ(Grid().TextMatrix(2, 2), "pages");
+  ChooseInCell(3, 2, 1);
+  EXPECT_EQ(Grid().TextMatrix(3, 0), "2");
+  EXPECT_EQ(Grid().TextMatrix(3, 2), "User");
+  EXPECT_TRUE(form_->Dirty());
+  Click("cmdOK");
+  ExportConfig stored;
+  ASSERT_TRUE(stored.Load(env.ConfigFolder() + "beta.cfg"));
+  ASSERT_EQ(stored.Columns()->Count(), 3);
+  EXPECT_EQ(stored.Columns()->Item(1)->Index(), 23);
+  EXPECT_EQ(stored.Columns()->Item(2)->Index(), -1);
+  EXPECT_EQ(stored.Columns()->Item(2)->Name(), "pages");
+  EXPECT_EQ(stored.Columns()->Item(3)->Name(), "User");
+}
+
+TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndTheSwitchResetsEveryAction) {
+  Open(3);  // rows: Job ID, User, Pages (a totalling field)
+  const std::string none = "0:" + Lang(100);
+  EXPECT_EQ(CellList(3, 3), (std::vector<std::string>{none, "1:" + Lang(101), "2:" + Lang(103)}));
+  ChooseInCell(1, 3, 2);
+  EXPECT_EQ(Grid().TextMatrix(1, 1), "2");
+  EXPECT_EQ(Grid().TextMatrix(1, 3), Lang(103));
+
+  Click("optExportType_1");
+  EXPECT_EQ(Grid().TextMatrix(1, 1), "0");
+  EXPECT_EQ(Grid().TextMatrix(1, 3), Lang(100));
+  EXPECT_EQ(CellList(3, 3), (std::vector<std::string>{none, "3:" + Lang(105)}));
+  EXPECT_EQ(CellList(2, 3), (std::vector<std::string>{none, "1:" + Lang(102), "2:" + Lang(104)}));
+  Click("cmdAddRow");
+  EXPECT_EQ(CellList(4, 3), std::vector<std::string>{none}) << "a text column offers nothing else";
+}
+
+TEST_F(SettingsDialog, KeysAreFilteredInTheWidthAndPadCells) {
+  Open(3);
+  Click("optOutputType_1");
+  TypeInCell(1, 4, "1a2-");
+  EXPECT_EQ(Grid().TextMatrix(1, 4), "12");
+  TypeInCell(1, 6, "xyz");
+  EXPECT_EQ(Grid().TextMatrix(1, 6), "x");
+}
+
+TEST_F(SettingsDialog, SaveAsRefusesReservedTakenAndPathNames) {
+  Open(2);
+  struct Case {
+    std::optional<std::string> answer;
+    std::vector<int> messages;
+  };
+  const Case cases[] = {{"<DEFAULT>", {33}}, {"bETA", {33}}, {"a/b", {32}}, {"a\\b", {32}},
+                        {"", {}},            {std::nullopt, {}}};
+  for (const Case& c : cases) {
+    ui->ClearRecord();
+    ui->QueueInput(c.answer);
+    Click("cmdSaveAs");
+    EXPECT_EQ(MessageIds(), c.messages) << c.answer.value_or("(cancelled)");
+    ASSERT_EQ(ui->Inputs().size(), 1u);
+    EXPECT_EQ(ui->Inputs()[0].prompt, Lang(30));
+    EXPECT_EQ(ui->Inputs()[0].title, Lang(31));
+  }
+  EXPECT_EQ(W<QComboBox>("cmbConfiguration")->count(), 3);
+  EXPECT_FALSE(form_->ListChanged());
+}
+
+TEST_F(SettingsDialog, DecimalPlacesOutsideTwoToFourAreRefused) {
+  Open(2);
+  for (const char* places : {"1", "5", "", "x"}) {
+    ui->ClearRecord();
+    Type("txtDecimalPlaces", places);
+    Click("cmdOK");
+    EXPECT_EQ(MessageIds(), std::vector<int>{39}) << places;
+    EXPECT_TRUE(form_->Dirty());
+  }
+  for (const char* places : {" 2 ", "4"}) {
+    ui->ClearRecord();
+    Type("txtDecimalPlaces", places);
+    Click("cmdOK");
+    EXPECT_TRUE(ui->Messages().empty()) << places;
+    EXPECT_FALSE(form_->Dirty());
+  }
+  EXPECT_EQ(W<QLineEdit>("txtDecimalPlaces")->text().toStdString(), "4");
+}
+
+TEST_F(SettingsDialog, AGridWithoutRowsOrWithoutWidthsInFixedWidthIsRefused) {
+  Open(2);
+  Click("optOutputType_1");
+  Click("cmdOK");
+  EXPECT_EQ(MessageIds(), std::vector<int>{42});
+  ui->ClearRecord();
+  Click("optOutputType_0");
+  Click("cmdOK");
+  EXPECT_TRUE(ui->Messages().empty()) << "delimited output needs no widths";
+
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdRemoveAll");
+  EXPECT_EQ(Grid().Rows(), 1);
+  ui->ClearRecord();
+  Click("cmdOK");
+  EXPECT_EQ(MessageIds(), std::vector<int>{41});
+}
+
+TEST_F(SettingsDialog, DeleteRefusesTheOnlyEntryAndShowsTheFirstAfterwards) {
+  SaveConfig("Gamma");
+  Open(3);
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdDelete");
+  EXPECT_EQ(MessageIds(), std::vector<int>{46});
+  EXPECT_FALSE(FileExists(env.ConfigFolder() + "beta.cfg"));
+  EXPECT_EQ(ShownName(), "<Default>");
+  EXPECT_EQ(W<QComboBox>("cmbConfiguration")->count(), 3);
+  Choose("cmbConfiguration", 2);
+  EXPECT_EQ(ShownName(), "Gamma");
+  EXPECT_EQ(form_->ShownConfig()->Name(), "Gamma") << "the other entries keep their objects";
+  ASSERT_TRUE(form_->close());
+  std::string name;
+  EXPECT_TRUE(form_->EndSettings(name));
+  EXPECT_EQ(name, "<Default>");
+
+  auto single = std::make_shared<ExportConfigs>();
+  single->Add(LoadConfigs()->Item(1));
+  Open(1, single);
+  ui->ClearRecord();
+  EXPECT_FALSE(Enabled("cmdDelete"));
+  // The handler guards itself as well, whatever reaches it.
+  emit W<QPushButton>("cmdDelete")->clicked();
+  EXPECT_EQ(MessageIds(), std::vector<int>{45});
+}
+
+TEST_F(SettingsDialog, ClosingTheEditedDefaultWithYesAsksForANewName) {
+  Open(1);
+  Type("txtStripChars", "#");
+  ui->QueueAnswer(MessageAnswer::Yes);
+  ui->QueueInput(std::string("Copy of default"));
+  EXPECT_TRUE(form_->close());
+  EXPECT_EQ(MessageIds(), std::vector<int>{48});
+  EXPECT_EQ(ui->Messages()[0].buttons, MessageButtons::YesNoCancel);
+  std::string name;
+  EXPECT_TRUE(form_->EndSettings(name));
+  EXPECT_EQ(name, "Copy of default");
+  EXPECT_TRUE(FileExists(env.ConfigFolder() + "copy of default.cfg"));
+}
+
+TEST_F(SettingsDialog, TheCloseQuestionCanKeepTheDialogOpen) {
+  Open(2);
+  Type("txtDecimalPlaces", "9");
+  ui->QueueAnswer(MessageAnswer::Cancel);
+  EXPECT_FALSE(form_->close());
+  ui->QueueAnswer(MessageAnswer::Yes);  // the checks fail: stays open
+  EXPECT_FALSE(form_->close());
+  EXPECT_EQ(MessageIds(), (std::vector<int>{48, 48, 39}));
+  const std::string before = ReadFile(env.ConfigFolder() + "alpha.cfg");
+  ui->QueueAnswer(MessageAnswer::No);
+  EXPECT_TRUE(form_->close());
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), before);
+}
+
+TEST_F(SettingsDialog, SaveAsCarriesUnsavedEditsAndLeavesTheSourceFileAlone) {
+  Open(2);
+  const std::string source = ReadFile(env.ConfigFolder() + "alpha.cfg");
+  Type("txtFieldDelim", ";");
+  Click("chkColumnNames");
+  Click("optExportType_1");
+  ui->QueueInput(std::string("Alpha copy"));
+  Click("cmdSaveAs");
+  EXPECT_TRUE(ui->Messages().empty());
+  EXPECT_EQ(ShownName(), "Alpha copy");
+  EXPECT_TRUE(Enabled("cmdDelete"));
+  EXPECT_FALSE(Enabled("cmdOK"));
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), source);
+  ASSERT_EQ(configs_->Count(), 4);
+  EXPECT_EQ(configs_->Item(4).get(), form_->ShownConfig().get());
+
+  ExportConfig copy;
+  ASSERT_TRUE(copy.Load(env.ConfigFolder() + "alpha copy.cfg"));
+  EXPECT_EQ(copy.FieldDelimiter(), ";");
+  EXPECT_TRUE(copy.ColumnNames());
+  EXPECT_EQ(copy.ExportType(), ExportConfig::Summary);
+  EXPECT_EQ(copy.OutputFile(), env.Root() + "/alpha.txt");
+  EXPECT_EQ(copy.Columns()->Count(), 3);
+  // What the store writes for the object the dialog filled, byte for byte.
+  const std::string written = ReadFile(env.ConfigFolder() + "alpha copy.cfg");
+  form_->ShownConfig()->Save();
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha copy.cfg"), written);
+
+  ui->QueueInput(std::nullopt);
+  Click("cmdSaveAs");
+  ASSERT_TRUE(form_->close());
+  std::string name;
+  EXPECT_TRUE(form_->EndSettings(name)) << "a later cancelled Save As keeps the change";
+  EXPECT_EQ(name, "Alpha copy");
+}
+
+TEST_F(SettingsDialog, RowButtonsFollowTheCurrentRow) {
+  Open(3);
+  W<QTabBar>("tabOptions")->setCurrentIndex(1);
+  EXPECT_FALSE(Enabled("cmdRemoveRow"));
+  EXPECT_FALSE(Enabled("cmdMoveUp"));
+  EXPECT_TRUE(Enabled("cmdRemoveAll"));
+  Grid().setCurrentCell(0, 2);
+  EXPECT_TRUE(Enabled("cmdMoveDown"));
+  EXPECT_FALSE(Enabled("cmdMoveUp"));
+  Click("cmdMoveDown");
+  EXPECT_EQ(Grid().Row(), 2);
+  EXPECT_EQ(Grid().TextMatrix(2, 2), "Job ID");
+  EXPECT_EQ(Grid().TextMatrix(1, 2), "User");
+  Grid().setCurrentCell(2, 2);
+  EXPECT_FALSE(Enabled("cmdMoveDown"));
+  Click("cmdRemoveRow");
+  EXPECT_EQ(Grid().Rows(), 3);
+  EXPECT_TRUE(form_->Dirty());
+}
+
+TEST_F(SettingsDialog, TheWindowKeepsItsClientSize) {
+  Open(2);
+  const QSize recorded = form_->RecordedClientSize();
+  EXPECT_GT(recorded.width(), 0);
+  form_->resize(recorded.width() + 120, recorded.height() - 40);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_->size(), recorded);
+}
+
+TEST_F(SettingsDialog, HelpOpensTheDialogTopicOfTheHelpFileBesideTheComponentFolder) {
+  Open(1);
+  Click("cmdHelp");
+  ASSERT_EQ(ui->HelpTopics().size(), 1u);
+  EXPECT_EQ(ui->HelpTopics()[0].contextId, 11);
+  EXPECT_EQ(ui->HelpTopics()[0].helpFile, QX6_PRODUCT_DIR "/help/qx6jbman.chm");
+}
+
+TEST_F(SettingsDialog, TheDateSampleShowsTodayInTheTypedFormat) {
+  Open(2);
+  Type("txtDateFormat", "yyyy");
+  Click("cmdOK");  // clean again
+  Click("cmdCheckDate");
+  ASSERT_EQ(ui->Messages().size(), 1u);
+  EXPECT_EQ(ui->Messages()[0].icon, MessageIcon::Information);
+  EXPECT_NE(ui->Messages()[0].text.find(Format::FormatDate(DateTime::Now(), "yyyy")), std::string::npos);
+  EXPECT_FALSE(form_->Dirty());
+}
+
+}  // namespace
+}  // namespace qx6::test

@@ -1,0 +1,129 @@
+// The settings dialog reached the way a host reaches it: the component is
+// created through the registry and EditConfiguration opens its dialog,
+// which the test drives by the names of its widgets.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "config/ExportConfig.h"
+#include "host/HostColumns.h"
+#include "hostapi/IJobExporter.h"
+#include "platform/ComponentModel.h"
+#include "platform/ScriptedUserInteraction.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/modLanguage.h"
+
+namespace qx6 {
+namespace {
+
+const std::string Product = QX6_PRODUCT_DIR;
+
+QApplication& HostApplication() {
+  static int argc = 1;
+  static char name[] = "qx6component_dialog_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class ComponentDialog : public ::testing::Test {
+ protected:
+  ComponentDialog() {
+    HostApplication();
+    for (const char* library : {"/lib/libqx6expinf.so", "/exporters/libqx6jeflt.so"}) {
+      const std::string command = Product + "/bin/qx6regsvr -s '" + Product + library + "'";
+      EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    Guid clsid;
+    EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), S_OK);
+    exporter = platform::CreateObject<IJobExporter>(clsid, IID_IJobExporter);
+    hostColumns = host::MakeHostColumns();
+    std::filesystem::create_directories(env.ConfigFolder());
+  }
+
+  std::vector<std::string> Initialize() {
+    Variant list;
+    std::string code;
+    EXPECT_EQ(exporter->Initialize(hostColumns.Get(), 2, &code, &list), S_OK);
+    std::vector<std::string> names;
+    auto rows = list.ArrayValue();
+    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) names.emplace_back(rows.At(r, 1).StringValue());
+    return names;
+  }
+
+  // Runs `drive` on the dialog once EditConfiguration has shown it.
+  bool Edit(int32_t& configId, const std::function<void(QWidget&)>& drive) {
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = nullptr;
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "frmExportSettings" && top->isVisible()) dialog = top;
+      ASSERT_NE(dialog, nullptr) << "no settings dialog shown";
+      drive(*dialog);
+      if (dialog->isVisible()) dialog->close();
+    });
+    bool changed = false;
+    EXPECT_EQ(exporter->EditConfiguration(nullptr, &configId, &changed), S_OK);
+    return changed;
+  }
+
+  test::TestEnvironment env;
+  platform::ScopedScriptedUserInteraction ui;
+  ComPtr<IJobExporter> exporter;
+  ComPtr<IJobColumns> hostColumns;
+};
+
+TEST_F(ComponentDialog, BeforeInitializeNoDialogIsShown) {
+  int32_t id = 5;
+  bool changed = true;
+  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &changed), S_OK);
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(id, 5);
+}
+
+TEST_F(ComponentDialog, ASaveAsInTheDialogIsListedUnderTheIdentifierHandedBack) {
+  test::WriteFile(env.ConfigFolder() + "zeta.cfg",
+                  "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Zeta</Name>\r\n<Version>4</Version>\r\n"
+                  "<NumDecimalPlaces>2</NumDecimalPlaces>\r\n<Column>\r\n<Index>1</Index>\r\n</Column>\r\n");
+  EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Zeta"}));
+  int32_t id = 2;
+  ui->QueueInput(std::string("Alpha"));
+  const bool changed = Edit(id, [](QWidget& dialog) {
+    auto* strip = dialog.findChild<QLineEdit*>("txtStripChars");
+    ASSERT_NE(strip, nullptr);
+    QTest::keyClicks(strip, "#");
+    QTest::mouseClick(dialog.findChild<QAbstractButton*>("cmdSaveAs"), Qt::LeftButton);
+  });
+  EXPECT_TRUE(changed);
+  EXPECT_TRUE(ui->Messages().empty());
+  const auto names = Initialize();
+  ASSERT_EQ(names, (std::vector<std::string>{"<Default>", "Alpha", "Zeta"}));
+  EXPECT_EQ(id, 2) << "the identifier of Alpha in the new list";
+
+  // The file is exactly what the configuration writes of itself.
+  const std::string path = env.ConfigFolder() + "alpha.cfg";
+  const std::string written = test::ReadFile(path);
+  ExportConfig reread;
+  ASSERT_TRUE(reread.Load(path));
+  EXPECT_EQ(reread.StripChars(), "#");
+  std::filesystem::remove(path);
+  reread.Save();
+  EXPECT_EQ(test::ReadFile(path), written);
+}
+
+TEST_F(ComponentDialog, ClosingUnchangedLeavesTheIdentifierAlone) {
+  Initialize();
+  int32_t id = 1;
+  EXPECT_FALSE(Edit(id, [](QWidget&) {}));
+  EXPECT_EQ(id, 1);
+}
+
+}  // namespace
+}  // namespace qx6

@@ -1,0 +1,117 @@
+// The dialog font rules over a font catalog and controls of the test's own.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/Registry.h"
+#include "system/clsRegistry.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/modFonts.h"
+
+namespace qx6 {
+namespace {
+
+using modFonts::UIFont;
+
+// Faces installed with the character sets they cover; anything else comes
+// back as "Fallback Sans" in the ANSI set.
+class Catalog : public modFonts::FontCatalog {
+ public:
+  std::set<std::pair<std::string, int16_t>> faces;
+  UIFont Realize(const UIFont& requested) const override {
+    if (faces.count({requested.name, requested.charSet})) return requested;
+    return UIFont{"Fallback Sans", requested.size, modFonts::ANSI_CHARSET};
+  }
+};
+
+void SetFont(const char* name, const std::string& value) {
+  clsRegistry registry;
+  registry.SetClassKey(platform::HKEY_CURRENT_USER);
+  registry.SetSectionKey("Software\\Quorvex 6\\Font");
+  registry.SetValueType(platform::REG_SZ);
+  ASSERT_TRUE(registry.SetCreateValue(name, Variant::String(value)));
+}
+
+TEST(modFonts, TheRegistrySettingIsUsedAsSetWithDefaultsForTheMissingValues) {
+  test::TestEnvironment env;
+  Catalog catalog;
+  EXPECT_FALSE(modFonts::ReadFontSetting());
+  SetFont("FontName", "Not Installed Face");
+  const auto font = modFonts::LoadDialogFont(catalog);
+  ASSERT_TRUE(font);
+  EXPECT_EQ(font->name, "Not Installed Face");
+  EXPECT_EQ(font->charSet, 0);
+  EXPECT_EQ(font->size, 8);
+  SetFont("FontCharSet", "204");
+  SetFont("FontSize", "11");
+  EXPECT_EQ(modFonts::LoadDialogFont(catalog)->charSet, 204);
+  EXPECT_EQ(modFonts::LoadDialogFont(catalog)->size, 11);
+}
+
+TEST(modFonts, TheCodePageChoosesAStandardFaceOrItsFallback) {
+  Catalog catalog;
+  catalog.faces = {{"Arial", 0}, {"Tahoma", 0}};
+  auto western = modFonts::ChooseUIFont(catalog, 1252);
+  ASSERT_TRUE(western);
+  EXPECT_EQ(western->name, "Arial");
+  EXPECT_EQ(western->size, 8);
+  EXPECT_EQ(western->charSet, 0);
+  catalog.faces.insert({"MS Sans Serif", 0});
+  EXPECT_EQ(modFonts::ChooseUIFont(catalog, 1252)->name, "MS Sans Serif");
+
+  auto japanese = modFonts::ChooseUIFont(catalog, 932);
+  ASSERT_TRUE(japanese);
+  EXPECT_EQ(japanese->name, "\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF");
+  EXPECT_EQ(japanese->size, 9);
+  EXPECT_EQ(japanese->charSet, 128);
+  catalog.faces.insert({"Tahoma", 128});
+  EXPECT_EQ(modFonts::ChooseUIFont(catalog, 932)->name, "Tahoma");
+  EXPECT_FALSE(modFonts::ChooseUIFont(catalog, 65001)) << "UTF-8 has no character set";
+}
+
+class Control : public modFonts::FontTarget {
+ public:
+  Control(std::string type, UIFont font, std::set<int16_t> sets)
+      : font_(std::move(font)), type_(std::move(type)), sets_(std::move(sets)) {}
+  std::string TypeName() const override { return type_; }
+  std::optional<UIFont> Font() const override { return font_; }
+  void SetFontName(const std::string& name) override { font_.name = name; }
+  void SetFontCharSet(int16_t charSet) override {
+    if (sets_.count(charSet)) font_.charSet = charSet;
+  }
+  void SetFontSize(int16_t size) override { font_.size = size; }
+  UIFont font_;
+
+ private:
+  std::string type_;
+  std::set<int16_t> sets_;
+};
+
+TEST(modFonts, ApplyFontKeepsOwnFacesThatFitAndOwnSizes) {
+  UIFont form{"Form Face", 8, 0};
+  const UIFont chosen{"New Face", 9, 204};
+  Control plain("Label", {"Form Face", 8, 0}, {0, 204});
+  Control ownFits("Label", {"Mono", 10, 0}, {0, 204});
+  Control ownLacks("Label", {"Old Latin", 8, 0}, {0});
+  Control bigger("Label", {"Form Face", 14, 0}, {0, 204});
+  Control grid("ColumnsGrid", {"Grid Face", 12, 0}, {0, 204});
+  modFonts::ApplyFont(form, {&plain, &ownFits, &ownLacks, &bigger, &grid}, chosen);
+  EXPECT_EQ(plain.font_.name, "New Face");
+  EXPECT_EQ(plain.font_.size, 9);
+  EXPECT_EQ(ownFits.font_.name, "Mono");
+  EXPECT_EQ(ownFits.font_.size, 10);
+  EXPECT_EQ(ownFits.font_.charSet, 204);
+  EXPECT_EQ(ownLacks.font_.name, "New Face");
+  EXPECT_EQ(ownLacks.font_.size, 9) << "its size was the form's";
+  EXPECT_EQ(bigger.font_.name, "New Face");
+  EXPECT_EQ(bigger.font_.size, 14);
+  EXPECT_EQ(grid.font_.name, "New Face");
+  EXPECT_EQ(grid.font_.size, 9);
+  EXPECT_EQ(form.name, "New Face");
+  EXPECT_EQ(form.size, 9);
+  modFonts::ApplyFont(form, {&plain}, std::nullopt);
+  EXPECT_EQ(form.name, "New Face");
+}
+
+}  // namespace
+}  // namespace qx6
