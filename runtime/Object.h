@@ -144,10 +144,11 @@ class Object : public Interfaces... {
     if (iid == IID_IUnknown) {
       *object = static_cast<IUnknown*>(static_cast<First*>(this));
     } else {
-      ((iid == InterfaceId<Interfaces>::value() && !*object
-            ? (*object = static_cast<Interfaces*>(this), true)
-            : false),
-       ...);
+      // The first listed interface with that identifier answers.
+      (void)((iid == InterfaceId<Interfaces>::value() && !*object
+                  ? (*object = static_cast<Interfaces*>(this), true)
+                  : false) ||
+             ...);
       if (!*object) *object = QueryOtherInterface(iid);
     }
     if (!*object) return E_NOINTERFACE;
