@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QColorDialog>
-#include <QDesktopServices>
-#include <QUrl>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -11,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "dialog/HelpWindow.h"
 
 namespace qx6::dialog {
 namespace {
@@ -169,10 +168,14 @@ void QtUserInteraction::SetPointer(platform::MousePointer pointer) {
   }
 }
 
-bool QtUserInteraction::ShowHelp(const std::string& helpFile, int32_t) {
-  // The help file opens in the viewer the desktop has for it.
-  if (helpFile.empty() || !QFileInfo(Q(helpFile)).isFile()) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(Q(helpFile)));
+bool QtUserInteraction::ShowHelp(const std::string& helpFile, int32_t contextId) {
+  // The window shows a missing file or topic itself, so it opens either way.
+  HelpWindow& window = HelpWindow::Instance(DialogOwner());
+  const bool shown = window.ShowTopic(helpFile, contextId);
+  window.show();
+  window.raise();
+  window.activateWindow();
+  return shown;
 }
 
 }  // namespace qx6::dialog

@@ -1,0 +1,174 @@
+// The compiled help file as the build stages it, read through the reader:
+// the context map, the pages, the contents, and damaged or missing files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+#include "ui/HelpFile.h"
+#include "ui/modHelp.h"
+
+namespace qx6 {
+namespace {
+
+const std::string StagedHelpFile = std::string(QX6_PRODUCT_DIR) + "/help/qx6jbman.chm";
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string WriteBytes(const std::string& name, const std::string& bytes) {
+  // Builds in other folders may run this test at the same time.
+  const std::string path =
+      (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string();
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  return path;
+}
+
+TEST(HelpFileTest, StagedFileMapsTheDialogTopicToItsPage) {
+  HelpFile file;
+  ASSERT_TRUE(file.Open(StagedHelpFile)) << file.ErrorText();
+  EXPECT_EQ(file.Title(), "Quorvex 6 Flat File Export Help");
+  EXPECT_EQ(file.DefaultTopic(), "welcome.html");
+
+  const auto page = file.TopicPath(modHelp::SettingsDialogTopic);
+  ASSERT_TRUE(page) << file.ErrorText();
+  EXPECT_EQ(*page, "/settings.html");
+  const auto html = file.ReadFile(*page);
+  ASSERT_TRUE(html);
+  EXPECT_NE(html->find("<title>The settings dialog</title>"), std::string::npos);
+  EXPECT_NE(html->find("Save As..."), std::string::npos);
+  // The page is stored byte for byte as written.
+  EXPECT_EQ(*html, ReadBytes(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
+  // Relative names and the style sheet the pages link to are found too.
+  EXPECT_TRUE(file.ReadFile("qx6help.css"));
+}
+
+TEST(HelpFileTest, ContentsListEveryPageWithItsDepth) {
+  HelpFile file;
+  ASSERT_TRUE(file.Open(StagedHelpFile));
+  const auto entries = file.Contents();
+  ASSERT_GE(entries.size(), 8u);
+  EXPECT_EQ(entries[0].name, "Flat File Export");
+  EXPECT_EQ(entries[0].level, 0);
+  bool dialog = false, format = false;
+  for (const auto& entry : entries) {
+    EXPECT_TRUE(file.HasFile(entry.local)) << entry.local;
+    if (entry.local == "settings.html") dialog = entry.level == 0;
+    if (entry.local == "format.html") format = entry.level == 1;
+  }
+  EXPECT_TRUE(dialog);
+  EXPECT_TRUE(format);
+}
+
+TEST(HelpFileTest, UnknownTopicsAndPagesFailWithAText) {
+  HelpFile file;
+  ASSERT_TRUE(file.Open(StagedHelpFile));
+  for (int32_t id : {0, 12, -1, 0x7fffffff}) {
+    EXPECT_FALSE(file.TopicPath(id)) << id;
+    EXPECT_NE(file.ErrorText().find("topic " + std::to_string(id)), std::string::npos) << file.ErrorText();
+  }
+  EXPECT_FALSE(file.ReadFile("/missing.html"));
+  EXPECT_NE(file.ErrorText().find("missing.html"), std::string::npos);
+  EXPECT_FALSE(file.ReadFile(""));
+  EXPECT_FALSE(file.ReadFile(std::string(2000, 'a')));
+}
+
+TEST(HelpFileTest, MissingOrForeignFilesDoNotOpen) {
+  HelpFile file;
+  EXPECT_FALSE(file.Open("/nonexistent/help/qx6jbman.chm"));
+  EXPECT_NE(file.ErrorText().find("does not exist"), std::string::npos);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(file.TopicPath(11));
+  EXPECT_FALSE(file.ReadFile("/settings.html"));
+  EXPECT_TRUE(file.Contents().empty());
+
+  EXPECT_FALSE(file.Open(""));
+  EXPECT_FALSE(file.Open(std::string(QX6_SOURCE_DIR) + "/help"));  // a folder
+  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_empty.chm", "")));
+  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_text.chm", "<html>not compiled</html>")));
+  EXPECT_NE(file.ErrorText().find("damaged"), std::string::npos);
+}
+
+// A cut file either fails to open or fails to read what it lost; whatever it
+// still returns is what the whole file holds.
+TEST(HelpFileTest, TruncatedFilesFailCleanly) {
+  const std::string whole = ReadBytes(StagedHelpFile);
+  ASSERT_GT(whole.size(), 1000u);
+  HelpFile reference;
+  ASSERT_TRUE(reference.Open(StagedHelpFile));
+  const std::string settings = *reference.ReadFile("/settings.html");
+  const std::string scheduling = *reference.ReadFile("/scheduling.html");
+
+  bool someReadFailed = false;
+  for (size_t length : {size_t{16}, size_t{90}, size_t{600}, whole.size() / 4, whole.size() / 2,
+                        whole.size() * 3 / 4, whole.size() - 700, whole.size() - 1}) {
+    const std::string path = WriteBytes("qx6_help_cut.chm", whole.substr(0, length));
+    HelpFile file;
+    if (!file.Open(path)) {
+      EXPECT_FALSE(file.ErrorText().empty());
+      someReadFailed = true;
+      continue;
+    }
+    const auto topic = file.TopicPath(11);
+    if (topic) {
+      EXPECT_EQ(*topic, "/settings.html");
+    }
+    for (const auto& [page, expected] : {std::pair{"/settings.html", &settings}, {"/scheduling.html", &scheduling}}) {
+      const auto bytes = file.ReadFile(page);
+      if (bytes) {
+        EXPECT_EQ(*bytes, *expected) << "cut at " << length;
+      }
+      someReadFailed = someReadFailed || !bytes;
+    }
+    file.Contents();
+  }
+  EXPECT_TRUE(someReadFailed);
+}
+
+TEST(HelpFileTest, DamagedBytesNeverCrashTheReader) {
+  const std::string whole = ReadBytes(StagedHelpFile);
+  for (size_t at = 0; at + 64 < whole.size(); at += whole.size() / 13) {
+    std::string damaged = whole;
+    for (size_t i = at; i < at + 64; ++i) damaged[i] = static_cast<char>(0xFF);
+    HelpFile file;
+    if (!file.Open(WriteBytes("qx6_help_damaged.chm", damaged))) continue;
+    file.TopicPath(11);
+    file.ReadFile("/settings.html");
+    file.Contents();
+  }
+}
+
+TEST(HelpSitemapTest, ReadsNestedEntriesAndSkipsTheRest) {
+  const auto entries = ParseSitemap(R"(<HTML><BODY>
+    <OBJECT type="text/site properties"><param name="Window Styles" value="0x800025"></OBJECT>
+    <!-- <LI><OBJECT type="text/sitemap"><param name="Name" value="commented"></OBJECT> -->
+    <UL>
+      <LI><OBJECT type="text/sitemap"><param name="Name" value="Top &amp; more"><param name="Local" value="a.html"></OBJECT>
+      <UL>
+        <li><object TYPE='text/sitemap'><PARAM NAME=Local VALUE=b.html><param name="name" value="Inner"></object>
+        <LI><OBJECT type="text/sitemap"><param name="Local" value="nameless.html"></OBJECT>
+      </UL>
+      <LI><OBJECT type="text/sitemap"><param name="Name" value="Heading"></OBJECT>
+    </UL>
+    <UL><LI><OBJECT type="text/sitemap"><param name="Name" value="cut off)");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "Top & more");
+  EXPECT_EQ(entries[0].local, "a.html");
+  EXPECT_EQ(entries[0].level, 0);
+  EXPECT_EQ(entries[1].name, "Inner");
+  EXPECT_EQ(entries[1].local, "b.html");
+  EXPECT_EQ(entries[1].level, 1);
+  EXPECT_EQ(entries[2].name, "Heading");
+  EXPECT_EQ(entries[2].local, "");
+  EXPECT_EQ(entries[2].level, 0);
+  EXPECT_TRUE(ParseSitemap("").empty());
+  EXPECT_TRUE(ParseSitemap("<<<<</UL></UL><param").empty());
+}
+
+}  // namespace
+}  // namespace qx6
