@@ -268,7 +268,7 @@ class ParallelScan {
       db.reset(raw);
       if (rc != SQLITE_OK) RaiseSqliteError(raw, rc, query_.path, "open");
       sqlite3_busy_timeout(raw, 5000);
-      sqlite3_exec(raw, "PRAGMA mmap_size = 2147418112; PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
+      sqlite3_exec(raw, "PRAGMA mmap_size = 0; PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
     }
     Statement& statement = statements[static_cast<int>(chunk.shape)];
     if (!statement) {

@@ -436,10 +436,11 @@ int64_t GenerateSampleJobs(JobDatabase& database, int64_t count, uint64_t seed) 
     inserter.SetNumber(kSheetRate, static_cast<double>(sheetRate) / 1000.0);
     inserter.SetNumber(kCost, static_cast<double>(costCents) / 100.0);
     inserter.SetNumber(kPrice, static_cast<double>(priceCents) / 100.0);
-    if (!printer.releaseStation.empty()) {
-      inserter.SetBoolean(kReleased, status == 0);
-      inserter.SetText(kReleaseStation, printer.releaseStation);
-    }
+    // Released is a Yes/No column for every job: a job sent straight to a
+    // printer without a release station was never held, so never released.
+    // (A Null there would make every export of the column fail.)
+    inserter.SetBoolean(kReleased, !printer.releaseStation.empty() && status == 0);
+    if (!printer.releaseStation.empty()) inserter.SetText(kReleaseStation, printer.releaseStation);
     if (random.Percent(3)) inserter.SetText(kComment, random.Of(kComments));
     inserter.SetText(kGroup, user.group);
     inserter.SetText(kSite, site.name);
