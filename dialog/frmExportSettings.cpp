@@ -278,10 +278,16 @@ void frmExportSettings::BuildControls() {
   {
     auto* frame = new QVBoxLayout(fraConfig);
     frame->addWidget(tabOptions);
-    auto* pages = new QVBoxLayout;
+    // Both pages share one cell and keep their size while hidden, so the
+    // window is laid out for the larger of them and no tab resizes it.
+    auto* pages = new QGridLayout;
     pages->setContentsMargins(0, 0, 0, 0);
-    pages->addWidget(picTab[1]);
-    pages->addWidget(picTab[2]);
+    for (int page : {1, 2}) {
+      QSizePolicy policy = picTab[page]->sizePolicy();
+      policy.setRetainSizeWhenHidden(true);
+      picTab[page]->setSizePolicy(policy);
+      pages->addWidget(picTab[page], 0, 0);
+    }
     frame->addLayout(pages, 1);
     auto* files = new QGridLayout;
     files->setColumnStretch(1, 1);
@@ -403,6 +409,12 @@ void frmExportSettings::Form_Load() {
   ApplyCaptions();
   // The design size of the window is the size its layout asks for.
   adjustSize();
+  // The hidden columns page is laid out now too, from the window down, as
+  // the grid's column widths follow the grid's width.
+  for (QWidget* container : {static_cast<QWidget*>(this), fraConfig, picTab[2]}) {
+    container->layout()->invalidate();
+    container->layout()->activate();
+  }
   mintClientWidth = width();
   mintClientHeight = height();
   mlngExportType = 0;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -391,6 +392,28 @@ TEST_F(SettingsDialog, TheWindowKeepsItsClientSize) {
   form_->resize(recorded.width() + 120, recorded.height() - 40);
   QCoreApplication::processEvents();
   EXPECT_EQ(form_->size(), recorded);
+  // The size is laid out for both pages: showing the columns page and a
+  // fixed-width configuration's extra columns leaves it as it was.
+  for (int page : {1, 0, 1}) {
+    W<QTabBar>("tabOptions")->setCurrentIndex(page);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_->size(), recorded) << "page " << page;
+  }
+  Click("optOutputType_1");
+  W<QTabBar>("tabOptions")->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_->size(), recorded);
+  EXPECT_GE(form_->size().width(), form_->minimumSizeHint().width());
+  EXPECT_GE(form_->size().height(), form_->minimumSizeHint().height());
+}
+
+TEST_F(SettingsDialog, TheNameAndActionColumnsFitTheGridWhenTheColumnsPageIsFirstShown) {
+  SaveConfig("Weekly");
+  Open(2);
+  W<QTabBar>("tabOptions")->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
+  EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(SettingsDialog, HelpOpensTheDialogTopicOfTheHelpFileBesideTheComponentFolder) {

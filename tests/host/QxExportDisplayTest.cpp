@@ -1,0 +1,282 @@
+// qx6export edit on a real X display: a private Xvfb server, the staged
+// program run with DISPLAY pointing at it, and a small X client of the
+// test that finds the dialog by its caption and closes it as a window
+// manager's close button would (WM_DELETE_WINDOW). Every wait is bounded.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6 {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::ReadFile;
+
+constexpr const char* DialogCaption = "Quorvex 6 Flat File Configurations";
+
+std::optional<std::string> FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string folders = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string candidate = folders.substr(start, end - start) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Starts `argv` with stdin from /dev/null and stdout and stderr into files;
+// `display` set names DISPLAY and unsets the Qt platform, so xcb is used.
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& err,
+            const std::optional<std::string>& display = std::nullopt, int keepFd = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (display) {
+    setenv("DISPLAY", display->c_str(), 1);
+    unsetenv("QT_QPA_PLATFORM");
+    unsetenv("WAYLAND_DISPLAY");
+  }
+  const int in = open("/dev/null", O_RDONLY);
+  const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (in < 0 || o < 0 || e < 0) _exit(126);
+  dup2(in, 0);
+  dup2(o, 1);
+  dup2(e, 2);
+  if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+// The exit status of `pid` once it ends within `limit`, else nothing (it still runs).
+std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+  const auto until = Clock::now() + limit;
+  do {
+    int raw = 0;
+    if (waitpid(pid, &raw, WNOHANG) == pid) return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    std::this_thread::sleep_for(20ms);
+  } while (Clock::now() < until);
+  return std::nullopt;
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!WaitFor(pid, 5s)) {
+    kill(pid, SIGKILL);
+    WaitFor(pid, 5s);
+  }
+}
+
+// A private X server on a display number it picks itself.
+class XvfbServer {
+ public:
+  XvfbServer(const std::string& xvfb, const std::string& logFolder) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    pid_ = Spawn({xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                 logFolder + "/xvfb.out", logFolder + "/xvfb.err", std::nullopt, fds[1]);
+    close(fds[1]);
+    // Xvfb writes the display number and a newline once it accepts clients.
+    std::string number;
+    const auto until = Clock::now() + 20s;
+    while (number.find('\n') == std::string::npos && Clock::now() < until) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buffer[16];
+      const ssize_t n = read(fds[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      number.append(buffer, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
+  }
+  ~XvfbServer() { Stop(pid_); }
+  const std::string& Display() const { return display_; }  // empty when it did not start
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }  // windows may vanish while we look
+
+std::string WindowTitle(Display* x, Window w) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  const Atom netName = XInternAtom(x, "_NET_WM_NAME", False);
+  for (Atom property : {netName, static_cast<Atom>(XA_WM_NAME)}) {
+    if (XGetWindowProperty(x, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
+            Success &&
+        data) {
+      if (format == 8) title.assign(reinterpret_cast<char*>(data), count);
+      XFree(data);
+      data = nullptr;
+      if (!title.empty()) break;
+    }
+  }
+  return title;
+}
+
+// The mapped top-level window titled `title`, searched until `limit`.
+std::optional<Window> FindWindow(Display* x, const std::string& title, std::chrono::milliseconds limit,
+                                 pid_t owner) {
+  const auto until = Clock::now() + limit;
+  do {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::optional<Window> found;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) {
+      for (unsigned int i = 0; i < count && !found; ++i) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(x, children[i], &attributes) && attributes.map_state == IsViewable &&
+            WindowTitle(x, children[i]) == title)
+          found = children[i];
+      }
+      if (children) XFree(children);
+    }
+    if (found) return found;
+    int raw = 0;
+    if (waitpid(owner, &raw, WNOHANG) == owner) return std::nullopt;  // the program ended without a window
+    std::this_thread::sleep_for(100ms);
+  } while (Clock::now() < until);
+  return std::nullopt;
+}
+
+bool Supports(Display* x, Window w, Atom protocol) {
+  Atom* protocols = nullptr;
+  int count = 0;
+  bool found = false;
+  if (XGetWMProtocols(x, w, &protocols, &count)) {
+    for (int i = 0; i < count; ++i) found = found || protocols[i] == protocol;
+    XFree(protocols);
+  }
+  return found;
+}
+
+void RequestClose(Display* x, Window w) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = w;
+  event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(x, w, False, NoEventMask, &event);
+  XFlush(x);
+}
+
+class QxExportOnX : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto xvfb = FindProgram("Xvfb");
+    if (!xvfb) GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb, which ./qx6 test installs)";
+    server_ = std::make_unique<XvfbServer>(*xvfb, env.Root());
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start: " << ReadFile(env.Root() + "/xvfb.err");
+    XSetErrorHandler(IgnoreXError);
+    x_ = XOpenDisplay(server_->Display().c_str());
+    ASSERT_NE(x_, nullptr) << "cannot connect to " << server_->Display();
+    ASSERT_EQ(RunToEnd({"register"}), 0) << ReadFile(Err());
+  }
+  void TearDown() override {
+    Stop(program_);
+    if (x_) XCloseDisplay(x_);
+    server_.reset();
+  }
+
+  std::string Out() const { return env.Root() + "/stdout"; }
+  std::string Err() const { return env.Root() + "/stderr"; }
+  std::vector<std::string> Command(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> argv{QX6_PRODUCT_DIR "/bin/qx6export"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
+  }
+  int RunToEnd(const std::vector<std::string>& arguments) {
+    const pid_t pid = Spawn(Command(arguments), Out(), Err());
+    const auto status = WaitFor(pid, 30s);
+    if (!status) Stop(pid);
+    return status.value_or(-1);
+  }
+  // Starts qx6export edit on the X server.
+  void StartEdit(const std::vector<std::string>& arguments) {
+    std::vector<std::string> edit{"edit"};
+    edit.insert(edit.end(), arguments.begin(), arguments.end());
+    program_ = Spawn(Command(edit), Out(), Err(), server_->Display());
+  }
+  // Closes the dialog from outside and returns the program's exit status.
+  std::optional<int> CloseDialogAndWait() {
+    const auto window = FindWindow(x_, DialogCaption, 30s, program_);
+    if (!window) {
+      ADD_FAILURE() << "no window titled '" << DialogCaption << "'; stderr: " << ReadFile(Err());
+      return std::nullopt;
+    }
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(x_, *window, &attributes);
+    EXPECT_GE(attributes.width, 400);
+    EXPECT_GE(attributes.height, 300);
+    EXPECT_TRUE(Supports(x_, *window, XInternAtom(x_, "WM_DELETE_WINDOW", False)));
+    RequestClose(x_, *window);
+    const auto status = WaitFor(program_, 20s);
+    if (status) program_ = -1;
+    else ADD_FAILURE() << "qx6export edit still runs 20 s after the dialog was asked to close";
+    return status;
+  }
+
+  test::TestEnvironment env;
+  std::unique_ptr<XvfbServer> server_;
+  Display* x_ = nullptr;
+  pid_t program_ = -1;
+};
+
+TEST_F(QxExportOnX, EditOpensTheDialogOnTheDisplayAndPrintsTheConfigurationHandedBack) {
+  test::WriteFile(env.ConfigFolder() + "w.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Weekly</Name>\r\n");
+  test::WriteFile(env.ConfigFolder() + "m.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Monthly</Name>\r\n");
+  const std::string before = ReadFile(env.ConfigFolder() + "w.cfg");
+  ASSERT_EQ(RunToEnd({"list"}), 0) << ReadFile(Err());
+  const std::string list = ReadFile(Out());
+  const size_t weekly = list.find("\tWeekly\n");
+  ASSERT_NE(weekly, std::string::npos) << list;
+  const std::string weeklyLine = list.substr(list.rfind('\n', weekly) + 1, weekly - list.rfind('\n', weekly) - 1) +
+                                 "\tWeekly\n";
+
+  // By name, in other letter case: the dialog shows it and hands it back.
+  StartEdit({"WEEKLY"});
+  EXPECT_EQ(CloseDialogAndWait(), std::optional<int>(0)) << ReadFile(Err());
+  EXPECT_EQ(ReadFile(Out()), weeklyLine);
+  // Closing an unchanged dialog asks nothing and writes nothing.
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "w.cfg"), before);
+
+  // Without a configuration named, the first one is shown and handed back.
+  StartEdit({});
+  EXPECT_EQ(CloseDialogAndWait(), std::optional<int>(0)) << ReadFile(Err());
+  EXPECT_EQ(ReadFile(Out()), "1\t<Default>\n");
+}
+
+}  // namespace
+}  // namespace qx6
