@@ -28,7 +28,7 @@ void InstallHostColumns() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InstallHostColumns();
-  const std::string& path = fuzz::WriteScratch("cfg", data, size);
+  const std::string path = fuzz::WriteScratch("cfg", data, size);
   ExportConfig config;
   try {
     if (!config.Load(path)) return 0;

@@ -11,16 +11,14 @@
 
 namespace qx6::fuzz {
 
-inline const std::string& ScratchPath(const char* name) {
-  static const std::string path = [name] {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp");
-    return std::string(base) + "/qx6fuzz." + std::to_string(getpid()) + "." + name;
-  }();
-  return path;
+inline std::string ScratchPath(const char* name) {
+  const char* tmp = getenv("TMPDIR");
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmp ? tmp : "/tmp");
+  return std::string(base) + "/qx6fuzz." + std::to_string(getpid()) + "." + name;
 }
 
-inline const std::string& WriteScratch(const char* name, const uint8_t* data, size_t size) {
-  const std::string& path = ScratchPath(name);
+inline std::string WriteScratch(const char* name, const uint8_t* data, size_t size) {
+  std::string path = ScratchPath(name);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) std::abort();
   if (size && std::fwrite(data, 1, size, f) != size) std::abort();

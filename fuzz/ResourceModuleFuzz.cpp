@@ -6,7 +6,7 @@
 #include "platform/ResourceModule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = qx6::fuzz::WriteScratch("dll", data, size);
+  const std::string path = qx6::fuzz::WriteScratch("dll", data, size);
   auto module = qx6::platform::ResourceModule::Load(path);
   if (!module) return 0;
   // Two bytes of UTF-16 in the file never give more than three of UTF-8.
