@@ -156,5 +156,62 @@ TEST_F(FileDialogTest, FileTitleIsTheNameWithoutItsFolder) {
   EXPECT_EQ(dialog.FileTitle(), "relative.aaa");
 }
 
+// The colour, font, printer and help methods go to the same user
+// interaction: a choice updates the properties, a cancel keeps them.
+TEST_F(FileDialogTest, ColourFontPrinterAndHelpGoThroughTheUserInteraction) {
+  clsCommonDialog dialog;
+  dialog.SetColor(0x0000FF);
+  script->QueueColor(0x00FF00);
+  script->QueueColor(std::nullopt);
+  EXPECT_TRUE(dialog.ShowColor());
+  EXPECT_EQ(dialog.Color(), 0x00FF00);
+  EXPECT_FALSE(dialog.ShowColor());
+  EXPECT_EQ(dialog.Color(), 0x00FF00);
+  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionColor);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+
+  platform::FontChoice courier{"Courier New", 10, 0, true, false, false, false};
+  script->QueueFont(courier);
+  script->QueueFont(std::nullopt);
+  ASSERT_TRUE(dialog.ShowFont());
+  ASSERT_TRUE(dialog.Object());
+  EXPECT_EQ(dialog.Object()->name, "Courier New");
+  EXPECT_TRUE(dialog.Object()->bold);
+  EXPECT_FALSE(dialog.ShowFont());
+  EXPECT_EQ(dialog.Object()->size, 10);
+
+  dialog.SetCopies(1);
+  script->QueuePrinter(platform::PrinterChoice{2, 5, 1, 9, 3, 0});
+  script->QueuePrinter(std::nullopt);
+  ASSERT_TRUE(dialog.ShowPrinter());
+  EXPECT_EQ(dialog.FromPage(), 2);
+  EXPECT_EQ(dialog.ToPage(), 5);
+  EXPECT_EQ(dialog.Min(), 1);
+  EXPECT_EQ(dialog.Max(), 9);
+  EXPECT_EQ(dialog.Copies(), 3);
+  EXPECT_FALSE(dialog.ShowPrinter());
+  EXPECT_EQ(dialog.Copies(), 3);
+  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionPrinter);
+
+  // Only the context commands hand over a context; a text that is no
+  // number hands over 0.
+  dialog.SetHelpFile("/opt/qx6/help/qx6jbman.chm");
+  dialog.SetHelpCommand(clsCommonDialog::HELP_CONTEXT);
+  dialog.SetHelpContext("11");
+  dialog.ShowHelp(0);
+  dialog.SetHelpContext("eleven");
+  dialog.ShowHelp(0);
+  dialog.SetHelpCommand(clsCommonDialog::HELP_KEY);
+  dialog.SetHelpContext("11");
+  dialog.ShowHelp(0);
+  const auto& shown = script->HelpTopics();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].helpFile, "/opt/qx6/help/qx6jbman.chm");
+  EXPECT_EQ(shown[0].contextId, 11);
+  EXPECT_EQ(shown[1].contextId, 0);
+  EXPECT_EQ(shown[2].contextId, 0);
+  EXPECT_EQ(dialog.APIReturn(), 1);
+}
+
 }  // namespace
 }  // namespace qx6
