@@ -92,6 +92,8 @@ double PeakMegabytes() {
 bool SameScalar(const Variant& a, const Variant& b) {
   if (a.Type() != b.Type()) return false;
   switch (a.Type()) {
+    case VarType::Null: return true;
+    case VarType::Integer: return a.IntegerValue() == b.IntegerValue();
     case VarType::Long: return a.LongValue() == b.LongValue();
     case VarType::Boolean: return a.BooleanValue() == b.BooleanValue();
     case VarType::Double: return a.DoubleValue() == b.DoubleValue();

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/ByteSpan.h"
+
 namespace qx6::platform {
 
 namespace {
@@ -18,38 +20,6 @@ constexpr size_t kDirectoryHeaderSize = 16;
 constexpr size_t kDirectoryEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
 constexpr size_t kSectionHeaderSize = 40;
-
-// A bounds-checked window on the mapped file: every read says whether it fit.
-class ByteSpan {
- public:
-  ByteSpan() = default;
-  ByteSpan(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-  size_t Size() const { return size_; }
-  bool Has(uint64_t offset, uint64_t length) const {
-    return offset <= size_ && length <= size_ - offset;
-  }
-  bool Read16(uint64_t offset, uint16_t& out) const {
-    if (!Has(offset, 2)) return false;
-    const uint8_t* b = data_ + offset;
-    out = static_cast<uint16_t>(b[0] | (b[1] << 8));
-    return true;
-  }
-  bool Read32(uint64_t offset, uint32_t& out) const {
-    if (!Has(offset, 4)) return false;
-    const uint8_t* b = data_ + offset;
-    out = uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
-    return true;
-  }
-  ByteSpan Sub(uint64_t offset, uint64_t length) const {
-    return Has(offset, length) ? ByteSpan(data_ + offset, length) : ByteSpan();
-  }
-  bool Empty() const { return data_ == nullptr; }
-
- private:
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-};
 
 struct Section {
   uint32_t virtualAddress;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "runtime/ByteSpan.h"
 #include "runtime/Strings.h"
 
 namespace qx6 {
@@ -16,14 +17,11 @@ namespace {
 // No page of ours comes near this; a larger length is a damaged directory.
 constexpr LONGUINT64 MaxObjectSize = 64u << 20;
 
-uint32_t ReadUInt32(const std::string& bytes, size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadUInt16(const std::string& bytes, size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+// The 64-bit little-endian word at `at`, 0 when it does not fit.
+uint64_t Read64(const ByteSpan& bytes, size_t at) {
+  uint32_t low = 0, high = 0;
+  if (!bytes.Read32(at, low) || !bytes.Read32(at + 4, high)) return 0;
+  return static_cast<uint64_t>(low) | (static_cast<uint64_t>(high) << 32);
 }
 
 // A zero-terminated string of a record, without its terminator.
@@ -96,6 +94,16 @@ Tag ReadTag(std::string_view html, size_t& at) {
   return tag;
 }
 
+// The name chmlib looks a stored file up by: "x.html" becomes "/x.html";
+// names of the storage itself ("::DataSpace/...") stay. No value for a name
+// chmlib cannot hold.
+std::optional<std::string> StoredName(std::string_view path) {
+  if (path.empty() || path.size() >= CHM_MAX_PATHLEN) return std::nullopt;
+  std::string name(path);
+  if (name[0] != '/' && name[0] != ':') name.insert(0, "/");
+  return name;
+}
+
 // The file length that the header records (its first header section holds
 // it), or no value when the header cannot be read. chmlib reads a cut file
 // without complaint and hands back zeros for what is missing, so the reader
@@ -105,15 +113,13 @@ std::optional<uint64_t> RecordedLength(const std::string& path) {
   std::string header(0x60, '\0');
   if (!in.read(header.data(), static_cast<std::streamsize>(header.size())) || header.compare(0, 4, "ITSF") != 0)
     return std::nullopt;
-  auto qword = [](const std::string& bytes, size_t at) {
-    return static_cast<uint64_t>(ReadUInt32(bytes, at)) | (static_cast<uint64_t>(ReadUInt32(bytes, at + 4)) << 32);
-  };
-  const uint64_t sectionOffset = qword(header, 0x38), sectionLength = qword(header, 0x40);
+  const ByteSpan head(header);
+  const uint64_t sectionOffset = Read64(head, 0x38), sectionLength = Read64(head, 0x40);
   if (sectionLength < 0x10 || sectionOffset > (1u << 30)) return std::nullopt;
   std::string section(0x10, '\0');
   in.seekg(static_cast<std::streamoff>(sectionOffset));
   if (!in.read(section.data(), static_cast<std::streamsize>(section.size()))) return std::nullopt;
-  return qword(section, 8);
+  return Read64(ByteSpan(section), 8);
 }
 
 }  // namespace
@@ -195,11 +201,13 @@ bool HelpFile::ReadSystemRecord() {
   auto record = ReadFile("/#SYSTEM");
   if (!record || record->size() < 4) return false;
   const std::string& bytes = *record;
+  const ByteSpan span(bytes);
   for (size_t at = 4; at + 4 <= bytes.size();) {
-    const uint16_t code = ReadUInt16(bytes, at);
-    const size_t length = ReadUInt16(bytes, at + 2);
+    uint16_t code = 0, length = 0;
+    span.Read16(at, code);
+    span.Read16(at + 2, length);
     const size_t data = at + 4;
-    if (data + length > bytes.size()) return false;
+    if (!span.Has(data, length)) return false;
     switch (code) {
       case 0: contentsFile_ = CString(bytes, data, data + length); break;
       case 2: defaultTopic_ = CString(bytes, data, data + length); break;
@@ -216,14 +224,10 @@ std::optional<std::string> HelpFile::ReadFile(std::string_view path) {
     Fail("No help file is open.");
     return std::nullopt;
   }
-  std::string name(path);
-  if (name.empty() || name.size() >= CHM_MAX_PATHLEN) {
-    Fail("The help file has no page \"" + name + "\".");
-    return std::nullopt;
-  }
-  if (name[0] != '/' && name[0] != ':') name.insert(0, "/");
+  const auto stored = StoredName(path);
+  const std::string name = stored ? *stored : std::string(path);
   chmUnitInfo unit{};
-  if (chm_resolve_object(file_, name.c_str(), &unit) != CHM_RESOLVE_SUCCESS) {
+  if (!stored || chm_resolve_object(file_, name.c_str(), &unit) != CHM_RESOLVE_SUCCESS) {
     Fail("The help file has no page \"" + name + "\".");
     return std::nullopt;
   }
@@ -243,11 +247,9 @@ std::optional<std::string> HelpFile::ReadFile(std::string_view path) {
 }
 
 bool HelpFile::HasFile(std::string_view path) {
-  if (!file_ || path.empty() || path.size() >= CHM_MAX_PATHLEN) return false;
-  std::string name(path);
-  if (name[0] != '/') name.insert(0, "/");
+  const auto name = StoredName(path);
   chmUnitInfo unit{};
-  return chm_resolve_object(file_, name.c_str(), &unit) == CHM_RESOLVE_SUCCESS;
+  return file_ && name && chm_resolve_object(file_, name->c_str(), &unit) == CHM_RESOLVE_SUCCESS;
 }
 
 // The map names a page as the compiler saw it: a path inside the file, or
@@ -278,10 +280,13 @@ std::optional<std::string> HelpFile::TopicPath(int32_t contextId) {
     Fail("The help file " + path_ + " has no map of context IDs, so " + topic + " cannot be found.");
     return std::nullopt;
   }
-  const size_t end = std::min<size_t>(map->size(), 4 + static_cast<size_t>(ReadUInt32(*map, 0)));
+  const ByteSpan pairs(*map);
+  uint32_t length = 0, id = 0, offset = 0;
+  pairs.Read32(0, length);
+  const size_t end = std::min<size_t>(map->size(), 4 + static_cast<size_t>(length));
   for (size_t at = 4; at + 8 <= end; at += 8) {
-    if (static_cast<int32_t>(ReadUInt32(*map, at)) != contextId) continue;
-    const size_t offset = ReadUInt32(*map, at + 4);
+    if (!pairs.Read32(at, id) || static_cast<int32_t>(id) != contextId) continue;
+    pairs.Read32(at + 4, offset);
     if (offset >= strings->size()) break;
     if (auto page = ResolveStoredPath(CString(*strings, offset, strings->size()))) return page;
     Fail("The page of " + topic + " is missing from the help file " + path_ + ".");
