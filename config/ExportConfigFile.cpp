@@ -92,75 +92,82 @@ bool ExportConfig::Load(const std::string& pstrConfigFile) {
   ComPtr<IJobColumns> hostColumns = SharedExportColumns();
 
   std::string line;
-  while (TextFile::ReadLine(fileNumber, line)) {
-    const std::string tag = Strings::UCase(modXMLHelper::XmlTagName(line));
-    if (tag.empty()) continue;
-    const std::string value = modXMLHelper::XmlTagValue(line);
-    if (tag == "VERSION") {
-      version_ = ReadInteger(value);
-    } else if (tag == "NAME") {
-      name_ = value;
-    } else if (tag == "OUTPUTFILE") {
-      outputFile_ = value;
-    } else if (tag == "OUTPUTTYPE") {
-      outputType_ = ReadInteger(value);
-    } else if (tag == "FIELDDELIMITER") {
-      fieldDelimiter_ = value;
-    } else if (tag == "BEGINNINGDELIMITER") {
-      beginningDelimiter_ = ReadBoolean(value);
-    } else if (tag == "TRAILINGDELIMITER") {
-      trailingDelimiter_ = ReadBoolean(value);
-    } else if (tag == "ROWDELIMITER") {
-      rowDelimiter_ = ReadInteger(value);
-    } else if (tag == "CUSTOMROWDELIMITER") {
-      customRowDelimiter_ = value;
-    } else if (tag == "STRINGSINQUOTES") {
-      stringsInQuotes_ = ReadBoolean(value);
-    } else if (tag == "COLUMNNAMES") {
-      columnNames_ = ReadBoolean(value);
-    } else if (tag == "APPENDJOBS") {
-      if (ReadBoolean(value)) createOption_ = AppendRows;
-    } else if (tag == "DATEFORMAT") {
-      dateFormat_ = value;
-    } else if (tag == "STRIPCHARS") {
-      stripChars_ = value;
-    } else if (tag == "AUTOSTRIP") {
-      autoStripDelimiters_ = ReadBoolean(value);
-    } else if (tag == "APPENDDATETIME") {
-      if (ReadBoolean(value)) createOption_ = CreateWithDateTime;
-    } else if (tag == "TOTALSONLY") {
-      if (version_ < 3) exportType_ = ReadBoolean(value) ? Summary : Details;
-    } else if (tag == "TOTALSCOLUMN") {
-      if (version_ < 3) pendingTotalsColumn = MapColumnIndex(ReadInteger(value));
-    } else if (tag == "EXPORTTYPE") {
-      exportType_ = ReadInteger(value);
-      pendingTotalsColumn = NoTotalsColumn;
-    } else if (tag == "DECIMALPLACES") {
-      numDecimalPlaces_ = ReadInteger(value);
-    } else if (tag == "COLUMN") {
-      column = std::make_shared<ExportColumn>();
-    } else if (tag == "INDEX") {
-      if (!column) continue;
-      column->SetIndex(MapColumnIndex(ReadInteger(value)));
-      if (pendingTotalsColumn != NoTotalsColumn && column->Index() == pendingTotalsColumn && version_ < 3 &&
-          exportType_ == Summary)
-        column->SetAction(1);
-      if (hostColumns) {
-        if (IJobColumn* hostColumn = hostColumns->Item(column->Index())) column->SetName(hostColumn->DisplayName());
+  int32_t lineNumber = 1;  // the line being read or taken apart
+  try {
+    for (; TextFile::ReadLine(fileNumber, line); ++lineNumber) {
+      const std::string tag = Strings::UCase(modXMLHelper::XmlTagName(line));
+      if (tag.empty()) continue;
+      const std::string value = modXMLHelper::XmlTagValue(line);
+      if (tag == "VERSION") {
+        version_ = ReadInteger(value);
+      } else if (tag == "NAME") {
+        name_ = value;
+      } else if (tag == "OUTPUTFILE") {
+        outputFile_ = value;
+      } else if (tag == "OUTPUTTYPE") {
+        outputType_ = ReadInteger(value);
+      } else if (tag == "FIELDDELIMITER") {
+        fieldDelimiter_ = value;
+      } else if (tag == "BEGINNINGDELIMITER") {
+        beginningDelimiter_ = ReadBoolean(value);
+      } else if (tag == "TRAILINGDELIMITER") {
+        trailingDelimiter_ = ReadBoolean(value);
+      } else if (tag == "ROWDELIMITER") {
+        rowDelimiter_ = ReadInteger(value);
+      } else if (tag == "CUSTOMROWDELIMITER") {
+        customRowDelimiter_ = value;
+      } else if (tag == "STRINGSINQUOTES") {
+        stringsInQuotes_ = ReadBoolean(value);
+      } else if (tag == "COLUMNNAMES") {
+        columnNames_ = ReadBoolean(value);
+      } else if (tag == "APPENDJOBS") {
+        if (ReadBoolean(value)) createOption_ = AppendRows;
+      } else if (tag == "DATEFORMAT") {
+        dateFormat_ = value;
+      } else if (tag == "STRIPCHARS") {
+        stripChars_ = value;
+      } else if (tag == "AUTOSTRIP") {
+        autoStripDelimiters_ = ReadBoolean(value);
+      } else if (tag == "APPENDDATETIME") {
+        if (ReadBoolean(value)) createOption_ = CreateWithDateTime;
+      } else if (tag == "TOTALSONLY") {
+        if (version_ < 3) exportType_ = ReadBoolean(value) ? Summary : Details;
+      } else if (tag == "TOTALSCOLUMN") {
+        if (version_ < 3) pendingTotalsColumn = MapColumnIndex(ReadInteger(value));
+      } else if (tag == "EXPORTTYPE") {
+        exportType_ = ReadInteger(value);
+        pendingTotalsColumn = NoTotalsColumn;
+      } else if (tag == "DECIMALPLACES") {
+        numDecimalPlaces_ = ReadInteger(value);
+      } else if (tag == "COLUMN") {
+        column = std::make_shared<ExportColumn>();
+      } else if (tag == "INDEX") {
+        if (!column) continue;
+        column->SetIndex(MapColumnIndex(ReadInteger(value)));
+        if (pendingTotalsColumn != NoTotalsColumn && column->Index() == pendingTotalsColumn && version_ < 3 &&
+            exportType_ == Summary)
+          column->SetAction(1);
+        if (hostColumns) {
+          if (IJobColumn* hostColumn = hostColumns->Item(column->Index())) column->SetName(hostColumn->DisplayName());
+        }
+      } else if (tag == "WIDTH") {
+        if (column) column->SetWidth(ReadInteger(value));
+      } else if (tag == "RIGHTJUSTIFY") {
+        if (column) column->SetRightJustify(ReadBoolean(value));
+      } else if (tag == "PADCHAR") {
+        if (column) column->SetPadChar(value);
+      } else if (tag == "CUSTOMNAME") {
+        if (column) column->SetName(value);
+      } else if (tag == "ACTION") {
+        if (column) column->SetAction(ReadInteger(value));
+      } else if (tag == "/COLUMN") {
+        if (column) columns_->Add(std::exchange(column, nullptr));
       }
-    } else if (tag == "WIDTH") {
-      if (column) column->SetWidth(ReadInteger(value));
-    } else if (tag == "RIGHTJUSTIFY") {
-      if (column) column->SetRightJustify(ReadBoolean(value));
-    } else if (tag == "PADCHAR") {
-      if (column) column->SetPadChar(value);
-    } else if (tag == "CUSTOMNAME") {
-      if (column) column->SetName(value);
-    } else if (tag == "ACTION") {
-      if (column) column->SetAction(ReadInteger(value));
-    } else if (tag == "/COLUMN") {
-      if (column) columns_->Add(std::exchange(column, nullptr));
     }
+  } catch (RuntimeError& error) {
+    // The number and text stay the runtime's; the file and line say where.
+    error.SetDetail(pstrConfigFile + ", line " + std::to_string(lineNumber));
+    throw;
   }
   version_ = CurrentVersion;
   file.Close();

@@ -19,6 +19,7 @@ constexpr std::string_view EarlierSubfolder = "/Quorvex Inc/Quorvex/5.0/FlatFile
 // The entries a search for `pattern` + "*.cfg" finds: files of the pattern's
 // folder whose names start with the text after its last "/" and end in
 // ".cfg" (letter case ignored, as the original file system did), by name.
+// Only regular files count.
 std::vector<std::string> FindConfigFiles(const std::string& pattern) {
   auto slash = pattern.rfind('/');
   std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
@@ -26,6 +27,12 @@ std::vector<std::string> FindConfigFiles(const std::string& pattern) {
   std::vector<std::string> names;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    // Only regular files (a link to one too): a FIFO or a device would
+    // block the listing or feed it without end.
+    if (!it->is_regular_file(ec) || ec) {
+      ec.clear();
+      continue;
+    }
     std::string name = it->path().filename().string();
     if (name.size() < prefix.size() + 4) continue;
     if (!Strings::EqualsText(std::string_view(name).substr(name.size() - 4), ".cfg")) continue;

@@ -38,13 +38,13 @@ HRESULT Guarded(F&& operation) {
     operation();
     return S_OK;
   } catch (const RuntimeError& e) {
-    platform::SetErrorInfo({e.Number(), e.Description(), QX6FlatFileErrorSource});
+    platform::SetErrorInfo({e.Number(), e.Description(), QX6FlatFileErrorSource, e.Detail()});
     return RuntimeErrorStatus(e.Number());
   } catch (const std::bad_alloc&) {
-    platform::SetErrorInfo({7, RuntimeErrorDescription(7), QX6FlatFileErrorSource});
+    platform::SetErrorInfo({7, RuntimeErrorDescription(7), QX6FlatFileErrorSource, {}});
     return E_OUTOFMEMORY;
   } catch (const std::exception& e) {
-    platform::SetErrorInfo({51, std::string("Internal error: ") + e.what(), QX6FlatFileErrorSource});
+    platform::SetErrorInfo({51, std::string("Internal error: ") + e.what(), QX6FlatFileErrorSource, {}});
     return E_FAIL;
   }
 }
@@ -112,10 +112,28 @@ HRESULT QX6FlatFile::StartExport(int32_t plngConfig, bool pblnSilent, bool* resu
   return Guarded([&] { *result = DoStartExport(plngConfig, pblnSilent); });
 }
 
+template <class F>
+void QX6FlatFile::WithOutputFileDetail(F&& operation) {
+  try {
+    operation();
+  } catch (RuntimeError& e) {
+    switch (e.Number()) {
+      case RuntimeErrorNumber::BadFileNameOrNumber:
+      case RuntimeErrorNumber::DeviceIoError:
+      case RuntimeErrorNumber::DiskFull:
+      case RuntimeErrorNumber::PermissionDenied:
+      case RuntimeErrorNumber::PathFileAccessError:
+      case RuntimeErrorNumber::PathNotFound: e.SetDetail("output file \"" + outputPath_ + "\""); break;
+      default: break;
+    }
+    throw;
+  }
+}
+
 HRESULT QX6FlatFile::DoneExport(bool* result) {
   if (!result) return E_POINTER;
   return Guarded([&] {
-    DoDoneExport();
+    WithOutputFileDetail([&] { DoDoneExport(); });
     *result = true;
   });
 }
@@ -123,10 +141,11 @@ HRESULT QX6FlatFile::DoneExport(bool* result) {
 HRESULT QX6FlatFile::WriteJob(IJobColumns* pinsJobColumns, bool* result) {
   if (!result) return E_POINTER;
   return Guarded([&] {
-    DoWriteJob(pinsJobColumns);
+    WithOutputFileDetail([&] { DoWriteJob(pinsJobColumns); });
     *result = true;
   });
 }
+
 
 HRESULT QX6FlatFile::LoadSchedulingInfo(const std::string& pstrSection, std::string*, bool* result) {
   if (!result) return E_POINTER;
@@ -262,7 +281,8 @@ bool QX6FlatFile::OpenOutputFile(bool silent) {
     } catch (const RuntimeError& e) {
       fileNumber_ = 0;
       const Variant number = Variant::Long(e.Number());
-      lastError_ = modLanguage::GetLangString(312, {number, Variant(e.Description())});
+      // The standard text, then the file it is about.
+      lastError_ = modLanguage::GetLangString(312, {number, Variant(e.Description())}) + " \"" + path + "\"";
       if (!silent) {
         if (e.Number() == RuntimeErrorNumber::FileNotFound) {
           ShowMessage(modLanguage::GetLangString(313, {Variant("\""), Variant(path), Variant("\"")}),
@@ -301,8 +321,8 @@ void QX6FlatFile::DoWriteJob(IJobColumns* job) {
 }
 
 void QX6FlatFile::ResetGroup(const IJobColumns& job) {
-  for (const RowAssembler::Column& column : Rows().Columns()) {
-    if (column.index == ExportColumn::TextColumn) continue;
+  Rows().ForEachColumn([&](const RowAssembler::Column& column) {
+    if (column.index == ExportColumn::TextColumn) return;
     IJobColumn& jobColumn = ColumnAt(job, column.index);
     if ((column.action == 1 || column.action == 2) && jobColumn.ColumnId() == 12) {
       column.column->SetLastValue(CalendarDay(jobColumn.Value()));
@@ -311,14 +331,14 @@ void QX6FlatFile::ResetGroup(const IJobColumns& job) {
     }
     column.column->SetAccumulate(0);
     column.column->SetChangedInGroup(false);
-  }
+  });
 }
 
 void QX6FlatFile::SummaryStep(const IJobColumns& job) {
   RowAssembler& rows = Rows();
   bool groupChanged = false;
-  for (const RowAssembler::Column& column : rows.Columns()) {
-    if (column.index == ExportColumn::TextColumn) continue;
+  rows.ForEachColumn([&](const RowAssembler::Column& column) {
+    if (column.index == ExportColumn::TextColumn) return;
     IJobColumn& jobColumn = ColumnAt(job, column.index);
     const bool grouping = column.action == 1 || column.action == 2;
     if (grouping && jobColumn.ColumnId() == 12) jobColumn.SetValue(CalendarDay(jobColumn.Value()));
@@ -326,16 +346,16 @@ void QX6FlatFile::SummaryStep(const IJobColumns& job) {
       if (grouping) groupChanged = true;
       else if (column.action == 0) column.column->SetChangedInGroup(true);
     }
-  }
+  });
   if (groupChanged) {
     rows.WriteRow(job, fileNumber_);
     ResetGroup(job);
   }
   summaryPending_ = true;
-  for (const RowAssembler::Column& column : rows.Columns()) {
-    if (column.index == ExportColumn::TextColumn || column.action != 3) continue;
+  rows.ForEachColumn([&](const RowAssembler::Column& column) {
+    if (column.index == ExportColumn::TextColumn || column.action != 3) return;
     column.column->SetAccumulate(column.column->Accumulate() + Convert::ToDouble(ColumnAt(job, column.index).Value()));
-  }
+  });
   lastJob_ = ComPtr<IJobColumns>(const_cast<IJobColumns*>(&job));
 }
 

@@ -65,6 +65,10 @@ class QX6FlatFile final : public Object<IJobExporter, I_QX6FlatFile> {
   bool DoEditConfiguration(int32_t* configId);
   bool DoQuickStartExport(IJobColumns* columns, bool silent);
   bool DoStartExport(int32_t configId, bool silent);
+  // Runs a step of WriteJob or DoneExport; a file error leaving it names
+  // the output file in its detail.
+  template <class F>
+  void WithOutputFileDetail(F&& operation);
   void DoDoneExport();
   void DoWriteJob(IJobColumns* job);
   void DoLoadSchedulingInfo(const std::string& section);

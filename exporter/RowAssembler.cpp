@@ -169,13 +169,18 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   const bool quoted = layout_.outputType == ExportConfig::Delimited && layout_.stringsInQuotes;
   // What follows a value: its closing quote and the field delimiter, at once.
   const std::string& after = quoted ? quoteAndDelimiter_ : layout_.fieldDelimiter;
-  for (const Column& column : columns_) {
+  ForEachColumn([&](const Column& column) {
     if (quoted) row_ += '"';
     const size_t start = row_.size();
     AppendValue(column, job, row_, cleanEachValue);
     if (fixed) FitColumnInPlace(row_, start, column.layout);
     row_ += after;
-  }
+  });
+}
+
+std::string RowAssembler::ColumnDetail(const Column& column) const {
+  const size_t position = static_cast<size_t>(&column - columns_.data()) + 1;
+  return "output column " + std::to_string(position) + " \"" + column.column->Name() + "\"";
 }
 
 void RowAssembler::WriteRow(const IJobColumns& job, int16_t fileNumber) {

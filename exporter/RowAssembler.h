@@ -13,6 +13,7 @@
 #include "config/RowLayout.h"
 #include "hostapi/JobColumns.h"
 #include "runtime/Format.h"
+#include "runtime/RuntimeError.h"
 
 namespace qx6 {
 
@@ -41,6 +42,22 @@ class RowAssembler {
   void WriteColumnNames(int16_t fileNumber);
 
   static TextRule RuleFor(int16_t hostColumn);
+
+  // Where a value that failed stands, for the error's detail: the column's
+  // position in the row and its title ("output column 3 "Pages"").
+  std::string ColumnDetail(const Column& column) const;
+  // Runs `step` for each column in row order; a runtime error leaving it
+  // names that column in its detail.
+  template <class F>
+  void ForEachColumn(F&& step) const {
+    const Column* column = columns_.data();
+    try {
+      for (const Column* end = column + columns_.size(); column != end; ++column) step(*column);
+    } catch (RuntimeError& error) {
+      error.SetDetail(ColumnDetail(*column));
+      throw;
+    }
+  }
 
  private:
   // Appends the value, cleaned when `clean` (else the caller checks the row).

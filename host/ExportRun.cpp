@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "runtime/Conversion.h"
+#include "runtime/RuntimeError.h"
+
 namespace qx6::host {
 namespace {
 
@@ -30,6 +33,24 @@ class ProgressBar {
   bool drawn_ = false;
 };
 
+// "job 1234, the 57th of the run": which job the exporter refused.
+std::string JobContext(const IJobColumns& job, int64_t position) {
+  const Variant& id = ColumnAt(job, 1).Value();
+  std::string text = "job ";
+  try {
+    text += id.Type() == VarType::Null ? std::string("without a Job ID") : Convert::ToText(id);
+  } catch (const RuntimeError&) {
+    text += "?";
+  }
+  const int64_t lastTwo = position % 100;
+  const char* suffix = (lastTwo >= 11 && lastTwo <= 13) ? "th"
+                       : position % 10 == 1             ? "st"
+                       : position % 10 == 2             ? "nd"
+                       : position % 10 == 3             ? "rd"
+                                                        : "th";
+  return text + ", the " + std::to_string(position) + suffix + " of the run";
+}
+
 }  // namespace
 
 RunResult RunExport(ExporterSession& session, const JobDatabase& database, const std::function<bool()>& start,
@@ -48,7 +69,12 @@ RunResult RunExport(ExporterSession& session, const JobDatabase& database, const
   IJobColumns* jobPointer = job.Get();
   try {
     database.ForEachJob(order, options.range, *job, [&] {
-      session.WriteJob(jobPointer);
+      try {
+        session.WriteJob(jobPointer);
+      } catch (ExportError& error) {
+        error.AddContext(JobContext(*jobPointer, result.jobs + 1));
+        throw;
+      }
       bar.Update(++result.jobs);
       return true;
     });

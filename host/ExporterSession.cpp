@@ -16,19 +16,34 @@ std::string StatusText(HRESULT status) {
   return text;
 }
 
-std::string Message(const std::string& operation, HRESULT status, int32_t number, const std::string& description) {
-  if (number != 0) return operation + " failed: error " + std::to_string(number) + ": " + description;
-  return operation + " failed with status " + StatusText(status);
-}
-
 }  // namespace
 
 ExportError::ExportError(std::string operation, HRESULT status, int32_t number, std::string description,
-                         std::string)
-    : std::runtime_error(Message(operation, status, number, description)),
+                         std::string, std::string detail)
+    : std::runtime_error(operation),
       status_(status),
       number_(number),
-      description_(std::move(description)) {}
+      description_(std::move(description)),
+      detail_(std::move(detail)),
+      operation_(std::move(operation)) {
+  if (!detail_.empty()) context_.push_back(detail_);
+  Compose();
+}
+
+void ExportError::AddContext(const std::string& context) {
+  context_.push_back(context);
+  Compose();
+}
+
+// "WriteJob failed: error 94: Invalid use of Null (output column 3 "Pages";
+// job 17, the 2nd of the run)": the component's number and text as they
+// are, then where.
+void ExportError::Compose() {
+  message_ = operation_ + (number_ != 0 ? " failed: error " + std::to_string(number_) + ": " + description_
+                                        : " failed with status " + StatusText(status_));
+  for (size_t i = 0; i < context_.size(); ++i) message_ += (i == 0 ? " (" : "; ") + context_[i];
+  if (!context_.empty()) message_ += ")";
+}
 
 ExporterSession::ExporterSession(const std::string& progId) {
   Guid clsid;
@@ -43,7 +58,7 @@ ExporterSession::ExporterSession(const std::string& progId) {
 void ExporterSession::Check(const char* operation, HRESULT status) {
   if (Succeeded(status)) return;
   auto info = platform::TakeErrorInfo();
-  if (info) throw ExportError(operation, status, info->number, info->description, info->source);
+  if (info) throw ExportError(operation, status, info->number, info->description, info->source, info->detail);
   throw ExportError(operation, status, 0, "", "");
 }
 

@@ -15,15 +15,27 @@ namespace qx6::host {
 
 class ExportError : public std::runtime_error {
  public:
-  ExportError(std::string operation, HRESULT status, int32_t number, std::string description, std::string source);
+  // `detail` is what the component said beyond the number and description
+  // (the configuration file and line, the output column); may be empty.
+  ExportError(std::string operation, HRESULT status, int32_t number, std::string description, std::string source,
+              std::string detail = {});
   HRESULT Status() const { return status_; }
   int32_t Number() const { return number_; }
   const std::string& Description() const { return description_; }
+  const std::string& Detail() const { return detail_; }
+  // Adds what the host knows of where it happened (the job, say).
+  void AddContext(const std::string& context);
+  const char* what() const noexcept override { return message_.c_str(); }
 
  private:
   HRESULT status_;
   int32_t number_;
   std::string description_;
+  std::string detail_;
+  std::string operation_;
+  std::vector<std::string> context_;
+  std::string message_;
+  void Compose();
 };
 
 struct ConfigurationEntry {

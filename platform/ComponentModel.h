@@ -41,6 +41,9 @@ struct ErrorInfo {
   int32_t number = 0;
   std::string description;
   std::string source;
+  // Where it went wrong, when the component knows more than the number and
+  // description say (a file and line, an output column); often empty.
+  std::string detail;
 };
 void SetErrorInfo(ErrorInfo info);
 std::optional<ErrorInfo> TakeErrorInfo();

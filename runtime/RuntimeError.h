@@ -36,11 +36,19 @@ class RuntimeError : public std::runtime_error {
   int Number() const noexcept { return number_; }
   const std::string& Description() const noexcept { return description_; }
   const std::string& Source() const noexcept { return source_; }
+  // Where the error arose, beyond what the number and description say (the
+  // file and line, the output column); the standard text stays as it is.
+  // The innermost place that knows sets it; outer ones keep it.
+  const std::string& Detail() const noexcept { return detail_; }
+  void SetDetail(std::string detail) {
+    if (detail_.empty()) detail_ = std::move(detail);
+  }
 
  private:
   int number_;
   std::string description_;
   std::string source_;
+  std::string detail_;
 };
 
 // The runtime's text for an error number ("Application-defined or

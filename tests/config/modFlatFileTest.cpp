@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "runtime/RuntimeError.h"
 #include "tests/config/ConfigTestFixture.h"
@@ -98,6 +99,9 @@ TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), 13);
+    EXPECT_EQ(e.Description(), "Type mismatch");
+    // The file and the line of the value travel with the error.
+    EXPECT_EQ(e.Detail(), env.ConfigFolder() + "b.cfg, line 5");
   }
   EXPECT_EQ(configs.Count(), 2);
   EXPECT_EQ(configs.Item(2)->Name(), "First");
@@ -118,6 +122,19 @@ TEST_F(ConfigurationStore, FolderThatCannotBeCreatedLeavesTheDefault) {
   WriteFile(env.Root() + "/file", "not a folder");
   ExportConfigs configs;
   EXPECT_EQ(Names(Build(configs, env.Root() + "/file/sub/")), std::vector<std::string>{"<Default>"});
+}
+
+TEST_F(ConfigurationStore, OnlyRegularFilesAreListed) {
+  WriteFile(env.ConfigFolder() + "real.cfg", ConfigText("Real"));
+  // Neither a FIFO nor a link to a device may block the listing or feed it
+  // without end; a link to a regular file is listed.
+  ASSERT_EQ(mkfifo((env.ConfigFolder() + "fifo.cfg").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (env.ConfigFolder() + "zero.cfg").c_str()), 0);
+  ASSERT_EQ(symlink((env.ConfigFolder() + "real.cfg").c_str(), (env.ConfigFolder() + "s.cfg").c_str()), 0);
+  std::filesystem::create_directory(env.ConfigFolder() + "folder.cfg");
+  ExportConfigs configs;
+  EXPECT_EQ(Names(Build(configs)), (std::vector<std::string>{"<Default>", "Real"}));
+  EXPECT_EQ(configs.Count(), 2);
 }
 
 TEST_F(ConfigurationStore, ListIsNullForAnEmptyCollection) {

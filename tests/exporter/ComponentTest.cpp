@@ -309,6 +309,8 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   EXPECT_FALSE(Start(IdOf("Gone"), true));
   EXPECT_NE(LastError(), noName);
   EXPECT_NE(LastError().find("76"), std::string::npos) << LastError();
+  // The standard text, then the file it is about.
+  EXPECT_NE(LastError().find("\"" + env.Root() + "/missing/out.txt\""), std::string::npos) << LastError();
   EXPECT_TRUE(ui->Messages().empty());
   EXPECT_EQ(ResultsPath(), env.Root() + "/ok.txt");
   EXPECT_FALSE(Start(IdOf("Gone"), false));
@@ -348,12 +350,26 @@ TEST_F(Component, FailuresInsideWriteJobReachTheHost) {
   ASSERT_TRUE(info);
   EXPECT_EQ(info->number, 94);
   EXPECT_EQ(info->description, "Invalid use of Null");
+  EXPECT_EQ(info->source, "QX6JobExportFlatFile");
+  // Beside the standard number and text: the output column and its title.
+  EXPECT_EQ(info->detail, "output column 1 \"Date/Time\"");
   Done();
   EXPECT_EQ(ReadFile(env.Root() + "/f.txt"), "2024\r\n");
 
   WriteFile(env.ConfigFolder() + "w.cfg", Cfg("W", env.Root() + "/w.txt", "<OutputType>1</OutputType>\r\n", C(2)));
   ASSERT_TRUE(Start(IdOf("W")));
   EXPECT_EQ(Write(Job({{2, Variant("x")}})), RuntimeErrorStatus(5));
+  Done();
+
+  // A total that is no number: the summary's column is named too.
+  WriteFile(env.ConfigFolder() + "t.cfg", Cfg("T", env.Root() + "/t.txt", "<ExportType>1</ExportType>\r\n",
+                                              C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n")));
+  ASSERT_TRUE(Start(IdOf("T")));
+  EXPECT_EQ(Write(Job({{4, Variant("A")}, {23, Variant("many")}})), RuntimeErrorStatus(13));
+  info = platform::TakeErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->description, "Type mismatch");
+  EXPECT_EQ(info->detail, "output column 2 \"Pages\"");
   Done();
 }
 
