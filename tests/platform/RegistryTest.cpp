@@ -361,7 +361,7 @@ TEST_F(RegistryTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {
   EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "UserOnly", "").data, Text("u"));
 }
 
-TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheHiveToAll) {
+TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheMachineHiveToAll) {
   SECURITY_DESCRIPTOR descriptor;
   ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, true, nullptr, false));
@@ -377,10 +377,24 @@ TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheHiveToAll) {
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared]\n; everyone\n"), std::string::npos) << text;
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared\\Open]\n; everyone\n"), std::string::npos);
   EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n; everyone"), std::string::npos);
+  // The user's hive stays private whatever it holds; a machine hive with
+  // an everyone key, and its lock, are opened to all.
   ASSERT_EQ(stat(UserHive().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0666, 0666u);
-  ASSERT_EQ(stat((UserHive() + ".lock").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0666, 0666u);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Plain"));
+  ASSERT_EQ(stat(MachineHive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Shared", &security));
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) {
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u) << file;
+  }
+  // Without the key the hive is readable by all again, no more.
+  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Shared"), ERROR_SUCCESS);
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) {
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << file;
+  }
 
   // Only the null access list can be stored.
   EXPECT_FALSE(SetSecurityDescriptorDacl(&descriptor, true, reinterpret_cast<const ACL*>(&st), false));
