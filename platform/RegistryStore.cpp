@@ -448,13 +448,29 @@ struct ThreadTransaction {
 };
 thread_local ThreadTransaction transaction;
 
+// A doomed transaction drops its copies and locks at once, so that a
+// writer waiting for them goes on, and takes no more changes.
+void Doom() {
+  transaction.abandoned = true;
+  for (auto& open : transaction.hives) open.reset();
+}
+
+constexpr const char* DoomedDetail = "the registry transaction was abandoned; nothing of it will be written";
+
 LONG ChangeInTransaction(HiveId hive, const HiveChange& change) {
+  if (transaction.abandoned) {
+    failureDetail = DoomedDetail;
+    return ERROR_TRANSACTION_ALREADY_ABORTED;
+  }
   std::unique_ptr<OpenHive>& slot = transaction.hives[static_cast<size_t>(hive)];
   if (!slot) {
     bool holdsAnother = false;
     for (const auto& other : transaction.hives) holdsAnother = holdsAnother || other;
     auto opened = std::make_unique<OpenHive>();
-    if (LONG status = OpenForChange(hive, *opened, holdsAnother)) return status;
+    if (LONG status = OpenForChange(hive, *opened, holdsAnother)) {
+      if (status == ERROR_POSSIBLE_DEADLOCK) Doom();
+      return status;
+    }
     slot = std::move(opened);
   }
   bool changed = false;
@@ -585,7 +601,7 @@ LONG CommitHiveTransaction() {
   transaction = ThreadTransaction{};
   if (!ending.active) return ERROR_SUCCESS;
   if (ending.abandoned) {
-    failureDetail = "a part of the registry transaction ended without committing; nothing was written";
+    failureDetail = DoomedDetail;
     return ERROR_TRANSACTION_ALREADY_ABORTED;
   }
   std::vector<OpenHive*> changed;
@@ -598,7 +614,7 @@ LONG CommitHiveTransaction() {
 void DiscardHiveTransaction() { transaction = ThreadTransaction{}; }
 
 void AbandonHiveTransaction() {
-  if (transaction.active) transaction.abandoned = true;
+  if (transaction.active) Doom();
 }
 
 const std::string& FailureDetail() { return failureDetail; }

@@ -53,8 +53,9 @@ bool BeginHiveTransaction();
 LONG CommitHiveTransaction();
 // Ends the transaction, dropping its changes and releasing its locks.
 void DiscardHiveTransaction();
-// An inner part ended without committing: the whole transaction will be
-// discarded when its outermost part commits or ends.
+// An inner part ended without committing: the whole transaction is
+// doomed. Its changes and locks go at once; further changes and the
+// outermost Commit answer ERROR_TRANSACTION_ALREADY_ABORTED.
 void AbandonHiveTransaction();
 
 // The calling thread's last failure detail (RegistryFailureDetail).

@@ -177,6 +177,9 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
       RegistryTransaction inner;
       ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "changed"), ERROR_SUCCESS);
     }
+    // Doomed: its copy is gone and it takes no more changes.
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Nested", "outer"), "o");
+    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "late", "l"), ERROR_TRANSACTION_ALREADY_ABORTED);
     EXPECT_EQ(outer.Commit(), ERROR_TRANSACTION_ALREADY_ABORTED);
     EXPECT_FALSE(RegistryFailureDetail().empty());
   }
@@ -213,6 +216,46 @@ TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
   EXPECT_EQ(ReadFile(MachineHive()), machine);
   for (const auto& entry : std::filesystem::directory_iterator(Folder()))
     EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+}
+
+TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNotWaitForever) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  char byte = 0;
+  pid_t pid = fork();
+  if (pid == 0) {
+    RegistryTransaction transaction;
+    if (SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child", "c") != 0) _exit(20);
+    if (write(toParent[1], "x", 1) != 1 || read(toChild[0], &byte, 1) != 1) _exit(21);
+    const LONG status = SetText(HKEY_CURRENT_USER, "Software\\Order", "child", "c");
+    if (status == ERROR_POSSIBLE_DEADLOCK) _exit(transaction.Commit() == ERROR_TRANSACTION_ALREADY_ABORTED ? 1 : 22);
+    _exit(status == 0 && transaction.Commit() == ERROR_SUCCESS ? 0 : 23);
+  }
+  RegistryTransaction transaction;
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Order", "parent", "p"), ERROR_SUCCESS);
+  ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+  ASSERT_EQ(write(toChild[1], "x", 1), 1);
+  const LONG status = SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent", "p");
+  const LONG committed = transaction.Commit();
+  int childStatus = 0;
+  waitpid(pid, &childStatus, 0);
+  ASSERT_TRUE(WIFEXITED(childStatus));
+  const int child = WEXITSTATUS(childStatus);
+  // One gave up and let go; the other then had both hives and wrote both.
+  if (status == ERROR_POSSIBLE_DEADLOCK) {
+    EXPECT_EQ(committed, ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child"), "c");
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"), "error 2");
+  } else {
+    EXPECT_EQ(status, ERROR_SUCCESS);
+    EXPECT_EQ(committed, ERROR_SUCCESS);
+    EXPECT_EQ(child, 1);
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent"), "p");
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child"), "error 2");
+  }
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
 }
 
 // Each hive holds its one seed value, or the seed and every value of the
