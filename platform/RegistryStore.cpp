@@ -378,7 +378,7 @@ struct OpenHive {
   bool changed = false;
 };
 
-LONG CheckWritable(HiveId hive, const std::string& path);
+LONG CheckWritable(const std::string& path);
 
 LONG OpenForChange(HiveId hive, OpenHive& open, bool boundedWait) {
   open.id = hive;
@@ -387,7 +387,7 @@ LONG OpenForChange(HiveId hive, OpenHive& open, bool boundedWait) {
     failureDetail = std::string(HiveRootName(hive)) + " has no file: neither XDG_CONFIG_HOME nor HOME is set";
     return ERROR_PATH_NOT_FOUND;
   }
-  if (LONG status = CheckWritable(hive, open.path)) return status;
+  if (LONG status = CheckWritable(open.path)) return status;
   const std::string folder = Parent(open.path);
   if (LONG status = MakeFolders(folder, DefaultFolderMode(hive))) return status;
   if (LONG status = open.lock.Acquire(open.path + ".lock", hive, boundedWait)) return status;
@@ -525,8 +525,9 @@ HiveSnapshot ReadHiveFile(HiveId hive) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return {ERROR_SUCCESS, EmptyHive(hive), {}};
-      return {ErrorFromErrno(errno), nullptr, path + ": " + std::strerror(errno)};
+      const int e = errno;
+      if (e == ENOENT || e == ENOTDIR) return {ERROR_SUCCESS, EmptyHive(hive), {}};
+      return {ErrorFromErrno(e), nullptr, path + ": " + std::strerror(e)};
     }
     HiveSnapshot snapshot;
     if (S_ISREG(st.st_mode) && CacheLookup(path, FileStamp(st), snapshot)) return snapshot;
@@ -542,7 +543,7 @@ HiveSnapshot ReadHiveFile(HiveId hive) {
   return {ERROR_REGISTRY_IO_FAILED, nullptr, path + ": replaced again and again while being read"};
 }
 
-LONG CheckWritable(HiveId hive, const std::string& path) {
+LONG CheckWritable(const std::string& path) {
   if (access(path.c_str(), W_OK) != 0 && errno != ENOENT) return Failure(path, errno);
   std::string folder = Parent(path);
   struct stat st;
@@ -554,7 +555,6 @@ LONG CheckWritable(HiveId hive, const std::string& path) {
   }
   if (!S_ISDIR(st.st_mode)) return Failure(folder, ENOTDIR);
   if (access(folder.c_str(), W_OK | X_OK) != 0) return Failure(folder, errno);
-  (void)hive;
   return ERROR_SUCCESS;
 }
 
@@ -571,7 +571,7 @@ LONG CheckHiveWritable(HiveId hive) {
   if (path.empty()) return ERROR_PATH_NOT_FOUND;
   // An answer to "may I", not a failure: the detail stays as it was.
   const std::string saved = failureDetail;
-  const LONG status = CheckWritable(hive, path);
+  const LONG status = CheckWritable(path);
   failureDetail = saved;
   return status;
 }
