@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/Registry.h"
+#include "platform/RegistryTransaction.h"
 
 namespace qx6::platform {
 
@@ -121,11 +122,26 @@ HRESULT RegisterLibrary(const std::string& path, bool unregister, std::string* e
     if (error) *error = path + " has no entry point " + entry;
     return CO_E_ERRORINDLL;
   }
+  // All the keys and values of a registration, or none: a failure midway
+  // leaves the registry as it was.
+  RegistryTransaction transaction;
   HRESULT hr = function();
-  if (Failed(hr) && error) {
-    char status[16];
-    std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(hr));
-    *error = std::string(entry) + " of " + path + " failed with status " + status;
+  if (Failed(hr)) {
+    if (error) {
+      char status[16];
+      std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(hr));
+      *error = std::string(entry) + " of " + path + " failed with status " + status;
+      if (const std::string detail = RegistryFailureDetail(); !detail.empty()) *error += " (" + detail + ")";
+    }
+    return hr;
+  }
+  if (LONG status = transaction.Commit()) {
+    if (error) {
+      *error = "the registry changes of " + std::string(entry) + " of " + path + " could not be written: " +
+               FormatSystemMessage(static_cast<DWORD>(status)).value_or("error " + std::to_string(status));
+      if (const std::string detail = RegistryFailureDetail(); !detail.empty()) *error += " (" + detail + ")";
+    }
+    return FromWin32(status);
   }
   return hr;
 }

@@ -93,8 +93,9 @@ HRESULT RegisterTypeLibrary(const TypeLibraryRegistration& registration);
 HRESULT UnregisterTypeLibrary(const TypeLibraryRegistration& registration);
 
 // Loads a component library and calls its DllRegisterServer (or, with
-// `unregister`, DllUnregisterServer), as regsvr32 does. On failure `error`
-// says what went wrong.
+// `unregister`, DllUnregisterServer), as regsvr32 does, inside one registry
+// transaction that is committed only when the entry point succeeded. On
+// failure `error` says what went wrong.
 HRESULT RegisterLibrary(const std::string& path, bool unregister, std::string* error = nullptr);
 
 // Counts the live objects and locks of one library, for DllCanUnloadNow.

@@ -264,6 +264,7 @@ bool SetSecurityDescriptorDacl(SECURITY_DESCRIPTOR* descriptor, bool daclPresent
 }
 
 LONG RegOpenKeyEx(HKEY key, std::string_view subKey, DWORD, REGSAM samDesired, HKEY* result) {
+  ClearFailureDetail();
   if (!result) return ERROR_INVALID_PARAMETER;
   KeyRef base;
   if (LONG status = Resolve(key, base)) return status;
@@ -280,6 +281,7 @@ LONG RegOpenKeyEx(HKEY key, std::string_view subKey, DWORD, REGSAM samDesired, H
 
 LONG RegCreateKeyEx(HKEY key, std::string_view subKey, DWORD reserved, std::string_view, DWORD options,
                     REGSAM samDesired, const SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition) {
+  ClearFailureDetail();
   if (!result || reserved != 0) return ERROR_INVALID_PARAMETER;
   if (options & REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
   const SECURITY_DESCRIPTOR* descriptor = security ? security->lpSecurityDescriptor : nullptr;
@@ -296,6 +298,11 @@ LONG RegCreateKeyEx(HKEY key, std::string_view subKey, DWORD reserved, std::stri
   if (!view.exists) {
     if (!(base.granted & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     const Layer target = WriteLayer(ref.root, ref.path);
+    if (target.path.size() > MaxKeyDepth) {
+      SetFailureDetail("a key " + std::to_string(target.path.size()) + " levels below " + HiveRootName(target.hive) +
+                       " is refused: keys nest at most " + std::to_string(MaxKeyDepth) + " levels deep");
+      return ERROR_BADKEY;
+    }
     const size_t prefix = target.path.size() - sub.size();
     const KeyPath basePath(target.path.begin(), target.path.begin() + static_cast<std::ptrdiff_t>(prefix));
     LONG status = ChangeHive(target.hive, [&](RegistryHive& hive, bool& changed) -> LONG {
@@ -325,6 +332,7 @@ LONG RegCloseKey(HKEY key) {
 }
 
 LONG RegQueryValueEx(HKEY key, std::string_view valueName, DWORD* type, BYTE* data, DWORD* cbData) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -338,6 +346,7 @@ LONG RegQueryValueEx(HKEY key, std::string_view valueName, DWORD* type, BYTE* da
 
 LONG RegSetValueEx(HKEY key, std::string_view valueName, DWORD reserved, DWORD type, const BYTE* data,
                    DWORD cbData) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
@@ -357,6 +366,7 @@ LONG RegSetValueEx(HKEY key, std::string_view valueName, DWORD reserved, DWORD t
 }
 
 LONG RegDeleteValue(HKEY key, std::string_view valueName) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
@@ -380,6 +390,7 @@ LONG RegDeleteValue(HKEY key, std::string_view valueName) {
 }
 
 LONG RegDeleteTree(HKEY key, std::string_view subKey) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & DELETE)) return ERROR_ACCESS_DENIED;
@@ -410,6 +421,7 @@ LONG RegDeleteTree(HKEY key, std::string_view subKey) {
 }
 
 LONG RegEnumValue(HKEY key, DWORD index, std::string* valueName, DWORD* type, BYTE* data, DWORD* cbData) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -423,6 +435,7 @@ LONG RegEnumValue(HKEY key, DWORD index, std::string* valueName, DWORD* type, BY
 }
 
 LONG RegEnumKeyEx(HKEY key, DWORD index, std::string* name) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
@@ -437,6 +450,7 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, std::string* name) {
 
 LONG RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* values, DWORD* maxValueNameLength,
                      DWORD* maxValueLength) {
+  ClearFailureDetail();
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;
   if (!(ref.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -458,7 +472,10 @@ LONG RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* va
   return ERROR_SUCCESS;
 }
 
+std::string RegistryFailureDetail() { return FailureDetail(); }
+
 LONG RegGetKeyAccess(HKEY key, REGSAM* granted) {
+  ClearFailureDetail();
   if (!granted) return ERROR_INVALID_PARAMETER;
   KeyRef ref;
   if (LONG status = Resolve(key, ref)) return status;

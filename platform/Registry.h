@@ -91,7 +91,9 @@ bool SetSecurityDescriptorDacl(SECURITY_DESCRIPTOR* descriptor, bool daclPresent
 // itself; a leading backslash or an empty level is ERROR_BAD_PATHNAME.
 LONG RegOpenKeyEx(HKEY key, std::string_view subKey, DWORD options, REGSAM samDesired, HKEY* result);
 // Creates the missing levels. `security` with a null access list marks the
-// keys it creates for everyone's access. Volatile keys are not supported
+// keys it creates for everyone's access. A key more than MaxKeyDepth (512)
+// levels below its hive's root is refused with ERROR_BADKEY, as a key name
+// the registry cannot hold is. Volatile keys are not supported
 // (ERROR_INVALID_PARAMETER). `className` is accepted and not stored.
 LONG RegCreateKeyEx(HKEY key, std::string_view subKey, DWORD reserved, std::string_view className, DWORD options,
                     REGSAM samDesired, const SECURITY_ATTRIBUTES* security, HKEY* result,
@@ -118,6 +120,15 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, std::string* name);
 // Name lengths in characters without the terminator, data length in bytes.
 LONG RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* values,
                      DWORD* maxValueNameLength, DWORD* maxValueLength);
+
+// The detail of the calling thread's last registry failure that has more to
+// say than its code: for a damaged hive "<path>, line N: <what is wrong>",
+// for a hive (or its folder or lock file) that cannot be read or written
+// "<path>: <the system's words for the error>"; empty when there is none.
+// Every Reg* function except RegCloseKey clears it when it starts, so after
+// a call that succeeded it is empty; a transaction's Commit clears and sets
+// it the same way.
+std::string RegistryFailureDetail();
 
 // The access rights the calling user holds on the key, as an access check
 // for MAXIMUM_ALLOWED answers it: the read rights when the hive can be read,

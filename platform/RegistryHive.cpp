@@ -117,6 +117,40 @@ std::string Utf8ToUtf16Le(std::string_view utf8) {
   return out;
 }
 
+// A name as an error message shows it: a damaged file may hold a name of
+// any length.
+std::string Shown(std::string_view name) {
+  constexpr size_t Longest = 60;
+  if (name.size() <= Longest) return std::string(name);
+  size_t cut = Longest;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(name.substr(0, cut)) + "...";
+}
+
+// Where the first byte that is not UTF-8 lies; npos when all are.
+size_t Utf8ErrorOffset(std::string_view s) noexcept {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t extra;
+    char32_t cp;
+    if (c < 0x80) { ++i; continue; }
+    if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
+    else return i;
+    if (i + extra >= s.size()) return i;
+    for (size_t k = 1; k <= extra; ++k) {
+      unsigned char d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return i;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return i;
+    i += extra + 1;
+  }
+  return std::string_view::npos;
+}
+
 // A root given by its full name or its usual abbreviation.
 bool IsRootName(std::string_view candidate, std::string_view rootName) {
   if (Strings::EqualsText(candidate, rootName)) return true;
@@ -180,7 +214,11 @@ class Parser {
         if (!IsRootName(part, hive_.RootName())) return Error("the key is not under " + hive_.RootName());
         first = false;
       } else {
-        if (!IsValidKeyName(part)) return Error("invalid key name \"" + std::string(part) + "\"");
+        // Checked before the name, so that a line of any depth is refused
+        // after at most MaxKeyDepth names.
+        if (path.size() == MaxKeyDepth)
+          return Error("the key is nested deeper than " + std::to_string(MaxKeyDepth) + " levels");
+        if (!IsValidKeyName(part)) return Error("invalid key name \"" + Shown(part) + "\"");
         path.emplace_back(part);
       }
       if (slash == std::string_view::npos) break;
@@ -285,7 +323,7 @@ class Parser {
       bool last = comma == std::string_view::npos;
       uint32_t byte = 0;
       if (!(item.empty() && last && !bytes.empty()) && !ParseHexNumber(item, 2, byte))
-        return Error("bad hex byte \"" + std::string(item) + "\"");
+        return Error("bad hex byte \"" + Shown(item) + "\"");
       if (!item.empty()) bytes += static_cast<char>(byte);
       if (last) break;
       items.remove_prefix(comma + 1);
@@ -368,23 +406,39 @@ void AppendValue(const RegistryValue& value, std::string& out) {
   AppendHex(prefix + form, IsStringType(value.type) ? Utf8ToUtf16Le(value.data) : value.data, out);
 }
 
-void AppendKey(const RegistryKeyNode& key, const std::string& path, bool isRoot, std::string& out) {
-  if (!isRoot || !key.Values().empty() || key.Everyone()) {
-    out += "\n[" + path + "]\n";
-    if (key.Everyone()) out += "; everyone\n";
-    for (const RegistryValue& value : key.Values()) AppendValue(value, out);
-  }
-  for (size_t i = 0; i < key.SubkeyCount(); ++i) {
-    const RegistryKeyNode& sub = key.SubkeyAt(i);
-    AppendKey(sub, path + "\\" + sub.Name(), false, out);
-  }
+// The key's own lines: its [path] line, the everyone mark and its values.
+void AppendKeyLines(const RegistryKeyNode& key, const std::string& path, bool isRoot, std::string& out) {
+  if (isRoot && key.Values().empty() && !key.Everyone()) return;
+  out += "\n[" + path + "]\n";
+  if (key.Everyone()) out += "; everyone\n";
+  for (const RegistryValue& value : key.Values()) AppendValue(value, out);
 }
 
-bool AnyEveryoneBelow(const RegistryKeyNode& key) {
-  if (key.Everyone()) return true;
-  for (size_t i = 0; i < key.SubkeyCount(); ++i)
-    if (AnyEveryoneBelow(key.SubkeyAt(i))) return true;
-  return false;
+// Visits every key below `root` in file order (parents first, subkeys in
+// name order) with an explicit stack, so that no depth can exhaust the
+// thread's stack. `visit` gets the key and its path below `rootPath`.
+template <typename Visit>
+void WalkKeys(const RegistryKeyNode& root, const std::string& rootPath, Visit&& visit) {
+  struct Frame {
+    const RegistryKeyNode* node;
+    size_t next;
+    size_t pathLength;
+  };
+  std::string path = rootPath;
+  std::vector<Frame> stack{{&root, 0, path.size()}};
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next == top.node->SubkeyCount()) {
+      stack.pop_back();
+      continue;
+    }
+    const RegistryKeyNode& sub = top.node->SubkeyAt(top.next++);
+    path.resize(top.pathLength);
+    path += '\\';
+    path += sub.Name();
+    if (!visit(sub, path)) return;
+    stack.push_back({&sub, 0, path.size()});
+  }
 }
 
 }  // namespace
@@ -395,28 +449,7 @@ size_t CharacterCount(std::string_view utf8) noexcept {
   return n;
 }
 
-bool IsValidUtf8(std::string_view s) noexcept {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra;
-    char32_t cp;
-    if (c < 0x80) { ++i; continue; }
-    if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
-    else return false;
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-      return false;
-    i += extra + 1;
-  }
-  return true;
-}
+bool IsValidUtf8(std::string_view s) noexcept { return Utf8ErrorOffset(s) == std::string_view::npos; }
 
 bool IsValidKeyName(std::string_view name) noexcept {
   if (name.empty() || !IsValidUtf8(name) || CharacterCount(name) > MaxKeyNameLength) return false;
@@ -431,6 +464,18 @@ bool IsValidValueName(std::string_view name) noexcept {
 }
 
 RegistryKeyNode::RegistryKeyNode(std::string name) : name_(std::move(name)), folded_(Strings::FoldCase(name_)) {}
+
+RegistryKeyNode::~RegistryKeyNode() {
+  // The default would free a chain of subkeys by recursion, one stack
+  // frame per level.
+  std::vector<std::unique_ptr<RegistryKeyNode>> pending = std::move(subkeys_);
+  while (!pending.empty()) {
+    std::unique_ptr<RegistryKeyNode> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : node->subkeys_) pending.push_back(std::move(child));
+    node->subkeys_.clear();
+  }
+}
 
 const RegistryValue* RegistryKeyNode::FindValue(std::string_view name) const {
   const std::string folded = Strings::FoldCase(name);
@@ -519,7 +564,11 @@ RegistryKeyNode* RegistryHive::Find(const KeyPath& path) {
   return const_cast<RegistryKeyNode*>(std::as_const(*this).Find(path));
 }
 
-bool RegistryHive::AnyEveryone() const { return AnyEveryoneBelow(root_); }
+bool RegistryHive::AnyEveryone() const {
+  bool found = root_.Everyone();
+  if (!found) WalkKeys(root_, "", [&](const RegistryKeyNode& key, const std::string&) { return !(found = key.Everyone()); });
+  return found;
+}
 
 std::unique_ptr<RegistryHive> RegistryHive::Parse(std::string_view bytes, std::string rootName, std::string* problem) {
   std::string why;
@@ -534,7 +583,10 @@ std::unique_ptr<RegistryHive> RegistryHive::Parse(std::string_view bytes, std::s
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     text.assign(bytes);
   }
-  if (!IsValidUtf8(text)) return fail("the file is not UTF-8 text");
+  if (size_t bad = Utf8ErrorOffset(text); bad != std::string_view::npos) {
+    const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(bad), '\n') + 1;
+    return fail("line " + std::to_string(line) + ": the text is not UTF-8 (byte " + std::to_string(bad + 1) + ")");
+  }
   std::vector<std::string_view> lines;
   std::string_view rest = text;
   while (true) {
@@ -552,7 +604,11 @@ std::unique_ptr<RegistryHive> RegistryHive::Parse(std::string_view bytes, std::s
 std::string RegistryHive::Serialize() const {
   std::string out(Header);
   out += '\n';
-  AppendKey(root_, root_.Name(), true, out);
+  AppendKeyLines(root_, root_.Name(), true, out);
+  WalkKeys(root_, root_.Name(), [&](const RegistryKeyNode& key, const std::string& path) {
+    AppendKeyLines(key, path, false, out);
+    return true;
+  });
   out += '\n';
   return out;
 }

@@ -23,6 +23,10 @@ struct RegistryValue {
 class RegistryKeyNode {
  public:
   explicit RegistryKeyNode(std::string name);
+  // Frees the subtree without recursion, however deep it is.
+  ~RegistryKeyNode();
+  RegistryKeyNode(const RegistryKeyNode&) = delete;
+  RegistryKeyNode& operator=(const RegistryKeyNode&) = delete;
 
   const std::string& Name() const noexcept { return name_; }
   const std::string& FoldedName() const noexcept { return folded_; }
@@ -75,9 +79,10 @@ class RegistryHive {
   bool AnyEveryone() const;
 
   // Null when the text is not a valid hive (a line that is no registry
-  // syntax, bad hex, a missing header, a key of another root, text that is
-  // not UTF-8); `problem` then says where. A UTF-8 or UTF-16LE byte-order
-  // mark is accepted; a file of nothing but white space is an empty hive.
+  // syntax, bad hex, a missing header, a key of another root, a key nested
+  // deeper than MaxKeyDepth, text that is not UTF-8); `problem` then says
+  // where ("line N: what is wrong"). A UTF-8 or UTF-16LE byte-order mark is
+  // accepted; a file of nothing but white space is an empty hive.
   static std::unique_ptr<RegistryHive> Parse(std::string_view bytes, std::string rootName,
                                              std::string* problem = nullptr);
   std::string Serialize() const;
@@ -89,6 +94,9 @@ class RegistryHive {
 // Key-name rules shared by the file syntax and the registry functions.
 inline constexpr size_t MaxKeyNameLength = 255;      // characters
 inline constexpr size_t MaxValueNameLength = 16383;  // characters
+// How many levels of keys may lie below a root; the root's own subkeys are
+// level 1. Also what keeps every walk over a hive's tree shallow.
+inline constexpr size_t MaxKeyDepth = 512;
 size_t CharacterCount(std::string_view utf8) noexcept;
 bool IsValidUtf8(std::string_view bytes) noexcept;
 // A key name a hive can hold: not empty, no backslash, no control

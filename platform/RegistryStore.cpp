@@ -6,18 +6,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/SystemMessage.h"
 
 namespace qx6::platform {
 
 namespace {
+
+thread_local std::string failureDetail;
 
 LONG ErrorFromErrno(int e) {
   switch (e) {
@@ -36,6 +44,13 @@ LONG ErrorFromErrno(int e) {
   }
 }
 
+// The code for a failed system call on `path`, with the system's words for
+// it as the failure detail.
+LONG Failure(const std::string& path, int e) {
+  failureDetail = path + ": " + std::strerror(e);
+  return ErrorFromErrno(e);
+}
+
 std::string Parent(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -48,8 +63,12 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The user's hive is private; the others are readable by all.
+// The user's hive is private; the others are readable by all, and writable
+// by all once they hold a key marked for everyone.
 mode_t DefaultFileMode(HiveId hive) { return hive == HiveId::CurrentUser ? 0600 : 0644; }
+mode_t FileMode(HiveId hive, bool everyone) {
+  return hive != HiveId::CurrentUser && everyone ? 0666 : DefaultFileMode(hive);
+}
 mode_t DefaultFolderMode(HiveId hive) { return hive == HiveId::CurrentUser ? 0700 : 0755; }
 
 // What identifies one version of a hive file: a rename gives a new inode,
@@ -105,13 +124,21 @@ std::shared_ptr<const RegistryHive> EmptyHive(HiveId hive) {
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
+  ~FileDescriptor() { Reset(); }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
   }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
   int Get() const noexcept { return fd_; }
   explicit operator bool() const noexcept { return fd_ >= 0; }
+  void Reset() noexcept {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
 
  private:
   int fd_;
@@ -124,52 +151,91 @@ int FlockRetrying(int fd, int operation) {
   return r;
 }
 
-// Readers lock when the lock file is there to lock; without one (a folder
-// they cannot write) they still see whole files, since writers rename.
-class SharedLock {
+// How long a transaction that already holds one hive waits for another
+// before it assumes a writer holding that one waits for it in turn.
+constexpr auto DeadlockWait = std::chrono::seconds(5);
+
+class ExclusiveLock {
  public:
-  explicit SharedLock(const std::string& lockPath) : fd_(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_) FlockRetrying(fd_.Get(), LOCK_SH);
+  // `mode` is what a new lock file gets, and what the user's always gets.
+  // With `bounded`, gives up with ERROR_POSSIBLE_DEADLOCK after DeadlockWait.
+  LONG Acquire(const std::string& lockPath, HiveId hive, bool bounded) {
+    // Never through a symbolic link: one planted in its place could make a
+    // privileged writer create or change the mode of any file.
+    const int flags = O_CLOEXEC | O_NOFOLLOW;
+    bool created = false;
+    int fd = open(lockPath.c_str(), O_RDWR | flags);
+    if (fd < 0 && errno == ENOENT) {
+      fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | flags, DefaultFileMode(hive));
+      created = fd >= 0;
+      if (fd < 0 && errno == EEXIST) fd = open(lockPath.c_str(), O_RDWR | flags);
+    }
+    // flock needs no write access, so a lock file others may not write
+    // still serves.
+    if (fd < 0 && errno == EACCES) fd = open(lockPath.c_str(), O_RDONLY | flags);
+    if (fd < 0 && errno == ELOOP) {
+      failureDetail = lockPath + ": a symbolic link stands in place of the lock file and is not followed; "
+                                 "remove it";
+      return ERROR_ACCESS_DENIED;
+    }
+    if (fd < 0) return Failure(lockPath, errno);
+    fd_ = FileDescriptor(fd);
+    struct stat st;
+    if (fstat(fd, &st) != 0) return Failure(lockPath, errno);
+    if (!S_ISREG(st.st_mode)) {
+      failureDetail = lockPath + ": the lock file is not a regular file";
+      return ERROR_ACCESS_DENIED;
+    }
+    // Exactly these rights, whatever the umask or an earlier mode.
+    if (created || hive == HiveId::CurrentUser) SetMode(DefaultFileMode(hive));
+    if (!bounded) {
+      if (FlockRetrying(fd, LOCK_EX) != 0) return Failure(lockPath, errno);
+      return ERROR_SUCCESS;
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + DeadlockWait;
+    while (FlockRetrying(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK) return Failure(lockPath, errno);
+      if (std::chrono::steady_clock::now() >= giveUp) {
+        failureDetail = lockPath + ": another writer kept the hive locked while this transaction held another "
+                                   "hive; gave up so that neither waits for the other forever";
+        return ERROR_POSSIBLE_DEADLOCK;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ERROR_SUCCESS;
+  }
+
+  // Through the descriptor, never the path. Only the owner (or root) may;
+  // a lock file someone else owns serves as it is.
+  void SetMode(mode_t mode) {
+    struct stat st;
+    if (!fd_ || fstat(fd_.Get(), &st) != 0 || (st.st_mode & 07777) == mode) return;
+    if (st.st_uid == geteuid() || geteuid() == 0) (void)fchmod(fd_.Get(), mode);
   }
 
  private:
   FileDescriptor fd_;
 };
 
-class ExclusiveLock {
- public:
-  LONG Acquire(const std::string& lockPath, mode_t mode) {
-    bool created = false;
-    int fd = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-      fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-      created = fd >= 0;
-      if (fd < 0 && errno == EEXIST) fd = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
-    }
-    // flock needs no write access, so a lock file others may not write
-    // still serves.
-    if (fd < 0 && errno == EACCES) fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrorFromErrno(errno);
-    fd_ = std::make_unique<FileDescriptor>(fd);
-    // Exactly these rights, whatever the umask.
-    if (created && fchmod(fd, mode) != 0) return ErrorFromErrno(errno);
-    if (FlockRetrying(fd, LOCK_EX) != 0) return ErrorFromErrno(errno);
-    return ERROR_SUCCESS;
-  }
-
- private:
-  std::unique_ptr<FileDescriptor> fd_;
-};
-
+// Folders made here get exactly `mode`, whatever the umask; the mode is set
+// through the folder's own descriptor.
 LONG MakeFolders(const std::string& folder, mode_t mode) {
   struct stat st;
-  if (stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
-  if (errno != ENOENT) return ErrorFromErrno(errno);
+  if (stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return ERROR_SUCCESS;
+    return Failure(folder, ENOTDIR);
+  }
+  if (errno != ENOENT) return Failure(folder, errno);
   std::string parent = Parent(folder);
   if (parent != folder) {
     if (LONG status = MakeFolders(parent, mode)) return status;
   }
-  if (mkdir(folder.c_str(), mode) != 0 && errno != EEXIST) return ErrorFromErrno(errno);
+  if (mkdir(folder.c_str(), mode) != 0) {
+    if (errno == EEXIST) return ERROR_SUCCESS;
+    return Failure(folder, errno);
+  }
+  FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd) (void)fchmod(fd.Get(), mode);
   return ERROR_SUCCESS;
 }
 
@@ -178,18 +244,26 @@ struct LoadResult {
   bool missing = false;
   std::unique_ptr<RegistryHive> hive;
   struct stat st {};
+  std::string problem;
 };
 
 LoadResult LoadFile(const std::string& path, HiveId hive) {
   LoadResult result;
+  auto fail = [&](int e) {
+    result.status = ErrorFromErrno(e);
+    result.problem = path + ": " + std::strerror(e);
+    return std::move(result);
+  };
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) {
-    if (errno == ENOENT) result.missing = true;
-    else result.status = ErrorFromErrno(errno);
+    if (errno != ENOENT) return fail(errno);
+    result.missing = true;
     return result;
   }
-  if (fstat(fd.Get(), &result.st) != 0 || !S_ISREG(result.st.st_mode)) {
+  if (fstat(fd.Get(), &result.st) != 0) return fail(errno);
+  if (!S_ISREG(result.st.st_mode)) {
     result.status = ERROR_REGISTRY_IO_FAILED;
+    result.problem = path + ": " + (S_ISDIR(result.st.st_mode) ? std::strerror(EISDIR) : "not a regular file");
     return result;
   }
   std::string bytes;
@@ -198,15 +272,17 @@ LoadResult LoadFile(const std::string& path, HiveId hive) {
   while (true) {
     ssize_t n = read(fd.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result.status = ErrorFromErrno(errno);
-      return result;
-    }
+    if (n < 0) return fail(errno);
     if (n == 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
   }
-  result.hive = RegistryHive::Parse(bytes, HiveRootName(hive));
-  if (!result.hive) result.status = ERROR_REGISTRY_CORRUPT;
+  std::string problem;
+  result.hive = RegistryHive::Parse(bytes, HiveRootName(hive), &problem);
+  if (!result.hive) {
+    result.status = ERROR_REGISTRY_CORRUPT;
+    // "line N: ..." reads as "<path>, line N: ...".
+    result.problem = path + (problem.rfind("line ", 0) == 0 ? ", " : ": ") + problem;
+  }
   return result;
 }
 
@@ -215,41 +291,46 @@ LoadResult LoadFile(const std::string& path, HiveId hive) {
 void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return;
+  std::vector<std::string> stale;
   while (dirent* entry = readdir(dir)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
-      unlinkat(dirfd(dir), entry->d_name, 0);
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) stale.emplace_back(entry->d_name);
   }
   closedir(dir);
+  for (const std::string& name : stale) (void)FileSystem::Remove(folder + "/" + name);
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+// A hive's new text, written and synced beside the file it replaces.
+struct Replacement {
+  std::string path;
+  std::string temporary;
+  FileDescriptor fd;
+};
+
+void DropReplacement(Replacement& r) {
+  if (!r.temporary.empty()) (void)FileSystem::Remove(r.temporary);
+  r.temporary.clear();
+  r.fd.Reset();
 }
 
-// Writes the new hive beside the old one and renames it into place; the
-// old file stays whole until the rename. `stamp` receives the new file's.
-LONG ReplaceFile(const std::string& path, const std::string& bytes, mode_t mode, const struct stat* old,
-                 std::unique_ptr<FileStamp>& stamp) {
-  const std::string folder = Parent(path);
-  std::string temporary = folder + "/." + BaseName(path) + ".tmp.XXXXXX";
+LONG PrepareReplacement(const std::string& path, const std::string& bytes, mode_t mode, const struct stat* old,
+                        Replacement& out) {
+  out.path = path;
+  std::string temporary = Parent(path) + "/." + BaseName(path) + ".tmp.XXXXXX";
   FileDescriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd) return ErrorFromErrno(errno);
+  if (!fd) return Failure(temporary, errno);
+  out.temporary = temporary;
+  out.fd = std::move(fd);
+  const int file = out.fd.Get();
   auto fail = [&](int e) {
-    unlink(temporary.c_str());
-    return ErrorFromErrno(e);
+    const LONG status = Failure(path, e);
+    DropReplacement(out);
+    return status;
   };
-  if (!WriteAll(fd.Get(), bytes)) return fail(errno);
-  if (fchmod(fd.Get(), mode) != 0) return fail(errno);
+  if (FileSystem::WriteAll(file, bytes) != 0) return fail(errno);
+  if (fchmod(file, mode) != 0) return fail(errno);
   if (old && geteuid() == 0) {
     // An administrator's change leaves the hive with its owner.
-    if (fchown(fd.Get(), old->st_uid, old->st_gid) != 0) return fail(errno);
+    if (fchown(file, old->st_uid, old->st_gid) != 0) return fail(errno);
   }
   if (old) {
     // A coarse clock could give two quick writes one time stamp; the cache
@@ -265,14 +346,136 @@ LONG ReplaceFile(const std::string& path, const std::string& bytes, mode_t mode,
       }
     }
     timespec times[2] = {{0, UTIME_OMIT}, now};
-    if (futimens(fd.Get(), times) != 0) return fail(errno);
+    if (futimens(file, times) != 0) return fail(errno);
   }
-  if (fsync(fd.Get()) != 0) return fail(errno);
-  if (rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
+  if (FileSystem::Sync(file) != 0) return fail(errno);
+  return ERROR_SUCCESS;
+}
+
+// Renames the replacement into place; the old file stays whole until then.
+// `stamp` receives the new file's.
+LONG InstallReplacement(Replacement& r, std::unique_ptr<FileStamp>& stamp) {
+  if (FileSystem::Rename(r.temporary, r.path) != 0) {
+    const LONG status = Failure(r.path, errno);
+    DropReplacement(r);
+    return status;
+  }
+  r.temporary.clear();
   struct stat st;
-  if (fstat(fd.Get(), &st) == 0) stamp = std::make_unique<FileStamp>(st);
-  FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) fsync(dir.Get());
+  if (fstat(r.fd.Get(), &st) == 0) stamp = std::make_unique<FileStamp>(st);
+  r.fd.Reset();
+  return ERROR_SUCCESS;
+}
+
+// A hive opened for change: its lock held, its file read under it.
+struct OpenHive {
+  HiveId id = HiveId::CurrentUser;
+  std::string path;
+  ExclusiveLock lock;
+  std::shared_ptr<RegistryHive> hive;
+  bool missing = false;
+  struct stat st {};
+  bool changed = false;
+};
+
+LONG CheckWritable(const std::string& path);
+
+LONG OpenForChange(HiveId hive, OpenHive& open, bool boundedWait) {
+  open.id = hive;
+  open.path = HivePath(hive);
+  if (open.path.empty()) {
+    failureDetail = std::string(HiveRootName(hive)) + " has no file: neither XDG_CONFIG_HOME nor HOME is set";
+    return ERROR_PATH_NOT_FOUND;
+  }
+  if (LONG status = CheckWritable(open.path)) return status;
+  const std::string folder = Parent(open.path);
+  if (LONG status = MakeFolders(folder, DefaultFolderMode(hive))) return status;
+  if (LONG status = open.lock.Acquire(open.path + ".lock", hive, boundedWait)) return status;
+  RemoveStaleTemporaries(folder, "." + BaseName(open.path) + ".tmp.");
+  LoadResult loaded = LoadFile(open.path, hive);
+  if (loaded.status != ERROR_SUCCESS) {
+    failureDetail = loaded.problem;
+    return loaded.status;
+  }
+  open.missing = loaded.missing;
+  open.st = loaded.st;
+  open.hive = loaded.missing ? std::make_shared<RegistryHive>(HiveRootName(hive)) : std::move(loaded.hive);
+  return ERROR_SUCCESS;
+}
+
+// Writes the changed hives, each with one rename; the renames only begin
+// once every new text is written and synced, so a failure before them
+// leaves every hive as it was.
+LONG WriteHives(const std::vector<OpenHive*>& hives) {
+  std::vector<Replacement> replacements(hives.size());
+  auto dropAll = [&] {
+    for (Replacement& r : replacements) DropReplacement(r);
+  };
+  for (size_t i = 0; i < hives.size(); ++i) {
+    const OpenHive& h = *hives[i];
+    const mode_t mode = FileMode(h.id, h.hive->AnyEveryone());
+    if (LONG status = PrepareReplacement(h.path, h.hive->Serialize(), mode, h.missing ? nullptr : &h.st,
+                                         replacements[i])) {
+      dropAll();
+      return status;
+    }
+  }
+  std::vector<std::unique_ptr<FileStamp>> stamps(hives.size());
+  for (size_t i = 0; i < hives.size(); ++i) {
+    if (LONG status = InstallReplacement(replacements[i], stamps[i])) {
+      dropAll();
+      return status;
+    }
+  }
+  for (size_t i = 0; i < hives.size(); ++i) {
+    OpenHive& h = *hives[i];
+    // The rename is done; a folder that cannot be synced does not undo it.
+    (void)FileSystem::SyncFolder(Parent(h.path));
+    // The lock file's rights follow the hive's: opened up with an everyone
+    // key, private again without.
+    h.lock.SetMode(FileMode(h.id, h.hive->AnyEveryone()));
+    if (stamps[i]) CacheStore(h.path, *stamps[i], HiveSnapshot{ERROR_SUCCESS, h.hive, {}});
+  }
+  return ERROR_SUCCESS;
+}
+
+// The calling thread's open transaction: the hives it changed, each with
+// its lock held until the transaction ends.
+struct ThreadTransaction {
+  bool active = false;
+  bool abandoned = false;
+  std::array<std::unique_ptr<OpenHive>, 3> hives;
+};
+thread_local ThreadTransaction transaction;
+
+// A doomed transaction drops its copies and locks at once, so that a
+// writer waiting for them goes on, and takes no more changes.
+void Doom() {
+  transaction.abandoned = true;
+  for (auto& open : transaction.hives) open.reset();
+}
+
+constexpr const char* DoomedDetail = "the registry transaction was abandoned; nothing of it will be written";
+
+LONG ChangeInTransaction(HiveId hive, const HiveChange& change) {
+  if (transaction.abandoned) {
+    failureDetail = DoomedDetail;
+    return ERROR_TRANSACTION_ALREADY_ABORTED;
+  }
+  std::unique_ptr<OpenHive>& slot = transaction.hives[static_cast<size_t>(hive)];
+  if (!slot) {
+    bool holdsAnother = false;
+    for (const auto& other : transaction.hives) holdsAnother = holdsAnother || other;
+    auto opened = std::make_unique<OpenHive>();
+    if (LONG status = OpenForChange(hive, *opened, holdsAnother)) {
+      if (status == ERROR_POSSIBLE_DEADLOCK) Doom();
+      return status;
+    }
+    slot = std::move(opened);
+  }
+  bool changed = false;
+  if (LONG status = change(*slot->hive, changed)) return status;
+  slot->changed = slot->changed || changed;
   return ERROR_SUCCESS;
 }
 
@@ -307,80 +510,115 @@ std::string HivePath(HiveId hive) {
   return config + "/quorvex/registry/" + file;
 }
 
-HiveSnapshot ReadHive(HiveId hive) {
+namespace {
+
+HiveSnapshot ReadHiveFile(HiveId hive) {
+  if (transaction.active) {
+    if (const auto& open = transaction.hives[static_cast<size_t>(hive)]) return {ERROR_SUCCESS, open->hive, {}};
+  }
   const std::string path = HivePath(hive);
-  if (path.empty()) return {ERROR_SUCCESS, EmptyHive(hive)};
-  // A writer may rename between our stat and our open; then look again.
+  if (path.empty()) return {ERROR_SUCCESS, EmptyHive(hive), {}};
+  // Readers take no lock: every writer renames a whole file into place, so
+  // any open gives one whole version, and no reader waits for a writer,
+  // however long its transaction. A rename between our stat and our open
+  // only makes us look again.
   for (int attempt = 0; attempt < 5; ++attempt) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return {ERROR_SUCCESS, EmptyHive(hive)};
-      return {ErrorFromErrno(errno), nullptr};
+      const int e = errno;
+      if (e == ENOENT || e == ENOTDIR) return {ERROR_SUCCESS, EmptyHive(hive), {}};
+      return {ErrorFromErrno(e), nullptr, path + ": " + std::strerror(e)};
     }
-    if (!S_ISREG(st.st_mode)) return {ERROR_REGISTRY_IO_FAILED, nullptr};
     HiveSnapshot snapshot;
-    if (CacheLookup(path, FileStamp(st), snapshot)) return snapshot;
-    SharedLock lock(path + ".lock");
+    if (S_ISREG(st.st_mode) && CacheLookup(path, FileStamp(st), snapshot)) return snapshot;
     LoadResult loaded = LoadFile(path, hive);
     if (loaded.missing) continue;
     snapshot.status = loaded.status;
     snapshot.hive = std::move(loaded.hive);
+    snapshot.problem = std::move(loaded.problem);
     if (loaded.status == ERROR_SUCCESS || loaded.status == ERROR_REGISTRY_CORRUPT)
       CacheStore(path, FileStamp(loaded.st), snapshot);
     return snapshot;
   }
-  return {ERROR_REGISTRY_IO_FAILED, nullptr};
+  return {ERROR_REGISTRY_IO_FAILED, nullptr, path + ": replaced again and again while being read"};
+}
+
+LONG CheckWritable(const std::string& path) {
+  if (access(path.c_str(), W_OK) != 0 && errno != ENOENT) return Failure(path, errno);
+  std::string folder = Parent(path);
+  struct stat st;
+  while (stat(folder.c_str(), &st) != 0) {
+    if (errno != ENOENT) return Failure(folder, errno);
+    std::string parent = Parent(folder);
+    if (parent == folder) return Failure(folder, ENOENT);
+    folder = parent;
+  }
+  if (!S_ISDIR(st.st_mode)) return Failure(folder, ENOTDIR);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return Failure(folder, errno);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+HiveSnapshot ReadHive(HiveId hive) {
+  HiveSnapshot snapshot = ReadHiveFile(hive);
+  if (snapshot.status != ERROR_SUCCESS) failureDetail = snapshot.problem;
+  return snapshot;
 }
 
 LONG CheckHiveWritable(HiveId hive) {
   const std::string path = HivePath(hive);
   if (path.empty()) return ERROR_PATH_NOT_FOUND;
-  if (access(path.c_str(), W_OK) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
-  std::string folder = Parent(path);
-  struct stat st;
-  while (stat(folder.c_str(), &st) != 0) {
-    if (errno != ENOENT) return ErrorFromErrno(errno);
-    std::string parent = Parent(folder);
-    if (parent == folder) return ERROR_PATH_NOT_FOUND;
-    folder = parent;
-  }
-  if (!S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-  if (access(folder.c_str(), W_OK | X_OK) != 0) return ErrorFromErrno(errno);
-  return ERROR_SUCCESS;
+  // An answer to "may I", not a failure: the detail stays as it was.
+  const std::string saved = failureDetail;
+  const LONG status = CheckWritable(path);
+  failureDetail = saved;
+  return status;
 }
 
 LONG ChangeHive(HiveId hive, const HiveChange& change) {
-  const std::string path = HivePath(hive);
-  if (path.empty()) return ERROR_PATH_NOT_FOUND;
-  if (LONG status = CheckHiveWritable(hive)) return status;
-  const std::string folder = Parent(path);
-  if (LONG status = MakeFolders(folder, DefaultFolderMode(hive))) return status;
-
-  ExclusiveLock lock;
-  if (LONG status = lock.Acquire(path + ".lock", DefaultFileMode(hive))) return status;
-  RemoveStaleTemporaries(folder, "." + BaseName(path) + ".tmp.");
-
-  LoadResult loaded = LoadFile(path, hive);
-  if (loaded.status != ERROR_SUCCESS) return loaded.status;
-  if (loaded.missing) loaded.hive = std::make_unique<RegistryHive>(HiveRootName(hive));
-  const struct stat* old = loaded.missing ? nullptr : &loaded.st;
-
+  if (transaction.active) return ChangeInTransaction(hive, change);
+  OpenHive open;
+  if (LONG status = OpenForChange(hive, open, false)) return status;
   bool changed = false;
-  if (LONG status = change(*loaded.hive, changed)) return status;
+  if (LONG status = change(*open.hive, changed)) return status;
   if (!changed) return ERROR_SUCCESS;
-
-  mode_t mode = old ? (old->st_mode & 07777) : DefaultFileMode(hive);
-  const bool everyone = loaded.hive->AnyEveryone();
-  if (everyone) {
-    mode |= 0666;
-    // Only the lock file's owner can open it up; others lock it read-only.
-    if (chmod((path + ".lock").c_str(), 0666) != 0) {
-    }
-  }
-  std::unique_ptr<FileStamp> stamp;
-  if (LONG status = ReplaceFile(path, loaded.hive->Serialize(), mode, old, stamp)) return status;
-  if (stamp) CacheStore(path, *stamp, HiveSnapshot{ERROR_SUCCESS, std::move(loaded.hive)});
-  return ERROR_SUCCESS;
+  return WriteHives({&open});
 }
+
+bool BeginHiveTransaction() {
+  if (transaction.active) return false;
+  transaction = ThreadTransaction{};
+  transaction.active = true;
+  return true;
+}
+
+LONG CommitHiveTransaction() {
+  failureDetail.clear();
+  // Taken off the thread first: whatever happens, the transaction is over
+  // and its locks go with `ending`.
+  ThreadTransaction ending = std::move(transaction);
+  transaction = ThreadTransaction{};
+  if (!ending.active) return ERROR_SUCCESS;
+  if (ending.abandoned) {
+    failureDetail = DoomedDetail;
+    return ERROR_TRANSACTION_ALREADY_ABORTED;
+  }
+  std::vector<OpenHive*> changed;
+  for (auto& open : ending.hives)
+    if (open && open->changed) changed.push_back(open.get());
+  if (changed.empty()) return ERROR_SUCCESS;
+  return WriteHives(changed);
+}
+
+void DiscardHiveTransaction() { transaction = ThreadTransaction{}; }
+
+void AbandonHiveTransaction() {
+  if (transaction.active) Doom();
+}
+
+const std::string& FailureDetail() { return failureDetail; }
+void ClearFailureDetail() { failureDetail.clear(); }
+void SetFailureDetail(std::string detail) { failureDetail = std::move(detail); }
 
 }  // namespace qx6::platform

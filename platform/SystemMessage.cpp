@@ -31,6 +31,10 @@ std::optional<std::string> FormatSystemMessage(DWORD code) {
       return "An I/O operation initiated by the registry failed unrecoverably. The registry could not read "
              "in, or write out, or flush, one of the files that contain the system's image of the registry.";
     case 1018: return "Illegal operation attempted on a registry key that has been marked for deletion.";
+    case 1131: return "A potential deadlock condition has been detected.";
+    case 6701: return "The requested operation was made in the context of a transaction that is no longer active.";
+    case 6704:
+      return "It is too late to perform the requested operation, since the Transaction has already been aborted.";
     default: return std::nullopt;
   }
 }

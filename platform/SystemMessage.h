@@ -31,6 +31,9 @@ inline constexpr LONG ERROR_CANTWRITE = 1013;
 inline constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr LONG ERROR_KEY_DELETED = 1018;
+inline constexpr LONG ERROR_POSSIBLE_DEADLOCK = 1131;
+inline constexpr LONG ERROR_TRANSACTION_NOT_ACTIVE = 6701;
+inline constexpr LONG ERROR_TRANSACTION_ALREADY_ABORTED = 6704;
 
 // The message for a code, without the line end FormatMessage appends; empty
 // for a code this platform never produces.

@@ -180,7 +180,50 @@ TEST(RegistryHive, RejectsDamagedText) {
   }
   std::string problem;
   ParseUser(header + "\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:zz\n", &problem);
-  EXPECT_EQ(problem.rfind("line 4:", 0), 0u) << problem;
+  EXPECT_EQ(problem, "line 4: bad hex byte \"zz\"");
+  ParseUser(header + "[HKEY_CURRENT_USER\\A]\n\n\"x\"=\"\xC3\x28\"\n", &problem);
+  EXPECT_EQ(problem.rfind("line 4: the text is not UTF-8", 0), 0u) << problem;
+  // However long the name at fault, the message stays short.
+  ParseUser(header + "[HKEY_CURRENT_USER\\A\x01" + std::string(100000, 'n') + "]\n", &problem);
+  EXPECT_LT(problem.size(), 200u);
+}
+
+// "[HKEY_CURRENT_USER\k\k...]" with `depth` levels.
+std::string DeepKeyLine(size_t depth, std::string_view prefix = "") {
+  std::string line = "[" + std::string(prefix) + "HKEY_CURRENT_USER";
+  line.reserve(line.size() + depth * 2 + 2);
+  for (size_t i = 0; i < depth; ++i) line += "\\k";
+  return line + "]\n";
+}
+
+TEST(RegistryHive, KeysNestAtMost512LevelsDeep) {
+  const std::string header = "Windows Registry Editor Version 5.00\n\n";
+  std::string problem;
+  auto deepest = ParseUser(header + DeepKeyLine(MaxKeyDepth) + "\"v\"=dword:00000001\n", &problem);
+  ASSERT_TRUE(deepest) << problem;
+  auto again = ParseUser(deepest->Serialize(), &problem);
+  ASSERT_TRUE(again) << problem;
+  EXPECT_EQ(again->Serialize(), deepest->Serialize());
+
+  for (size_t depth : {MaxKeyDepth + 1, size_t{100000}}) {
+    for (std::string_view prefix : {"", "-"}) {
+      EXPECT_FALSE(ParseUser(header + DeepKeyLine(depth, prefix), &problem)) << depth;
+      EXPECT_EQ(problem, "line 3: the key is nested deeper than 512 levels");
+    }
+  }
+}
+
+TEST(RegistryHive, ATreeOfAnyDepthIsWalkedAndFreedWithoutRecursion) {
+  // Deeper than any stack would take one frame per level for.
+  auto hive = std::make_unique<RegistryHive>("HKEY_CURRENT_USER");
+  RegistryKeyNode* node = &hive->Root();
+  for (int i = 0; i < 200000; ++i) node = &node->AddSubkey("k");
+  EXPECT_FALSE(hive->AnyEveryone());
+  node->SetEveryone(true);
+  EXPECT_TRUE(hive->AnyEveryone());
+  hive->Root().AddSubkey("k").AddSubkey("k").RemoveSubkey("k");
+  EXPECT_EQ(hive->Root().SubkeyAt(0).SubkeyAt(0).SubkeyCount(), 0u);
+  hive.reset();
 }
 
 TEST(RegistryHive, NamesCompareWithoutCaseAndKeepTheirCase) {

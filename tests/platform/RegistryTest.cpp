@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -291,6 +292,121 @@ TEST_F(RegistryTest, ADamagedHiveIsAnErrorAndIsNeverOverwritten) {
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software", "x").status, ERROR_REGISTRY_CORRUPT);
 }
 
+TEST_F(RegistryTest, ADamagedOrUnreadableHiveSaysWhereInTheFailureDetail) {
+  WriteFile(UserHive(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=hex:0g\n");
+  const std::string expected = UserHive() + ", line 4: bad hex byte \"0g\"";
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegistryFailureDetail(), expected);
+  RegCloseKey(HKEY_CURRENT_USER);  // closing touches no hive and keeps the detail
+  EXPECT_EQ(RegistryFailureDetail(), expected);
+  // Read again from the cache, written to, or reached through the classes
+  // root: the same detail.
+  EXPECT_EQ(Set(HKEY_CURRENT_USER, "v", REG_SZ, "x"), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegistryFailureDetail(), expected);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegistryFailureDetail(), expected);
+  // The next call that succeeds leaves none.
+  EXPECT_EQ(Set(HKEY_LOCAL_MACHINE, "v", REG_SZ, "x"), ERROR_SUCCESS);
+  EXPECT_EQ(RegistryFailureDetail(), "");
+
+  // A key line 100,000 levels deep is refused at once, with its line.
+  std::string deep = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER";
+  for (int i = 0; i < 100000; ++i) deep += "\\k";
+  WriteFile(UserHive(), deep + "]\n");
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "k", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegistryFailureDetail(), UserHive() + ", line 3: the key is nested deeper than 512 levels");
+
+  std::filesystem::remove(UserHive());
+  std::filesystem::create_directory(UserHive());
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(RegistryFailureDetail(), UserHive() + ": " + std::strerror(EISDIR));
+}
+
+TEST_F(RegistryTest, KeysDeeperThan512LevelsAreNotCreated) {
+  std::string path = "k";
+  for (size_t i = 1; i < MaxKeyDepth; ++i) path += "\\k";
+  HKEY key = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCreateKeyEx(key, "one more", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
+  EXPECT_NE(RegistryFailureDetail().find("at most 512 levels"), std::string::npos) << RegistryFailureDetail();
+  // Below the classes root the machine's Software\Classes count too.
+  const std::string classes = path.substr(0, path.size() - 2);  // 511 levels
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, classes, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
+  // The deepest key allowed survives its hive file being read again.
+  TempFolder copy;
+  std::filesystem::copy_file(UserHive(), copy / "HKEY_CURRENT_USER.reg");
+  ScopedEnv other("QX6_REGISTRY_DIR", copy.Path());
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// Sets the process's umask for the life of the object.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(umask(mask)) {}
+  ~ScopedUmask() { umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmask) {
+  for (mode_t mask : {mode_t{0}, mode_t{077}}) {
+    ScopedUmask scoped(mask);
+    TempFolder root;
+    const std::string folder = root / "registry";
+    ScopedEnv dir("QX6_REGISTRY_DIR", folder);
+    const std::string user = folder + "/HKEY_CURRENT_USER.reg", machine = folder + "/HKEY_LOCAL_MACHINE.reg",
+                      users = folder + "/HKEY_USERS.reg";
+    SetAndClose(HKEY_CURRENT_USER, "Software\\Modes", "v", "1");
+    SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Modes", "v", "1");
+    SetAndClose(HKEY_USERS, "Software\\Modes", "v", "1");
+    EXPECT_EQ(ModeOf(folder), 0700u) << "umask " << mask;
+    for (const std::string& file : {user, user + ".lock"}) EXPECT_EQ(ModeOf(file), 0600u) << file << " umask " << mask;
+    for (const std::string& file : {machine, machine + ".lock", users, users + ".lock"})
+      EXPECT_EQ(ModeOf(file), 0644u) << file << " umask " << mask;
+
+    // Files found with other rights are set right by the next write.
+    chmod(user.c_str(), 0666);
+    chmod((user + ".lock").c_str(), 0644);
+    chmod(machine.c_str(), 0600);
+    chmod((machine + ".lock").c_str(), 0600);
+    SetAndClose(HKEY_CURRENT_USER, "Software\\Modes", "v", "2");
+    SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Modes", "v", "2");
+    for (const std::string& file : {user, user + ".lock"}) EXPECT_EQ(ModeOf(file), 0600u) << file << " umask " << mask;
+    for (const std::string& file : {machine, machine + ".lock"})
+      EXPECT_EQ(ModeOf(file), 0644u) << file << " umask " << mask;
+  }
+}
+
+TEST_F(RegistryTest, ALinkInPlaceOfTheLockFileIsRefusedNotFollowed) {
+  TempFolder elsewhere;
+  const std::string victim = elsewhere / "victim";
+  WriteFile(victim, "precious");
+  chmod(victim.c_str(), 0640);
+  std::filesystem::create_directories(Folder());
+  for (const std::string& target : {victim, elsewhere / "not-there"}) {
+    std::filesystem::remove(UserHive() + ".lock");
+    std::filesystem::create_symlink(target, UserHive() + ".lock");
+    EXPECT_EQ(Set(HKEY_CURRENT_USER, "v", REG_SZ, "x"), ERROR_ACCESS_DENIED) << target;
+    EXPECT_EQ(RegistryFailureDetail().rfind(UserHive() + ".lock: a symbolic link", 0), 0u) << RegistryFailureDetail();
+    EXPECT_FALSE(test::FileExists(UserHive()));
+  }
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_EQ(ModeOf(victim), 0640u);
+  EXPECT_FALSE(test::FileExists(elsewhere / "not-there"));
+  // Reading needs no lock and still works.
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryTest, AChangeByAnotherWriterIsSeen) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Seen", "v", "first");
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("first"));
@@ -361,7 +477,7 @@ TEST_F(RegistryTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {
   EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "UserOnly", "").data, Text("u"));
 }
 
-TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheHiveToAll) {
+TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheMachineHiveToAll) {
   SECURITY_DESCRIPTOR descriptor;
   ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, true, nullptr, false));
@@ -377,10 +493,24 @@ TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheHiveToAll) {
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared]\n; everyone\n"), std::string::npos) << text;
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared\\Open]\n; everyone\n"), std::string::npos);
   EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n; everyone"), std::string::npos);
+  // The user's hive stays private whatever it holds; a machine hive with
+  // an everyone key, and its lock, are opened to all.
   ASSERT_EQ(stat(UserHive().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0666, 0666u);
-  ASSERT_EQ(stat((UserHive() + ".lock").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0666, 0666u);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Plain"));
+  ASSERT_EQ(stat(MachineHive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Shared", &security));
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) {
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u) << file;
+  }
+  // Without the key the hive is readable by all again, no more.
+  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Shared"), ERROR_SUCCESS);
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) {
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << file;
+  }
 
   // Only the null access list can be stored.
   EXPECT_FALSE(SetSecurityDescriptorDacl(&descriptor, true, reinterpret_cast<const ACL*>(&st), false));

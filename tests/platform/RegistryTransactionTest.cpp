@@ -1,0 +1,325 @@
+#include "platform/RegistryTransaction.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/ComponentModel.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/RegistryHive.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::platform {
+namespace {
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempFolder;
+
+LONG SetText(HKEY root, std::string_view path, std::string_view name, const std::string& text) {
+  HKEY key = 0;
+  LONG status = RegCreateKeyEx(root, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key);
+  if (status != 0) return status;
+  status = RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+  return status;
+}
+
+// The REG_SZ value without its zero, or "error N".
+std::string GetText(HKEY root, std::string_view path, std::string_view name) {
+  HKEY key = 0;
+  LONG status = RegOpenKeyEx(root, path, 0, KEY_READ, &key);
+  std::string data(256, '\0');
+  DWORD size = static_cast<DWORD>(data.size());
+  if (status == 0) status = RegQueryValueEx(key, name, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
+  if (status == 0) RegCloseKey(key);
+  if (status != 0) return "error " + std::to_string(status);
+  data.resize(size);
+  while (!data.empty() && data.back() == '\0') data.pop_back();
+  return data;
+}
+
+// What the helper, a process of its own, prints for its command.
+std::string RunHelper(const std::string& arguments, const std::string& environment = "") {
+  // exec: a signal that ends the helper ends the process pclose waits for.
+  const std::string command = "exec env " + environment + " " + QX6_REGISTRY_HELPER + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return "popen failed";
+  std::string out;
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  const int status = pclose(pipe);
+  if (!out.empty() && out.back() == '\n') out.pop_back();
+  if (WIFSIGNALED(status)) return "killed";
+  return out;
+}
+
+class RegistryTransactionTest : public ::testing::Test {
+ protected:
+  std::string Folder() const { return root_ / "registry"; }
+  std::string UserHive() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
+  std::string MachineHive() const { return Folder() + "/HKEY_LOCAL_MACHINE.reg"; }
+
+  TempFolder root_;
+  ScopedEnv dir_{"QX6_REGISTRY_DIR", root_ / "registry"};
+};
+
+TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyTheOldStateBefore) {
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
+  const std::string userBefore = ReadFile(UserHive());
+  const long changesBefore = FileSystem::ChangesMade();
+
+  RegistryTransaction transaction;
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Old", "after"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App\\Deep\\Er", "New", "n"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine", "m"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Classes\\App.Doc", "", "user class"), ERROR_SUCCESS);
+
+  // This thread reads its pending changes, through every kind of read.
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old"), "after");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine"), "m");
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "App.Doc", ""), "user class");
+  HKEY app = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\App", 0, KEY_READ, &app), ERROR_SUCCESS);
+  std::string name;
+  EXPECT_EQ(RegEnumKeyEx(app, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "Deep");
+  RegCloseKey(app);
+
+  // Nothing has reached the disk, and another process sees the old state
+  // without waiting for the lock this transaction holds.
+  EXPECT_EQ(FileSystem::ChangesMade(), changesBefore);
+  EXPECT_EQ(ReadFile(UserHive()), userBefore);
+  EXPECT_FALSE(test::FileExists(MachineHive()));
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Old"), "before");
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\App\\Deep\\Er' New"), "error 2");
+  EXPECT_EQ(RunHelper("read HKLM 'Software\\App' Machine"), "error 2");
+
+  ASSERT_EQ(transaction.Commit(), ERROR_SUCCESS);
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Old"), "after");
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\App\\Deep\\Er' New"), "n");
+  EXPECT_EQ(RunHelper("read HKLM 'Software\\App' Machine"), "m");
+  EXPECT_EQ(RunHelper("read HKCR App.Doc ''"), "user class");
+  EXPECT_EQ(transaction.Commit(), ERROR_TRANSACTION_NOT_ACTIVE);
+
+  // After the commit, changes go straight to the disk again.
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Later", "l"), ERROR_SUCCESS);
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Later"), "l");
+}
+
+TEST_F(RegistryTransactionTest, ADiscardedTransactionLeavesNoTrace) {
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Kept", "k"), ERROR_SUCCESS);
+  const std::string before = ReadFile(UserHive());
+  {
+    RegistryTransaction transaction;
+    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Kept", "changed"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "error 2");
+  }
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "k");
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Gone", "x"), "error 2");
+  EXPECT_EQ(ReadFile(UserHive()), before);
+  EXPECT_FALSE(test::FileExists(MachineHive()));
+  // The locks went with it: another process can write at once.
+  EXPECT_EQ(RunHelper("transaction 1"), "0");
+}
+
+TEST_F(RegistryTransactionTest, EachHiveIsWrittenOnceHoweverManyChanges) {
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Seed", "s"), ERROR_SUCCESS);
+  auto changesOfCommit = [](int values) {
+    RegistryTransaction transaction;
+    for (int i = 0; i < values; ++i)
+      EXPECT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App\\K" + std::to_string(i % 5), "v" + std::to_string(i),
+                        std::to_string(values)),
+                ERROR_SUCCESS);
+    const long before = FileSystem::ChangesMade();
+    EXPECT_EQ(transaction.Commit(), ERROR_SUCCESS);
+    return FileSystem::ChangesMade() - before;
+  };
+  const long one = changesOfCommit(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(changesOfCommit(40), one);
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App\\K4", "v39"), "40");
+}
+
+TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
+  const std::string empty = "error 2";
+  {
+    RegistryTransaction outer;
+    {
+      RegistryTransaction inner;
+      ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "i"), ERROR_SUCCESS);
+      EXPECT_EQ(inner.Commit(), ERROR_SUCCESS);
+    }
+    EXPECT_FALSE(test::FileExists(UserHive()));
+    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "o"), ERROR_SUCCESS);
+    ASSERT_EQ(outer.Commit(), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner"), "i");
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' outer"), "o");
+
+  // An inner part that gives up dooms the whole.
+  const std::string before = ReadFile(UserHive());
+  {
+    RegistryTransaction outer;
+    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "changed"), ERROR_SUCCESS);
+    {
+      RegistryTransaction inner;
+      ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "changed"), ERROR_SUCCESS);
+    }
+    // Doomed: its copy is gone and it takes no more changes.
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Nested", "outer"), "o");
+    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "late", "l"), ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_EQ(outer.Commit(), ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_FALSE(RegistryFailureDetail().empty());
+  }
+  EXPECT_EQ(ReadFile(UserHive()), before);
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Nested", "outer"), "o");
+}
+
+TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Small", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "s"), ERROR_SUCCESS);
+  const std::string user = ReadFile(UserHive());
+  const std::string machine = ReadFile(MachineHive());
+  // A file size limit makes the user's hive too large to write, even for
+  // root; the machine's is prepared first and must not be renamed either.
+  pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    RegistryTransaction transaction;
+    if (SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "changed") != 0) _exit(11);
+    if (SetText(HKEY_CURRENT_USER, "Software\\App", "Big", std::string(8192, 'b')) != 0) _exit(12);
+    if (transaction.Commit() == ERROR_SUCCESS) _exit(13);
+    const std::string detail = RegistryFailureDetail();
+    if (detail.find("HKEY_CURRENT_USER.reg: ") == std::string::npos) _exit(14);
+    if (detail.find(std::strerror(EFBIG)) == std::string::npos) _exit(15);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(UserHive()), user);
+  EXPECT_EQ(ReadFile(MachineHive()), machine);
+  for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+}
+
+TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNotWaitForever) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  char byte = 0;
+  pid_t pid = fork();
+  if (pid == 0) {
+    RegistryTransaction transaction;
+    if (SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child", "c") != 0) _exit(20);
+    if (write(toParent[1], "x", 1) != 1 || read(toChild[0], &byte, 1) != 1) _exit(21);
+    const LONG status = SetText(HKEY_CURRENT_USER, "Software\\Order", "child", "c");
+    if (status == ERROR_POSSIBLE_DEADLOCK) _exit(transaction.Commit() == ERROR_TRANSACTION_ALREADY_ABORTED ? 1 : 22);
+    _exit(status == 0 && transaction.Commit() == ERROR_SUCCESS ? 0 : 23);
+  }
+  RegistryTransaction transaction;
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Order", "parent", "p"), ERROR_SUCCESS);
+  ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+  ASSERT_EQ(write(toChild[1], "x", 1), 1);
+  const LONG status = SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent", "p");
+  const LONG committed = transaction.Commit();
+  int childStatus = 0;
+  waitpid(pid, &childStatus, 0);
+  ASSERT_TRUE(WIFEXITED(childStatus));
+  const int child = WEXITSTATUS(childStatus);
+  // One gave up and let go; the other then had both hives and wrote both.
+  if (status == ERROR_POSSIBLE_DEADLOCK) {
+    EXPECT_EQ(committed, ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child"), "c");
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"), "error 2");
+  } else {
+    EXPECT_EQ(status, ERROR_SUCCESS);
+    EXPECT_EQ(committed, ERROR_SUCCESS);
+    EXPECT_EQ(child, 1);
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent"), "p");
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child"), "error 2");
+  }
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
+}
+
+// Each hive holds its one seed value, or the seed and every value of the
+// transaction: never a part.
+void ExpectOldOrNew(const std::string& path, const char* root, size_t count, const std::string& when) {
+  auto hive = RegistryHive::Parse(ReadFile(path), root);
+  ASSERT_TRUE(hive) << when << ": " << path;
+  const RegistryKeyNode* tx = hive->Find({"Software", "Tx"});
+  ASSERT_TRUE(tx) << when;
+  const size_t values = tx->Values().size();
+  EXPECT_TRUE(values == 1 || values == count + 1) << when << ": " << values << " values in " << path;
+}
+
+TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
+  constexpr size_t Count = 50;
+  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
+  int crashes = 0;
+  bool finished = false;
+  for (int at = 1; at <= 40 && !finished; ++at) {
+    for (const char* torn : {"0", "1"}) {
+      const std::string when = "crash at " + std::to_string(at) + (torn[0] == '1' ? ", torn" : "");
+      const std::string out = RunHelper("transaction " + std::to_string(Count),
+                                        "QX6_CRASH_AT=" + std::to_string(at) + " QX6_CRASH_TORN=" + torn);
+      ExpectOldOrNew(UserHive(), "HKEY_CURRENT_USER", Count, when);
+      ExpectOldOrNew(MachineHive(), "HKEY_LOCAL_MACHINE", Count, when);
+      if (out == "killed") {
+        ++crashes;
+        continue;
+      }
+      EXPECT_EQ(out, "0") << when;
+      finished = true;
+      break;
+    }
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GE(crashes, 8);
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Tx", "v49"), "value 49");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "v49"), "value 49");
+}
+
+TEST_F(RegistryTransactionTest, ARegistrationIsWrittenWholeOrNotAtAll) {
+  std::string error;
+  {
+    ScopedEnv fails("QX6_TEST_REGISTRATION_FAILS", "1");
+    EXPECT_TRUE(Failed(RegisterLibrary(QX6_REGISTRATION_FIXTURE, false, &error)));
+    EXPECT_NE(error.find("DllRegisterServer"), std::string::npos) << error;
+  }
+  EXPECT_FALSE(test::FileExists(MachineHive()));
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "Fixture.Class", ""), "error 2");
+
+  ASSERT_EQ(RegisterLibrary(QX6_REGISTRATION_FIXTURE, false, &error), S_OK) << error;
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "Fixture.Class\\CLSID", ""), "second");
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "Fixture.Other", ""), "third");
+
+  // An unregistration that fails keeps the registration.
+  {
+    ScopedEnv fails("QX6_TEST_REGISTRATION_FAILS", "1");
+    EXPECT_TRUE(Failed(RegisterLibrary(QX6_REGISTRATION_FIXTURE, true, &error)));
+  }
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "Fixture.Other", ""), "third");
+  ASSERT_EQ(RegisterLibrary(QX6_REGISTRATION_FIXTURE, true, &error), S_OK) << error;
+  EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "Fixture.Class", ""), "error 2");
+}
+
+}  // namespace
+}  // namespace qx6::platform
