@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "host/RegistryMessages.h"
 #include "hostapi/ElevateEntry.h"
 #include "platform/ComponentModel.h"
 #include "runtime/Strings.h"
@@ -48,11 +49,9 @@ void ExportError::Compose() {
 ExporterSession::ExporterSession(const std::string& progId) {
   Guid clsid;
   HRESULT hr = platform::CLSIDFromProgID(progId, &clsid);
-  if (Failed(hr))
-    throw ExportError("Finding " + progId, hr, 0,
-                      "the component is not registered (run: qx6export register)", "");
+  if (Failed(hr)) throw std::runtime_error(ComponentUnavailable(progId, hr));
   hr = platform::CoCreateInstance(clsid, IID_IJobExporter, reinterpret_cast<void**>(exporter_.Put()));
-  if (Failed(hr) || !exporter_) throw ExportError("Creating " + progId, hr, 0, "", "");
+  if (Failed(hr) || !exporter_) throw std::runtime_error(ComponentUnavailable(progId, Failed(hr) ? hr : E_NOINTERFACE));
 }
 
 void ExporterSession::Check(const char* operation, HRESULT status) {

@@ -50,7 +50,8 @@ struct SortColumn {
 
 class ExporterSession {
  public:
-  // Throws ExportError when the class is not registered or cannot be made.
+  // Throws std::runtime_error, in words, when the class is not registered
+  // or cannot be made.
   explicit ExporterSession(const std::string& progId);
 
   IJobExporter& Exporter() { return *exporter_; }

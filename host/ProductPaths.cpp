@@ -30,12 +30,13 @@ std::vector<std::string> ComponentLibraries() {
 
 std::string DefaultDatabasePath() {
   std::string data;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+  // The XDG rules: a relative XDG_DATA_HOME is ignored.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
     data = xdg;
   } else if (const char* home = std::getenv("HOME"); home && *home) {
     data = std::string(home) + "/.local/share";
   } else {
-    data = ".";
+    return "";
   }
   return data + "/quorvex/qx6jobs.db";
 }

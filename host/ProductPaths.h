@@ -12,8 +12,8 @@ std::string ProductFolder();
 // The component libraries the product ships: the host type library first,
 // then every library in exporters/.
 std::vector<std::string> ComponentLibraries();
-// $XDG_DATA_HOME/quorvex/qx6jobs.db (or ~/.local/share/...): the sample job
-// database the host creates on first use.
+// $XDG_DATA_HOME/quorvex/qx6jobs.db (or ~/.local/share/...): the job
+// database used when none is named; empty without HOME.
 std::string DefaultDatabasePath();
 
 }  // namespace qx6::host

@@ -3,7 +3,8 @@
 #include <stdexcept>
 
 #include "platform/Registry.h"
-#include "platform/SystemMessage.h"
+#include "platform/RegistryTransaction.h"
+#include "host/RegistryMessages.h"
 
 namespace qx6::host {
 namespace {
@@ -11,9 +12,7 @@ namespace {
 using namespace qx6::platform;
 
 [[noreturn]] void Fail(const std::string& what, LONG status) {
-  std::string text = what + ": " + FormatSystemMessage(static_cast<DWORD>(status)).value_or("error " + std::to_string(status));
-  if (status == 5) text += " (scheduling writes the machine registry: run as an administrator, or set QX6_REGISTRY_DIR)";
-  throw std::runtime_error(text);
+  throw std::runtime_error(what + ": " + RegistryFailure(status));
 }
 
 class Key {
@@ -68,21 +67,32 @@ class Key {
 
 std::string TaskKey(const std::string& task) { return std::string(TasksKey) + "\\" + task; }
 
-void SaveTask(const ScheduledTask& task) {
-  Key key(TaskKey(task.name), true);
-  if (!key) Fail("Cannot create the task " + task.name, key.Status());
-  key.SetString("Configuration", task.configName);
-  key.SetString("Exporter", task.exporter);
-  key.SetString("Database", task.database);
-  key.SetNumber("Decimals", static_cast<DWORD>(task.decimals));
-}
-
-void SaveTaskValue(const std::string& task, const std::string& sectionKey, const std::string& valueName,
-                   const std::string& value, int valueType) {
-  const std::string path = sectionKey.empty() ? TaskKey(task) : TaskKey(task) + "\\" + sectionKey;
-  Key key(path, true);
-  if (!key) Fail("Cannot create " + path, key.Status());
-  key.SetString(valueName, value, valueType == 2 ? REG_EXPAND_SZ : REG_SZ);
+bool SaveTask(const ScheduledTask& task, const std::vector<TaskValue>& values, bool replace) {
+  RegistryTransaction transaction;
+  {
+    Key existing(TaskKey(task.name), false);
+    if (existing && !replace) return false;
+  }
+  LONG status = RegDeleteTree(HKEY_LOCAL_MACHINE, TaskKey(task.name));
+  if (status != 0 && status != 2) Fail("Cannot replace the task " + task.name, status);
+  {
+    Key key(TaskKey(task.name), true);
+    if (!key) Fail("Cannot create the task " + task.name, key.Status());
+    key.SetString("Configuration", task.configName);
+    key.SetString("Exporter", task.exporter);
+    key.SetString("Database", task.database);
+    key.SetNumber("Decimals", static_cast<DWORD>(task.decimals));
+  }
+  for (const TaskValue& value : values) {
+    const std::string path = value.sectionKey.empty() ? TaskKey(task.name) : TaskKey(task.name) + "\\" + value.sectionKey;
+    Key key(path, true);
+    if (!key) Fail("Cannot create " + path, key.Status());
+    key.SetString(value.valueName, value.value, value.valueType == 2 ? REG_EXPAND_SZ : REG_SZ);
+  }
+  // Keys must be closed before the change is written.
+  status = transaction.Commit();
+  if (status != 0) Fail("Cannot save the task " + task.name, status);
+  return true;
 }
 
 bool LoadTask(const std::string& name, ScheduledTask& task) {
@@ -110,8 +120,10 @@ std::vector<ScheduledTask> ListTasks() {
 }
 
 bool RemoveTask(const std::string& name) {
+  RegistryTransaction transaction;
   LONG status = RegDeleteTree(HKEY_LOCAL_MACHINE, TaskKey(name));
   if (status == 2) return false;
+  if (status == 0) status = transaction.Commit();
   if (status != 0) Fail("Cannot remove the task " + name, status);
   return true;
 }

@@ -16,18 +16,27 @@ struct ScheduledTask {
   std::string name;
   std::string configName;
   std::string exporter;  // ProgID
-  std::string database;  // empty: the default database
+  std::string database;  // absolute; empty in tasks of earlier versions: the default database
   int decimals = 2;
+};
+
+// One registry value the exporter asked to be kept with the task, below
+// the task's key (`sectionKey` empty: in the task's key itself).
+struct TaskValue {
+  std::string sectionKey;
+  std::string valueName;
+  std::string value;
+  int valueType = 1;  // REG_SZ or REG_EXPAND_SZ
 };
 
 // The task's key below HKEY_LOCAL_MACHINE.
 std::string TaskKey(const std::string& task);
 
-// Throw std::runtime_error with a clear text on registry failures.
-void SaveTask(const ScheduledTask& task);
-// Writes one value the exporter asked for, below the task's key.
-void SaveTaskValue(const std::string& task, const std::string& sectionKey, const std::string& valueName,
-                   const std::string& value, int valueType);
+// Stores the task with its values as one change of the registry: a crash
+// leaves the old task or the new one, whole. False, with nothing changed,
+// when a task of that name exists and `replace` is not set. Throws
+// std::runtime_error with a clear text on registry failures.
+bool SaveTask(const ScheduledTask& task, const std::vector<TaskValue>& values, bool replace);
 bool LoadTask(const std::string& name, ScheduledTask& task);
 std::vector<ScheduledTask> ListTasks();
 // False when there is no such task.

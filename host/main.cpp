@@ -19,10 +19,12 @@
 #include "host/IsoDate.h"
 #include "host/JobDatabase.h"
 #include "host/ProductPaths.h"
+#include "host/RegistryMessages.h"
 #include "host/SampleJobs.h"
 #include "host/Scheduler.h"
 #include "host/TerminalUserInteraction.h"
 #include "platform/ComponentModel.h"
+#include "platform/RegistryTransaction.h"
 #include "platform/UserInteraction.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
@@ -31,8 +33,6 @@ namespace qx6::host {
 namespace {
 
 constexpr const char* FlatFileProgId = "QX6JobExportFlatFile.QX6FlatFile";
-constexpr int64_t BundledSampleJobs = 5000;
-constexpr uint64_t BundledSampleSeed = 6;
 
 struct Options {
   std::string database;
@@ -40,19 +40,31 @@ struct Options {
   std::string exporter = FlatFileProgId;
 };
 
-// The job database named on the command line, else the bundled sample,
-// created with sample jobs on first use.
-JobDatabase OpenDatabase(const Options& options, OpenMode mode) {
-  if (!options.database.empty()) return JobDatabase(options.database, mode);
-  const std::string path = DefaultDatabasePath();
-  if (!std::filesystem::exists(path)) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    JobDatabase created(path, OpenMode::Create);
-    GenerateSampleJobs(created, BundledSampleJobs, BundledSampleSeed);
-    std::fprintf(stderr, "qx6export: created the sample job database %s with %lld jobs\n", path.c_str(),
-                 static_cast<long long>(BundledSampleJobs));
-  }
-  return JobDatabase(path, mode == OpenMode::Create ? OpenMode::ReadWrite : mode);
+// The job database named on the command line, else the user's default one.
+std::string DatabasePath(const Options& options) {
+  return options.database.empty() ? DefaultDatabasePath() : options.database;
+}
+
+// A job database that must exist already: the host never makes one up, and
+// never creates a file where a command only reads.
+JobDatabase OpenExistingDatabase(const std::string& path, OpenMode mode) {
+  if (path.empty())
+    throw std::runtime_error("there is no job database: neither --db nor HOME names a place for one");
+  std::error_code ec;
+  if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
+    throw std::runtime_error("there is no job database " + path +
+                             "; make one with 'qx6export jobs import FILE.csv' or 'qx6export jobs sample COUNT'"
+                             " (or name another with --db)");
+  return JobDatabase(path, mode);
+}
+
+// The job database that new jobs go into, created (with its folder, for the
+// default one) when missing.
+JobDatabase OpenDatabaseForNewJobs(const Options& options) {
+  const std::string path = DatabasePath(options);
+  if (path.empty()) throw std::runtime_error("there is no place for the job database: set HOME or use --db");
+  if (options.database.empty()) std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  return JobDatabase(path, OpenMode::Create);
 }
 
 std::optional<double> ParseDate(const std::string& text, bool endOfDay) {
@@ -129,7 +141,7 @@ int Run(const Options& options, const std::string& config, bool silent, const st
   run.range.from = ParseDate(from, false);
   run.range.to = ParseDate(to, true);
   run.progress = isatty(STDERR_FILENO);
-  JobDatabase database = OpenDatabase(options, OpenMode::ReadOnly);
+  JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
@@ -145,7 +157,7 @@ int Run(const Options& options, const std::string& config, bool silent, const st
 int Quick(const Options& options, bool silent) {
   RunOptions run;
   run.progress = isatty(STDERR_FILENO);
-  JobDatabase database = OpenDatabase(options, OpenMode::ReadOnly);
+  JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
@@ -153,29 +165,57 @@ int Quick(const Options& options, bool silent) {
 }
 
 int Import(const Options& options, const std::string& file) {
-  JobDatabase database = options.database.empty() ? OpenDatabase(options, OpenMode::Create)
-                                                  : JobDatabase(options.database, OpenMode::Create);
+  JobDatabase database = OpenDatabaseForNewJobs(options);
   const int64_t count = CsvImport::ImportFile(database, file);
   std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
   return 0;
 }
 
 int Sample(const Options& options, int64_t count, uint64_t seed) {
-  JobDatabase database = options.database.empty() ? OpenDatabase(options, OpenMode::Create)
-                                                  : JobDatabase(options.database, OpenMode::Create);
+  JobDatabase database = OpenDatabaseForNewJobs(options);
   GenerateSampleJobs(database, count, seed);
   std::printf("added %lld sample jobs to %s\n", static_cast<long long>(count), database.Path().c_str());
   return 0;
 }
 
+// One word for the shell, whatever it holds.
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
-int ScheduleAdd(const Options& options, const std::string& task, const std::string& config) {
-  if (task.find('\\') != std::string::npos || task.empty()) return Fail("a task name cannot be empty or hold \"\\\"");
+// The crontab line that runs the task every night at 02:00. cron turns an
+// unescaped "%" into a line break, even between quotes; a line break of
+// its own cannot be written at all.
+std::optional<std::string> CrontabLine(const std::string& task) {
+  std::string command;
+  if (const char* registry = std::getenv("QX6_REGISTRY_DIR")) command += "QX6_REGISTRY_DIR=" + ShellQuote(registry) + " ";
+  command += ShellQuote(ProductFolder() + "/bin/qx6export") + " schedule run " + ShellQuote(task);
+  std::string line = "0 2 * * * ";
+  for (char c : command) {
+    if (c == '\n' || c == '\r') return std::nullopt;
+    if (c == '%') line += '\\';
+    line += c;
+  }
+  return line;
+}
+
+bool ValidTaskName(const std::string& task) {
+  if (task.empty() || task.size() > 255) return false;
+  for (unsigned char c : task) {
+    if (c < 0x20 || c == 0x7F || c == '\\') return false;
+  }
+  return true;
+}
+
+int ScheduleAdd(const Options& options, const std::string& task, const std::string& config, bool replace) {
+  if (!ValidTaskName(task))
+    return Fail("'" + task + "' cannot name a task: use 1 to 255 characters, no \"\\\" and no control characters");
+  // The task keeps the database it runs on as an absolute path, so that it
+  // runs on the same jobs whoever starts it and from wherever.
+  const std::string database = std::filesystem::absolute(DatabasePath(options)).lexically_normal().string();
+  OpenExistingDatabase(database, OpenMode::ReadOnly);
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
@@ -190,17 +230,19 @@ int ScheduleAdd(const Options& options, const std::string& task, const std::stri
     if (entry.id == id) saved.configName = entry.name;
   }
   saved.exporter = options.exporter;
-  saved.database = options.database.empty() ? "" : std::filesystem::absolute(options.database).string();
+  saved.database = database;
   saved.decimals = options.decimals;
-  RemoveTask(task);
-  SaveTask(saved);
+  std::vector<TaskValue> values;
   for (const auto& entry : entries)
-    SaveTaskValue(task, entry.sectionKey, entry.valueName, Convert::ToText(entry.value), entry.valueType);
-  std::printf("scheduled '%s' as task %s\n", saved.configName.c_str(), task.c_str());
-  std::string line = "0 2 * * * ";
-  if (const char* registry = std::getenv("QX6_REGISTRY_DIR")) line += "QX6_REGISTRY_DIR=" + ShellQuote(registry) + " ";
-  line += ShellQuote(ProductFolder() + "/bin/qx6export") + " schedule run " + ShellQuote(task);
-  std::printf("to run it every night at 02:00, add this line to your crontab (crontab -e):\n%s\n", line.c_str());
+    values.push_back({entry.sectionKey, entry.valueName, Convert::ToText(entry.value), entry.valueType});
+  if (!SaveTask(saved, values, replace))
+    return Fail("there is a task '" + task + "' already; give --replace to replace it, or choose another name");
+  std::printf("scheduled '%s' as task %s on the job database %s\n", saved.configName.c_str(), task.c_str(),
+              database.c_str());
+  if (const auto line = CrontabLine(task))
+    std::printf("to run it every night at 02:00, add this line to your crontab (crontab -e):\n%s\n", line->c_str());
+  else
+    std::printf("its name or the registry folder holds a line break, which a crontab line cannot hold\n");
   return 0;
 }
 
@@ -223,7 +265,14 @@ int ScheduleRun(const std::string& name) {
   options.database = task.database;
   options.decimals = task.decimals;
   options.exporter = task.exporter.empty() ? FlatFileProgId : task.exporter;
-  JobDatabase database = OpenDatabase(options, OpenMode::ReadOnly);
+  const std::string path = DatabasePath(options);
+  JobDatabase database = [&] {
+    try {
+      return OpenExistingDatabase(path, OpenMode::ReadOnly);
+    } catch (const std::exception& e) {
+      throw std::runtime_error("task " + name + ": " + e.what());
+    }
+  }();
   ExporterSession session(options.exporter);
   session.LoadSchedulingInfo(TaskKey(name));
   auto columns = MakeHostColumns();
@@ -233,18 +282,50 @@ int ScheduleRun(const std::string& name) {
   return Report(RunExport(session, database, [&] { return session.StartExport(id, true); }, RunOptions{}));
 }
 
+// Every library of the product in one change of the registry: after a
+// crash or a failure the registrations are all there or none of them.
 int Register(bool unregister) {
-  int status = 0;
+  platform::RegistryTransaction transaction;
+  std::vector<std::string> done;
   for (const std::string& library : ComponentLibraries()) {
     std::string error;
-    if (Failed(platform::RegisterLibrary(library, unregister, &error))) {
-      std::fprintf(stderr, "qx6export: %s\n", error.c_str());
-      status = 1;
-    } else {
-      std::printf("%s %s\n", unregister ? "unregistered" : "registered", library.c_str());
+    if (const HRESULT hr = platform::RegisterLibrary(library, unregister, &error); Failed(hr)) {
+      // The first failure says what to do; the next ones would repeat it.
+      std::fprintf(stderr, "qx6export: %s\n", RegistrationFailure(library, hr, error, unregister).c_str());
+      return 1;
     }
+    done.push_back(library);
   }
-  return status;
+  if (const LONG status = transaction.Commit())
+    return Fail(std::string(unregister ? "cannot unregister: " : "cannot register: ") + RegistryFailure(status));
+  for (const std::string& library : done)
+    std::printf("%s %s\n", unregister ? "unregistered" : "registered", library.c_str());
+  return 0;
+}
+
+// The first word that names no command where one is expected ("frobnicate"
+// in "qx6export frobnicate"); empty when the command words are all known.
+std::string UnknownCommand(CLI::App& app, int argc, char** argv) {
+  CLI::App* current = &app;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.rfind("-", 0) == 0) {
+      // An option's value is no command: skip it unless given with "=".
+      const CLI::Option* option = current->get_option_no_throw(word);
+      if (!option) option = app.get_option_no_throw(word);
+      if (option && option->get_items_expected_min() > 0 && word.find('=') == std::string::npos) ++i;
+      continue;
+    }
+    if (current->get_subcommands([](CLI::App*) { return true; }).empty()) return {};
+    CLI::App* next = nullptr;
+    try {
+      next = current->get_subcommand(word);
+    } catch (const CLI::OptionNotFound&) {
+      return word;
+    }
+    current = next;
+  }
+  return {};
 }
 
 }  // namespace
@@ -256,7 +337,8 @@ int main(int argc, char** argv) {
                "through the registered export components."};
   app.require_subcommand(1);
   Options options;
-  app.add_option("--db", options.database, "job database file (default: the bundled sample, created on first use)");
+  app.add_option("--db", options.database,
+                 "job database file (default: $XDG_DATA_HOME/quorvex/qx6jobs.db, made by 'jobs import' or 'jobs sample')");
   app.add_option("--decimals", options.decimals, "the host's number of decimal places")->check(CLI::Range(0, 15));
   app.add_option("--exporter", options.exporter, "ProgID of the export component")->capture_default_str();
 
@@ -291,6 +373,8 @@ int main(int argc, char** argv) {
   auto* add = schedule->add_subcommand("add", "schedule a configuration as a task");
   add->add_option("TASK", task, "task name")->required();
   add->add_option("CONFIG", config, "configuration identifier or name")->required();
+  bool replace = false;
+  add->add_flag("--replace", replace, "replace a task of that name");
   auto* scheduleList = schedule->add_subcommand("list", "list the scheduled tasks");
   auto* remove = schedule->add_subcommand("remove", "remove a task");
   remove->add_option("TASK", task, "task name")->required();
@@ -303,7 +387,15 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (const std::string word = UnknownCommand(app, argc, argv); !word.empty()) {
+      std::fprintf(stderr, "qx6export: '%s' is no command; qx6export --help lists them\n", word.c_str());
+      return 2;
+    }
     return app.exit(e) == 0 ? 0 : 2;
+  }
+  if (app.get_option("--db")->count() > 0 && options.database.empty()) {
+    std::fprintf(stderr, "qx6export: --db needs the path of a job database; an empty one names none\n");
+    return 2;
   }
 
   qx6::platform::InstallUserInteraction(std::make_shared<TerminalUserInteraction>());
@@ -315,7 +407,7 @@ int main(int argc, char** argv) {
     if (*edit) return Edit(options, config);
     if (*import) return Import(options, csv);
     if (*sample) return Sample(options, count, seed);
-    if (*add) return ScheduleAdd(options, task, config);
+    if (*add) return ScheduleAdd(options, task, config, replace);
     if (*scheduleList) return ScheduleList();
     if (*remove) return ScheduleRemove(task);
     if (*scheduleRun) return ScheduleRun(task);
@@ -324,7 +416,8 @@ int main(int argc, char** argv) {
   } catch (const ExportError& e) {
     return Fail(e.what());
   } catch (const qx6::RuntimeError& e) {
-    return Fail("error " + std::to_string(e.Number()) + ": " + e.Description());
+    return Fail("error " + std::to_string(e.Number()) + ": " + e.Description() +
+                (e.Detail().empty() ? "" : " (" + e.Detail() + ")"));
   } catch (const CLI::ValidationError& e) {
     std::fprintf(stderr, "qx6export: %s\n", e.what());
     return 2;

@@ -130,6 +130,114 @@ TEST_F(QxExport, ScheduledTaskRunsFromTheFolderItWasScheduledFrom) {
   EXPECT_EQ(Run("schedule remove night").status, 1);
 }
 
+TEST_F(QxExport, AFreshWorldHasNoJobsUntilSomeAreMade) {
+  const std::string defaultDb = env.Home() + "/.local/share/quorvex/qx6jobs.db";
+  const std::string out = env.Root() + "/fresh.txt";
+  Config("f.cfg", "<Name>Fresh</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + out +
+                      "</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  for (const char* command : {"run 2", "run 2 --silent", "quick --silent", "schedule add nightly 2"}) {
+    Result run = Run(command);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.err.find("there is no job database " + defaultDb), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("jobs import"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("jobs sample"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(env.Home() + "/.local/share/quorvex")) << "a read created the folder";
+  EXPECT_FALSE(std::filesystem::exists(out));
+  // A database named but missing is not created either.
+  EXPECT_EQ(Run("--db '" + env.Root() + "/none.db' run 2").status, 1);
+  EXPECT_FALSE(std::filesystem::exists(env.Root() + "/none.db"));
+  // An empty name is a usage error.
+  Result empty = Run("--db '' run 2");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("--db"), std::string::npos) << empty.err;
+  // What needs no jobs works as before.
+  EXPECT_EQ(Run("list").status, 0);
+  EXPECT_EQ(Run("columns").status, 0);
+  // Asked for, sample jobs go into the default database; then runs work.
+  Result made = Run("jobs sample 25");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find(defaultDb), std::string::npos) << made.out;
+  Result run = Run("run 2");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, out + "\n");
+}
+
+TEST_F(QxExport, ScheduledTasksKeepTheirDatabaseAndAreReplacedOnlyWhenAsked) {
+  const std::string out = env.Root() + "/t.txt";
+  Config("t.cfg", "<Name>Tasked</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + out +
+                      "</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  // A relative --db is kept as the absolute path it named at that moment.
+  Result added = Run("--db jobs.db schedule add '50% off' Tasked", "cd '" + env.Root() + "' && ");
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_NE(Run("schedule list").out.find("50% off\tTasked\t" + Db() + "\n"), std::string::npos);
+  // cron reads an unescaped "%" as a line break, even between quotes.
+  EXPECT_NE(added.out.find("schedule run '50\\% off'"), std::string::npos) << added.out;
+  Config("u.cfg", "<Name>Other</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + out +
+                      "</OutputFile>\r\n<Column>\r\n<Index>3</Index>\r\n</Column>\r\n");
+  Result again = Run("--db '" + Db() + "' schedule add '50% off' Other");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("--replace"), std::string::npos) << again.err;
+  EXPECT_NE(Run("schedule list").out.find("50% off\tTasked\t"), std::string::npos);
+  ASSERT_EQ(Run("--db '" + Db() + "' schedule add '50% off' Other --replace").status, 0);
+  EXPECT_NE(Run("schedule list").out.find("50% off\tOther\t"), std::string::npos);
+  ASSERT_EQ(Run("--db '" + Db() + "' schedule add t2 Tasked").status, 0);
+  // Its database gone, the task fails and names it.
+  std::filesystem::rename(Db(), env.Root() + "/moved.db");
+  Result ran = Run("schedule run t2");
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.err.find(Db()), std::string::npos) << ran.err;
+  EXPECT_FALSE(std::filesystem::exists(Db()));
+  EXPECT_EQ(Run("schedule add 'a\\b' Tasked").status, 1);
+}
+
+TEST_F(QxExport, FailuresNameWhatIsAtFault) {
+  // The job and the output column that WriteJob refused.
+  Config("n.cfg", "<Name>Nulls</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + env.Root() +
+                      "/n.txt</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n"
+                      "<Column>\r\n<Index>21</Index>\r\n</Column>\r\n");
+  Result nulls = Run("--db '" + Db() + "' run Nulls");
+  EXPECT_EQ(nulls.status, 1);
+  EXPECT_NE(nulls.err.find("error 94: Invalid use of Null (output column 2 \"Colour\"; job 1, the 1st of the run)"),
+            std::string::npos)
+      << nulls.err;
+  // An output file that cannot be opened.
+  Config("o.cfg", "<Name>Nowhere</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + env.Root() +
+                      "/no/such/folder/o.txt</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  Result nowhere = Run("--db '" + Db() + "' run Nowhere");
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_NE(nowhere.err.find(env.Root() + "/no/such/folder/o.txt"), std::string::npos) << nowhere.err;
+  // A configuration file that stops the listing: the file and its line.
+  Config("z.cfg", "<Name>Broken</Name>\r\n<OutputType>wide</OutputType>\r\n");
+  Result listing = Run("list");
+  EXPECT_EQ(listing.status, 1);
+  EXPECT_NE(listing.err.find("error 13: Type mismatch (" + env.ConfigFolder() + "z.cfg, line 4)"), std::string::npos)
+      << listing.err;
+  std::filesystem::remove(env.ConfigFolder() + "z.cfg");
+  // Unknown commands and options are named.
+  EXPECT_NE(Run("frobnicate").err.find("'frobnicate' is no command"), std::string::npos);
+  EXPECT_NE(Run("--db x.db jobs frobnicate").err.find("'frobnicate' is no command"), std::string::npos);
+  Result option = Run("list --frobnicate");
+  EXPECT_EQ(option.status, 2);
+  EXPECT_NE(option.err.find("--frobnicate"), std::string::npos) << option.err;
+  EXPECT_EQ(Run("--help").status, 0);
+  // A component that is not registered: a sentence and the next step.
+  ASSERT_EQ(Run("unregister").status, 0);
+  Result unregistered = Run("list");
+  EXPECT_EQ(unregistered.status, 1);
+  EXPECT_NE(unregistered.err.find("is not registered; run 'qx6export register'"), std::string::npos) << unregistered.err;
+  // A damaged hive: the file and its line, and what to do.
+  const std::string hive = env.RegistryFolder() + "/HKEY_LOCAL_MACHINE.reg";
+  WriteFile(hive, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\nthis is no value\n");
+  for (const char* command : {"list", "register"}) {
+    Result damaged = Run(command);
+    EXPECT_EQ(damaged.status, 1) << command;
+    EXPECT_NE(damaged.err.find(hive + ", line 4"), std::string::npos) << damaged.err;
+    EXPECT_NE(damaged.err.find("move the file aside"), std::string::npos) << damaged.err;
+    EXPECT_EQ(damaged.err.find("0x"), std::string::npos) << damaged.err;
+  }
+}
+
 TEST_F(QxExport, BadInputGetsClearErrors) {
   WriteFile(env.Root() + "/bad.csv", "User,Pages\nann,3\nbob,many\n");
   Result bad = Run("--db '" + Db() + "' jobs import '" + env.Root() + "/bad.csv'");

@@ -48,6 +48,7 @@ TestEnvironment::TestEnvironment() {
   std::filesystem::create_directories(RegistryFolder());
   env_.push_back(std::make_unique<ScopedEnv>("HOME", Home()));
   env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", Home() + "/.config"));
+  env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", Home() + "/.local/share"));
   env_.push_back(std::make_unique<ScopedEnv>("QX6_REGISTRY_DIR", RegistryFolder()));
 }
 
