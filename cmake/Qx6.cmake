@@ -43,7 +43,7 @@ endfunction()
 # A program of the product, staged in product/bin.
 function(qx6_add_program name)
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE qx6_warnings)
+  target_link_libraries(${name} PRIVATE qx6_warnings qx6version)
   set_target_properties(${name} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${QX6_BIN_DIR}
     BUILD_RPATH "$ORIGIN/../lib")

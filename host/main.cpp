@@ -26,6 +26,7 @@
 #include "platform/ComponentModel.h"
 #include "platform/RegistryTransaction.h"
 #include "platform/UserInteraction.h"
+#include "qx6/Version.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
 
@@ -336,6 +337,9 @@ int main(int argc, char** argv) {
   CLI::App app{"qx6export: print-job accounting host of Quorvex 6. Keeps a job database and exports it\n"
                "through the registered export components."};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("qx6export ") + qx6::ProductVersion);
+  // The global options stand before or after the command.
+  app.fallthrough();
   Options options;
   app.add_option("--db", options.database,
                  "job database file (default: $XDG_DATA_HOME/quorvex/qx6jobs.db, made by 'jobs import' or 'jobs sample')");

@@ -59,6 +59,13 @@ TEST_F(QxExport, ColumnsAndListAndUsage) {
   EXPECT_EQ(Run("").status, 2);
   EXPECT_EQ(Run("run").status, 2);
   EXPECT_EQ(Run("frobnicate").status, 2);
+  Result version = Run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "qx6export " QX6_VERSION "\n");
+  // Global options stand before or after the command.
+  Result after = Run("run 1 --silent --db '" + Db() + "' --decimals 3");
+  EXPECT_EQ(after.status, 1);
+  EXPECT_NE(after.err.find("No output file name was entered"), std::string::npos) << after.err;
   Result help = Run("run --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--silent"), std::string::npos);

@@ -17,6 +17,7 @@
 #include "tools/qx6rc/RcPreprocessor.h"
 #include "tools/qx6rc/ResourceImageWriter.h"
 #include "tools/qx6rc/SourceError.h"
+#include "qx6/Version.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
   app.add_option("-D,--define", defines, "NAME or NAME=VALUE, as a #define before the script");
   app.add_option("-l,--language", language,
                  "language of the tables before the first LANGUAGE statement (default 0x0409, US English)");
+  app.set_version_flag("--version", std::string("qx6rc ") + qx6::ProductVersion);
   CLI11_PARSE(app, argc, argv);
 
   try {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ComponentModel.h"
+#include "qx6/Version.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ int Usage(FILE* out) {
       "usage: qx6regsvr [-u] [-s] LIBRARY...\n"
       "  Registers each component library in the registry (HKEY_CLASSES_ROOT).\n"
       "  -u   unregister instead\n"
-      "  -s   silent: print nothing on success\n",
+      "  -s   silent: print nothing on success\n"
+      "  --version  print the version and exit\n",
       out);
   return out == stdout ? 0 : 2;
 }
@@ -32,6 +34,9 @@ int main(int argc, char** argv) {
       silent = true;
     } else if (arg == "-h" || arg == "--help") {
       return Usage(stdout);
+    } else if (arg == "--version") {
+      std::printf("qx6regsvr %s\n", qx6::ProductVersion);
+      return 0;
     } else if (!arg.empty() && arg[0] == '-') {
       std::fprintf(stderr, "qx6regsvr: unknown option %s\n", arg.c_str());
       return Usage(stderr);
