@@ -65,9 +65,18 @@ std::string ComponentUnavailable(const std::string& progId, HRESULT status) {
 }
 
 std::string RegistrationFailure(const std::string& library, HRESULT status, const std::string& detail,
-                                bool unregister) {
+                                bool unregister, bool perUser) {
   std::string text = std::string(unregister ? "cannot unregister " : "cannot register ") + library + ": ";
-  if (const LONG code = Win32CodeOf(status)) return text + RegistryFailure(code);
+  const LONG code = Win32CodeOf(status);
+  if (code == ERROR_ACCESS_DENIED && !perUser) {
+    // As on Windows: for every user is for administrators, for oneself is not.
+    const std::string where = RegistryFailureDetail();
+    return std::string(unregister ? "unregistering" : "registering") +
+           " for every user changes the machine registry" + (where.empty() ? "" : " (" + where + ")") +
+           ", which needs root: run 'sudo qx6export " + (unregister ? "unregister" : "register") + "', or 'qx6export " +
+           (unregister ? "unregister" : "register") + " --user' for yourself alone";
+  }
+  if (code) return text + RegistryFailure(code);
   return text + (detail.empty() ? "its registration entry point failed" : detail);
 }
 

@@ -26,6 +26,6 @@ std::string ComponentUnavailable(const std::string& progId, HRESULT status);
 // Why registering or unregistering `library` failed; `detail` is what the
 // loader said, if anything.
 std::string RegistrationFailure(const std::string& library, HRESULT status, const std::string& detail,
-                                bool unregister);
+                                bool unregister, bool perUser);
 
 }  // namespace qx6::host

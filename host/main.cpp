@@ -285,14 +285,20 @@ int ScheduleRun(const std::string& name) {
 
 // Every library of the product in one change of the registry: after a
 // crash or a failure the registrations are all there or none of them.
-int Register(bool unregister) {
+int Register(bool unregister, bool perUser) {
   platform::RegistryTransaction transaction;
+  std::optional<platform::PerUserRegistration> user;
+  if (perUser) {
+    user.emplace();
+    if (const LONG status = user->Status())
+      return Fail("cannot open your own classes key (HKEY_CURRENT_USER\\Software\\Classes): " + RegistryFailure(status));
+  }
   std::vector<std::string> done;
   for (const std::string& library : ComponentLibraries()) {
     std::string error;
     if (const HRESULT hr = platform::RegisterLibrary(library, unregister, &error); Failed(hr)) {
       // The first failure says what to do; the next ones would repeat it.
-      std::fprintf(stderr, "qx6export: %s\n", RegistrationFailure(library, hr, error, unregister).c_str());
+      std::fprintf(stderr, "qx6export: %s\n", RegistrationFailure(library, hr, error, unregister, perUser).c_str());
       return 1;
     }
     done.push_back(library);
@@ -300,7 +306,7 @@ int Register(bool unregister) {
   if (const LONG status = transaction.Commit())
     return Fail(std::string(unregister ? "cannot unregister: " : "cannot register: ") + RegistryFailure(status));
   for (const std::string& library : done)
-    std::printf("%s %s\n", unregister ? "unregistered" : "registered", library.c_str());
+    std::printf("%s %s%s\n", unregister ? "unregistered" : "registered", library.c_str(), perUser ? " (for this user)" : "");
   return 0;
 }
 
@@ -385,8 +391,11 @@ int main(int argc, char** argv) {
   auto* scheduleRun = schedule->add_subcommand("run", "run a task now, silently (what cron calls)");
   scheduleRun->add_option("TASK", task, "task name")->required();
 
-  auto* reg = app.add_subcommand("register", "register the product's components in the registry");
+  auto* reg = app.add_subcommand("register", "register the product's components in the registry (for every user: needs root)");
   auto* unreg = app.add_subcommand("unregister", "remove the product's components from the registry");
+  bool perUser = false;
+  reg->add_flag("--user", perUser, "register for this user alone, in HKEY_CURRENT_USER\\Software\\Classes (no root needed)");
+  unreg->add_flag("--user", perUser, "remove this user's own registration");
 
   try {
     app.parse(argc, argv);
@@ -415,8 +424,8 @@ int main(int argc, char** argv) {
     if (*scheduleList) return ScheduleList();
     if (*remove) return ScheduleRemove(task);
     if (*scheduleRun) return ScheduleRun(task);
-    if (*reg) return Register(false);
-    if (*unreg) return Register(true);
+    if (*reg) return Register(false, perUser);
+    if (*unreg) return Register(true, perUser);
   } catch (const ExportError& e) {
     return Fail(e.what());
   } catch (const qx6::RuntimeError& e) {

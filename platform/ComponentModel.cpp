@@ -146,6 +146,19 @@ HRESULT RegisterLibrary(const std::string& path, bool unregister, std::string* e
   return hr;
 }
 
+PerUserRegistration::PerUserRegistration() {
+  HKEY classes = 0;
+  status_ = RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Classes", 0, "", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &classes);
+  if (status_ != ERROR_SUCCESS) return;
+  status_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes);
+  RegCloseKey(classes);
+}
+
+PerUserRegistration::~PerUserRegistration() {
+  if (status_ == ERROR_SUCCESS) RegOverridePredefKey(HKEY_CLASSES_ROOT, 0);
+}
+
 HRESULT RegisterClass(const ClassRegistration& r) {
   const std::string classKey = "CLSID\\" + r.clsid.ToString();
   LONG status = WriteClassesString(classKey, "", r.displayName);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Win32Types.h"
 #include "runtime/Object.h"
 
 namespace qx6::platform {
@@ -97,6 +98,23 @@ HRESULT UnregisterTypeLibrary(const TypeLibraryRegistration& registration);
 // transaction that is committed only when the entry point succeeded. On
 // failure `error` says what went wrong.
 HRESULT RegisterLibrary(const std::string& path, bool unregister, std::string* error = nullptr);
+
+// While one lives, HKEY_CLASSES_ROOT stands for the user's own
+// HKEY_CURRENT_USER\Software\Classes in this process, so that what a
+// component registers goes there: a registration for this user alone, which
+// needs no administrator. HKEY_CLASSES_ROOT reads that key first anyway.
+class PerUserRegistration {
+ public:
+  PerUserRegistration();
+  ~PerUserRegistration();
+  PerUserRegistration(const PerUserRegistration&) = delete;
+  PerUserRegistration& operator=(const PerUserRegistration&) = delete;
+  // ERROR_SUCCESS when the user's classes key could be opened or made.
+  LONG Status() const { return status_; }
+
+ private:
+  LONG status_ = 0;
+};
 
 // Counts the live objects and locks of one library, for DllCanUnloadNow.
 class ModuleLock {

@@ -57,7 +57,22 @@ std::unordered_map<HKEY, KeyRef>& Handles() {
 }
 HKEY nextHandle = 0x100;
 
+// The keys that stand in for predefined ones (RegOverridePredefKey), for
+// the whole process as on Windows.
+std::mutex overrideMutex;
+std::unordered_map<HKEY, KeyRef>& Overrides() {
+  static std::unordered_map<HKEY, KeyRef> overrides;
+  return overrides;
+}
+
 LONG Resolve(HKEY key, KeyRef& out) {
+  if (key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS) {
+    std::lock_guard guard(overrideMutex);
+    if (auto it = Overrides().find(key); it != Overrides().end()) {
+      out = it->second;
+      return ERROR_SUCCESS;
+    }
+  }
   switch (key) {
     case HKEY_CLASSES_ROOT: out = KeyRef{Root::ClassesRoot, {}, AllRights, true}; return ERROR_SUCCESS;
     case HKEY_CURRENT_USER: out = KeyRef{Root::CurrentUser, {}, AllRights, true}; return ERROR_SUCCESS;
@@ -322,6 +337,21 @@ LONG RegCreateKeyEx(HKEY key, std::string_view subKey, DWORD reserved, std::stri
   if (LONG status = Grant(ref.root, ref.path, samDesired, ref.granted)) return status;
   *result = NewHandle(std::move(ref));
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG RegOverridePredefKey(HKEY key, HKEY newKey) {
+  ClearFailureDetail();
+  if (key < HKEY_CLASSES_ROOT || key > HKEY_USERS) return ERROR_INVALID_HANDLE;
+  if (newKey == 0) {
+    std::lock_guard guard(overrideMutex);
+    Overrides().erase(key);
+    return ERROR_SUCCESS;
+  }
+  KeyRef ref;
+  if (LONG status = Resolve(newKey, ref)) return status;
+  std::lock_guard guard(overrideMutex);
+  Overrides().insert_or_assign(key, std::move(ref));
   return ERROR_SUCCESS;
 }
 

@@ -99,6 +99,11 @@ LONG RegCreateKeyEx(HKEY key, std::string_view subKey, DWORD reserved, std::stri
                     REGSAM samDesired, const SECURITY_ATTRIBUTES* security, HKEY* result,
                     DWORD* disposition = nullptr);
 LONG RegCloseKey(HKEY key);
+// Makes a predefined key (HKEY_CLASSES_ROOT, say) stand for `newKey` in
+// this whole process until it is called again with a `newKey` of 0, as a
+// per-user registration does with HKEY_CURRENT_USER\Software\Classes.
+// `newKey` may be closed afterwards.
+LONG RegOverridePredefKey(HKEY key, HKEY newKey);
 
 // With `data` null and `cbData` set: the size only. With a buffer smaller
 // than the value: ERROR_MORE_DATA and the size needed in `*cbData`.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -242,6 +243,54 @@ TEST_F(QxExport, FailuresNameWhatIsAtFault) {
     EXPECT_NE(damaged.err.find(hive + ", line 4"), std::string::npos) << damaged.err;
     EXPECT_NE(damaged.err.find("move the file aside"), std::string::npos) << damaged.err;
     EXPECT_EQ(damaged.err.find("0x"), std::string::npos) << damaged.err;
+  }
+}
+
+// Registration as a user without root: for every user is refused with the
+// next step, for oneself goes to HKEY_CURRENT_USER\Software\Classes.
+TEST(QxExportUser, RegistersForItselfWithoutRoot) {
+  test::TestEnvironment env;
+  std::string prefix;
+  if (geteuid() == 0) {
+    // Run as nobody, in a home of its own.
+    if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "setpriv is missing: cannot drop root";
+    std::filesystem::permissions(env.Root(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    if (std::system(("chown -R 65534:65534 '" + env.Home() + "'").c_str()) != 0) GTEST_SKIP() << "cannot chown";
+    prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  if (access("/var/lib/quorvex/registry", W_OK) == 0 && geteuid() != 0)
+    GTEST_SKIP() << "/var/lib/quorvex/registry is writable by this user: every user's registration would succeed";
+  const std::string machineHive = "/var/lib/quorvex/registry/HKEY_LOCAL_MACHINE.reg";
+  const bool machineRegistered = std::filesystem::exists(machineHive);
+  auto run = [&](const std::string& arguments) {
+    const std::string out = env.Home() + "/out", err = env.Home() + "/err";
+    // The machine registry at its real place, the user's under HOME.
+    const std::string command = "env -u QX6_REGISTRY_DIR HOME='" + env.Home() + "' XDG_CONFIG_HOME='" + env.Home() +
+                                "/.config' " + prefix + QX6_PRODUCT_DIR + "/bin/qx6export " + arguments + " >'" + out +
+                                "' 2>'" + err + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+  };
+  Result everyone = run("register");
+  EXPECT_EQ(everyone.status, 1);
+  EXPECT_NE(everyone.err.find("needs root: run 'sudo qx6export register', or 'qx6export register --user'"),
+            std::string::npos)
+      << everyone.err;
+  EXPECT_EQ(everyone.err.find("0x"), std::string::npos) << everyone.err;
+  Result mine = run("register --user");
+  ASSERT_EQ(mine.status, 0) << mine.err;
+  EXPECT_NE(mine.out.find("(for this user)"), std::string::npos);
+  const std::string hive = ReadFile(env.Home() + "/.config/quorvex/registry/HKEY_CURRENT_USER.reg");
+  EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\Software\\Classes\\QX6JobExportFlatFile.QX6FlatFile\\CLSID]"),
+            std::string::npos)
+      << hive;
+  EXPECT_FALSE(std::filesystem::exists(machineHive) && !machineRegistered) << "the machine registry was written";
+  Result list = run("list");
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out.substr(0, 12), "1\t<Default>\n");
+  ASSERT_EQ(run("unregister --user").status, 0);
+  if (!machineRegistered) {
+    EXPECT_EQ(run("list").status, 1);
   }
 }
 

@@ -2,6 +2,7 @@
 // by loading each library and calling its DllRegisterServer or
 // DllUnregisterServer.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,11 @@ namespace {
 
 int Usage(FILE* out) {
   std::fputs(
-      "usage: qx6regsvr [-u] [-s] LIBRARY...\n"
+      "usage: qx6regsvr [-u] [-s] [--user] LIBRARY...\n"
       "  Registers each component library in the registry (HKEY_CLASSES_ROOT).\n"
       "  -u   unregister instead\n"
       "  -s   silent: print nothing on success\n"
+      "  --user  for this user alone: HKEY_CURRENT_USER\\Software\\Classes (no root needed)\n"
       "  --version  print the version and exit\n",
       out);
   return out == stdout ? 0 : 2;
@@ -24,7 +26,7 @@ int Usage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool unregister = false, silent = false;
+  bool unregister = false, silent = false, perUser = false;
   std::vector<std::string> libraries;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -32,6 +34,8 @@ int main(int argc, char** argv) {
       unregister = true;
     } else if (arg == "-s" || arg == "/s") {
       silent = true;
+    } else if (arg == "--user") {
+      perUser = true;
     } else if (arg == "-h" || arg == "--help") {
       return Usage(stdout);
     } else if (arg == "--version") {
@@ -46,6 +50,15 @@ int main(int argc, char** argv) {
   }
   if (libraries.empty()) return Usage(stderr);
   const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+  std::optional<qx6::platform::PerUserRegistration> user;
+  if (perUser) {
+    user.emplace();
+    if (user->Status() != 0) {
+      std::fprintf(stderr, "qx6regsvr: cannot open HKEY_CURRENT_USER\\Software\\Classes (error %ld)\n",
+                   static_cast<long>(user->Status()));
+      return 1;
+    }
+  }
   int status = 0;
   for (const std::string& library : libraries) {
     std::string error;
