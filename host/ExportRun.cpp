@@ -1,5 +1,7 @@
 #include "host/ExportRun.h"
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "runtime/Conversion.h"
@@ -12,7 +14,8 @@ constexpr int64_t ProgressFrom = 20000;  // jobs; shorter runs need no bar
 
 class ProgressBar {
  public:
-  ProgressBar(bool enabled, int64_t total) : enabled_(enabled && total >= ProgressFrom), total_(total) {}
+  ProgressBar(bool enabled, int64_t total)
+      : enabled_(enabled && total >= ProgressFrom), total_(total), start_(std::chrono::steady_clock::now()) {}
   ~ProgressBar() {
     if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
   }
@@ -20,9 +23,12 @@ class ProgressBar {
     if (!enabled_ || (done & 0x3FFF) != 0) return;
     const int width = 30;
     const int filled = static_cast<int>(width * done / total_);
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%% %lld/%lld jobs", filled, "##############################",
-                 width - filled, "", static_cast<int>(100 * done / total_), static_cast<long long>(done),
-                 static_cast<long long>(total_));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    const long left = rate > 0 ? std::lround(static_cast<double>(total_ - done) / rate) : 0;
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%% %lld/%lld jobs, %.0f jobs/s, %ld:%02ld left\033[K", filled,
+                 "##############################", width - filled, "", static_cast<int>(100 * done / total_),
+                 static_cast<long long>(done), static_cast<long long>(total_), rate, left / 60, left % 60);
     std::fflush(stderr);
     drawn_ = true;
   }
@@ -30,6 +36,7 @@ class ProgressBar {
  private:
   bool enabled_;
   int64_t total_;
+  std::chrono::steady_clock::time_point start_;
   bool drawn_ = false;
 };
 

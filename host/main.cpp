@@ -18,6 +18,7 @@
 #include "host/HostColumns.h"
 #include "host/IsoDate.h"
 #include "host/JobDatabase.h"
+#include "host/OutputFileAnswer.h"
 #include "host/ProductPaths.h"
 #include "host/RegistryMessages.h"
 #include "host/SampleJobs.h"
@@ -130,39 +131,79 @@ int Edit(const Options& options, const std::string& config) {
   return 0;
 }
 
-int Report(const RunResult& result) {
+// The written file's path on standard output (what scripts read), and how
+// many jobs went where on standard error.
+int Report(const RunResult& result, bool toStandardOutput = false) {
   if (!result.started) return Fail(result.lastError.empty() ? "the export did not start" : result.lastError);
-  std::printf("%s\n", result.path.c_str());
+  if (!toStandardOutput) std::printf("%s\n", result.path.c_str());
+  std::fflush(stdout);
+  std::fprintf(stderr, "qx6export: %lld job%s exported to %s\n", static_cast<long long>(result.jobs),
+               result.jobs == 1 ? "" : "s", toStandardOutput ? "standard output" : result.path.c_str());
   return 0;
 }
 
-int Run(const Options& options, const std::string& config, bool silent, const std::string& from,
-        const std::string& to) {
+struct ExportRequest {
+  bool quick = false;    // every host column with default settings
+  std::string config;    // identifier or name, for a run of a configuration
+  bool silent = false;
+  std::string from, to;  // the date range
+  std::string output;    // answers the exporter's file question; "-": standard output
+};
+
+int Export(const Options& options, const ExportRequest& request) {
   RunOptions run;
-  run.range.from = ParseDate(from, false);
-  run.range.to = ParseDate(to, true);
+  run.range.from = ParseDate(request.from, false);
+  run.range.to = ParseDate(request.to, true);
   run.progress = isatty(STDERR_FILENO);
   JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
-  const int32_t id = ExporterSession::FindConfiguration(list, config);
-  if (id == 0) {
-    std::fprintf(stderr, "qx6export: no configuration '%s'; these are:\n", config.c_str());
-    for (const auto& entry : list) std::fprintf(stderr, "  %d\t%s\n", entry.id, entry.name.c_str());
-    return 1;
+  int32_t id = 0;
+  if (!request.quick) {
+    id = ExporterSession::FindConfiguration(list, request.config);
+    if (id == 0) {
+      std::fprintf(stderr, "qx6export: no configuration '%s'; these are:\n", request.config.c_str());
+      for (const auto& entry : list) std::fprintf(stderr, "  %d\t%s\n", entry.id, entry.name.c_str());
+      return 1;
+    }
   }
-  return Report(RunExport(session, database, [&] { return session.StartExport(id, silent); }, run));
-}
-
-int Quick(const Options& options, bool silent) {
-  RunOptions run;
-  run.progress = isatty(STDERR_FILENO);
-  JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
-  ExporterSession session(options.exporter);
-  auto columns = MakeHostColumns();
-  session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
-  return Report(RunExport(session, database, [&] { return session.QuickStartExport(columns.Get(), silent); }, run));
+  bool silent = request.silent;
+  const bool toStandardOutput = request.output == "-";
+  if (!request.output.empty()) {
+    // A configuration that names its file can be scheduled; one that names
+    // none cannot. That is the one way to ask without opening anything.
+    std::vector<ExporterSession::Entry> entries;
+    std::string error;
+    if (!request.quick && session.GetSchedulingEntries(id, entries, error)) {
+      std::fprintf(stderr,
+                   "qx6export: the configuration '%s' names its own output file; --output is for a "
+                   "configuration that names none (or use quick)\n",
+                   request.config.c_str());
+      return 2;
+    }
+    // The file question is answered; anything else is asked as usual, or
+    // not at all in a silent run.
+    auto previous = platform::InstallUserInteraction(std::make_shared<platform::NoUserInteraction>());
+    std::shared_ptr<platform::UserInteraction> inner = previous;
+    if (silent) inner = std::make_shared<platform::NoUserInteraction>();
+    platform::InstallUserInteraction(
+        std::make_shared<OutputFileAnswer>(toStandardOutput ? StandardOutputPath : request.output, inner));
+    silent = false;
+  }
+  RunResult result = RunExport(
+      session, database,
+      [&] { return request.quick ? session.QuickStartExport(columns.Get(), silent) : session.StartExport(id, silent); },
+      run);
+  if (!result.started && toStandardOutput && result.lastError.find(StandardOutputPath) != std::string::npos &&
+      result.lastError.find(std::string(StandardOutputPath) + "\"") == std::string::npos) {
+    std::fprintf(stderr,
+                 "qx6export: the configuration '%s' adds the date and time to its file name, which standard output "
+                 "cannot have; use --output FILE\n",
+                 request.config.c_str());
+    return 2;
+  }
+  return Report(result, toStandardOutput);
 }
 
 int Import(const Options& options, const std::string& file) {
@@ -355,16 +396,21 @@ int main(int argc, char** argv) {
   app.add_subcommand("columns", "list the host columns, number and title");
   app.add_subcommand("list", "list the export configurations: identifier, a tab, name");
   auto* run = app.add_subcommand("run", "export the jobs with a configuration");
-  std::string config, from, to;
-  bool silent = false;
-  run->add_option("CONFIG", config, "configuration identifier or name (any letter case)")->required();
-  run->add_flag("--silent", silent, "never ask anything (unattended run)");
-  run->add_option("--from", from, "only jobs from this date (YYYY-MM-DD [HH:MM[:SS]])");
-  run->add_option("--to", to, "only jobs up to this date (a date alone includes that whole day)");
+  std::string config;
+  ExportRequest request;
+  run->add_option("CONFIG", request.config, "configuration identifier or name (any letter case)")->required();
+  auto exportOptions = [&request](CLI::App* command) {
+    command->add_flag("--silent", request.silent, "never ask anything (unattended run)");
+    command->add_option("--from", request.from, "only jobs from this date (YYYY-MM-DD [HH:MM[:SS]])");
+    command->add_option("--to", request.to, "only jobs up to this date (a date alone includes that whole day)");
+    command->add_option("--output", request.output,
+                        "the output file when the configuration names none; - for standard output");
+  };
+  exportOptions(run);
   auto* edit = app.add_subcommand("edit", "open the settings dialog; prints the identifier and name it hands back");
   edit->add_option("CONFIG", config, "configuration shown first: identifier or name (default: the first)");
   auto* quick = app.add_subcommand("quick", "export every host column with default settings");
-  quick->add_flag("--silent", silent, "never ask anything (fails: a quick export needs a file name)");
+  exportOptions(quick);
 
   auto* jobs = app.add_subcommand("jobs", "fill the job database");
   jobs->require_subcommand(1);
@@ -415,8 +461,11 @@ int main(int argc, char** argv) {
   try {
     if (app.got_subcommand("columns")) return Columns();
     if (app.got_subcommand("list")) return List(options);
-    if (*run) return Run(options, config, silent, from, to);
-    if (*quick) return Quick(options, silent);
+    if (*run) return Export(options, request);
+    if (*quick) {
+      request.quick = true;
+      return Export(options, request);
+    }
     if (*edit) return Edit(options, config);
     if (*import) return Import(options, csv);
     if (*sample) return Sample(options, count, seed);

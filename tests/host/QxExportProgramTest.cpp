@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,47 @@ TEST_F(QxExport, SummaryRunTotalsPerGroup) {
   Result run = Run("--db '" + Db() + "' run 'per DEPARTMENT'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(out), "\"Legal\",\"10\"\r\n\"Sales\",\"8\"\r\n");
+}
+
+TEST_F(QxExport, OutputFromTheCommandLine) {
+  // A configuration without a file: --output answers the exporter's question.
+  Config("p.cfg", "<Name>Plain</Name>\r\n<Version>4</Version>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n"
+                  "<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  const std::string file = env.Root() + "/answered";
+  Result run = Run("--db '" + Db() + "' run Plain --silent --output '" + file + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, file + "\n");  // as given: no extension added
+  EXPECT_EQ(ReadFile(file), "ann\r\nbob\r\ncid\r\n");
+  EXPECT_EQ(run.err, "qx6export: 3 jobs exported to " + file + "\n");
+  // Standard output holds the rows and nothing else.
+  Result piped = Run("--db '" + Db() + "' run Plain --output -");
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, "ann\r\nbob\r\ncid\r\n");
+  EXPECT_EQ(piped.err, "qx6export: 3 jobs exported to standard output\n");
+  // A quick export, with a date range too (sample jobs have every column).
+  const std::string sample = env.Root() + "/sample.db";
+  ASSERT_EQ(Run("--db '" + sample + "' jobs sample 30").status, 0);
+  Result quick = Run("--db '" + sample + "' quick --output -");
+  ASSERT_EQ(quick.status, 0) << quick.err;
+  EXPECT_EQ(std::count(quick.out.begin(), quick.out.end(), '\n'), 30);  // no title row by default
+  Result none = Run("--db '" + sample + "' quick --output - --from 9999-01-01");
+  ASSERT_EQ(none.status, 0) << none.err;
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "qx6export: 0 jobs exported to standard output\n");
+  // A configuration that names its file refuses --output.
+  Config("n.cfg", "<Name>Named</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + env.Root() +
+                      "/named.txt</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  Result named = Run("--db '" + Db() + "' run Named --output '" + file + "'");
+  EXPECT_EQ(named.status, 2);
+  EXPECT_NE(named.err.find("names its own output file"), std::string::npos) << named.err;
+  EXPECT_FALSE(std::filesystem::exists(env.Root() + "/named.txt"));
+  // A date and time cannot be added to standard output.
+  Config("d.cfg", "<Name>Stamped</Name>\r\n<Version>4</Version>\r\n<AppendDateTime>True</AppendDateTime>\r\n"
+                  "<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  Result stamped = Run("--db '" + Db() + "' run Stamped --output -");
+  EXPECT_EQ(stamped.status, 2);
+  EXPECT_NE(stamped.err.find("date and time"), std::string::npos) << stamped.err;
+  EXPECT_EQ(stamped.out, "");
 }
 
 TEST_F(QxExport, SilentRunWithoutOutputFileFails) {
