@@ -82,6 +82,7 @@ bool SaveTask(const ScheduledTask& task, const std::vector<TaskValue>& values, b
     key.SetString("Exporter", task.exporter);
     key.SetString("Database", task.database);
     key.SetNumber("Decimals", static_cast<DWORD>(task.decimals));
+    if (!task.calendar.empty()) key.SetString("Calendar", task.calendar);
   }
   for (const TaskValue& value : values) {
     const std::string path = value.sectionKey.empty() ? TaskKey(task.name) : TaskKey(task.name) + "\\" + value.sectionKey;
@@ -103,6 +104,7 @@ bool LoadTask(const std::string& name, ScheduledTask& task) {
   task.exporter = key.GetString("Exporter");
   task.database = key.GetString("Database");
   task.decimals = key.GetNumber("Decimals", 2);
+  task.calendar = key.GetString("Calendar");
   return true;
 }
 

@@ -18,6 +18,7 @@ struct ScheduledTask {
   std::string exporter;  // ProgID
   std::string database;  // absolute; empty in tasks of earlier versions: the default database
   int decimals = 2;
+  std::string calendar;  // when its timer runs (systemd calendar); empty in tasks of earlier versions
 };
 
 // One registry value the exporter asked to be kept with the task, below

@@ -23,8 +23,10 @@
 #include "host/RegistryMessages.h"
 #include "host/SampleJobs.h"
 #include "host/Scheduler.h"
+#include "host/TaskTimer.h"
 #include "host/TerminalUserInteraction.h"
 #include "platform/ComponentModel.h"
+#include "platform/RegistryStore.h"
 #include "platform/RegistryTransaction.h"
 #include "platform/UserInteraction.h"
 #include "qx6/Version.h"
@@ -220,29 +222,6 @@ int Sample(const Options& options, int64_t count, uint64_t seed) {
   return 0;
 }
 
-// One word for the shell, whatever it holds.
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// The crontab line that runs the task every night at 02:00. cron turns an
-// unescaped "%" into a line break, even between quotes; a line break of
-// its own cannot be written at all.
-std::optional<std::string> CrontabLine(const std::string& task) {
-  std::string command;
-  if (const char* registry = std::getenv("QX6_REGISTRY_DIR")) command += "QX6_REGISTRY_DIR=" + ShellQuote(registry) + " ";
-  command += ShellQuote(ProductFolder() + "/bin/qx6export") + " schedule run " + ShellQuote(task);
-  std::string line = "0 2 * * * ";
-  for (char c : command) {
-    if (c == '\n' || c == '\r') return std::nullopt;
-    if (c == '%') line += '\\';
-    line += c;
-  }
-  return line;
-}
-
 bool ValidTaskName(const std::string& task) {
   if (task.empty() || task.size() > 255) return false;
   for (unsigned char c : task) {
@@ -251,9 +230,26 @@ bool ValidTaskName(const std::string& task) {
   return true;
 }
 
-int ScheduleAdd(const Options& options, const std::string& task, const std::string& config, bool replace) {
+// A private registry folder gets user units; the machine's, system units.
+bool PrivateRegistry() {
+  const char* folder = std::getenv("QX6_REGISTRY_DIR");
+  return folder && *folder;
+}
+
+int ScheduleAdd(const Options& options, const std::string& task, const std::string& config, bool replace,
+                const std::string& at) {
   if (!ValidTaskName(task))
     return Fail("'" + task + "' cannot name a task: use 1 to 255 characters, no \"\\\" and no control characters");
+  std::string problem;
+  const auto calendar = TaskTimer::CheckCalendar(at.empty() ? TaskTimer::DefaultCalendar : at, problem);
+  if (!calendar) return Fail(problem);
+  // Tasks live in the machine registry, where the exporter's scheduling
+  // entry must go: that is for root, unless the registry is a private folder.
+  if (platform::CheckHiveWritable(platform::HiveId::LocalMachine) != 0)
+    return Fail("scheduled tasks are kept in the machine registry (" +
+                platform::HivePath(platform::HiveId::LocalMachine) +
+                "), which needs root: run 'sudo qx6export schedule add ...', or set QX6_REGISTRY_DIR to a folder of "
+                "your own");
   // The task keeps the database it runs on as an absolute path, so that it
   // runs on the same jobs whoever starts it and from wherever.
   const std::string database = std::filesystem::absolute(DatabasePath(options)).lexically_normal().string();
@@ -274,29 +270,53 @@ int ScheduleAdd(const Options& options, const std::string& task, const std::stri
   saved.exporter = options.exporter;
   saved.database = database;
   saved.decimals = options.decimals;
+  saved.calendar = *calendar;
   std::vector<TaskValue> values;
   for (const auto& entry : entries)
     values.push_back({entry.sectionKey, entry.valueName, Convert::ToText(entry.value), entry.valueType});
   if (!SaveTask(saved, values, replace))
     return Fail("there is a task '" + task + "' already; give --replace to replace it, or choose another name");
-  std::printf("scheduled '%s' as task %s on the job database %s\n", saved.configName.c_str(), task.c_str(),
-              database.c_str());
-  if (const auto line = CrontabLine(task))
-    std::printf("to run it every night at 02:00, add this line to your crontab (crontab -e):\n%s\n", line->c_str());
+  std::printf("scheduled '%s' as task %s on the job database %s, %s\n", saved.configName.c_str(), task.c_str(),
+              database.c_str(), calendar->c_str());
+
+  const std::string program = ProductFolder() + "/bin/qx6export";
+  const char* registry = std::getenv("QX6_REGISTRY_DIR");
+  const bool userUnits = PrivateRegistry();
+  // Run by sudo, the task runs as the user who asked for it.
+  const char* sudoUser = std::getenv("SUDO_USER");
+  const std::string user = !userUnits && geteuid() == 0 && sudoUser && *sudoUser ? sudoUser : "";
+  try {
+    std::printf("%s\n", TaskTimer::Install(task, TaskTimer::MakeUnits(task, *calendar, program,
+                                                                        userUnits ? registry : "", user),
+                                           userUnits)
+                            .c_str());
+  } catch (const std::exception& e) {
+    return Fail(std::string("the task is saved, but its timer is not: ") + e.what() +
+                "; put that right and run schedule add again with --replace");
+  }
+  std::string command = (userUnits ? "QX6_REGISTRY_DIR=" + TaskTimer::ShellQuote(registry) + " " : std::string()) +
+                        TaskTimer::ShellQuote(program) + " schedule run " + TaskTimer::ShellQuote(task);
+  if (const auto line = TaskTimer::CrontabLine(*calendar, command))
+    std::printf("or, to use cron instead, add this line to the crontab (crontab -e):\n%s\n", line->c_str());
   else
-    std::printf("its name or the registry folder holds a line break, which a crontab line cannot hold\n");
+    std::printf("cron cannot express this calendar; use the timer\n");
   return 0;
 }
 
 int ScheduleList() {
-  for (const ScheduledTask& task : ListTasks())
-    std::printf("%s\t%s\t%s\n", task.name.c_str(), task.configName.c_str(),
-                task.database.empty() ? DefaultDatabasePath().c_str() : task.database.c_str());
+  for (const ScheduledTask& task : ListTasks()) {
+    const std::string next = TaskTimer::NextRun(task.name, task.calendar, PrivateRegistry());
+    std::printf("%s\t%s\t%s\t%s\t%s\n", task.name.c_str(), task.configName.c_str(),
+                task.database.empty() ? DefaultDatabasePath().c_str() : task.database.c_str(),
+                task.calendar.empty() ? "-" : task.calendar.c_str(), next.empty() ? "-" : next.c_str());
+  }
   return 0;
 }
 
 int ScheduleRemove(const std::string& task) {
   if (!RemoveTask(task)) return Fail("no scheduled task '" + task + "'");
+  const std::string removed = TaskTimer::Remove(task, PrivateRegistry());
+  if (!removed.empty()) std::printf("%s\n", removed.c_str());
   return 0;
 }
 
@@ -431,6 +451,8 @@ int main(int argc, char** argv) {
   add->add_option("CONFIG", config, "configuration identifier or name")->required();
   bool replace = false;
   add->add_flag("--replace", replace, "replace a task of that name");
+  std::string at;
+  add->add_option("--at", at, "when it runs: a systemd calendar expression (default: daily at 02:00)");
   auto* scheduleList = schedule->add_subcommand("list", "list the scheduled tasks");
   auto* remove = schedule->add_subcommand("remove", "remove a task");
   remove->add_option("TASK", task, "task name")->required();
@@ -469,7 +491,7 @@ int main(int argc, char** argv) {
     if (*edit) return Edit(options, config);
     if (*import) return Import(options, csv);
     if (*sample) return Sample(options, count, seed);
-    if (*add) return ScheduleAdd(options, task, config, replace);
+    if (*add) return ScheduleAdd(options, task, config, replace, at);
     if (*scheduleList) return ScheduleList();
     if (*remove) return ScheduleRemove(task);
     if (*scheduleRun) return ScheduleRun(task);

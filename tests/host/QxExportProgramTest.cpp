@@ -220,7 +220,7 @@ TEST_F(QxExport, ScheduledTasksKeepTheirDatabaseAndAreReplacedOnlyWhenAsked) {
   // A relative --db is kept as the absolute path it named at that moment.
   Result added = Run("--db jobs.db schedule add '50% off' Tasked", "cd '" + env.Root() + "' && ");
   ASSERT_EQ(added.status, 0) << added.err;
-  EXPECT_NE(Run("schedule list").out.find("50% off\tTasked\t" + Db() + "\n"), std::string::npos);
+  EXPECT_NE(Run("schedule list").out.find("50% off\tTasked\t" + Db() + "\t*-*-* 02:00:00\t"), std::string::npos);
   // cron reads an unescaped "%" as a line break, even between quotes.
   EXPECT_NE(added.out.find("schedule run '50\\% off'"), std::string::npos) << added.out;
   Config("u.cfg", "<Name>Other</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + out +
@@ -231,7 +231,25 @@ TEST_F(QxExport, ScheduledTasksKeepTheirDatabaseAndAreReplacedOnlyWhenAsked) {
   EXPECT_NE(Run("schedule list").out.find("50% off\tTasked\t"), std::string::npos);
   ASSERT_EQ(Run("--db '" + Db() + "' schedule add '50% off' Other --replace").status, 0);
   EXPECT_NE(Run("schedule list").out.find("50% off\tOther\t"), std::string::npos);
-  ASSERT_EQ(Run("--db '" + Db() + "' schedule add t2 Tasked").status, 0);
+  // A timer of its own: user units, since the registry is a private folder.
+  Result timed = Run("--db '" + Db() + "' schedule add t2 Tasked --at 'Mon..Fri 06:00'");
+  ASSERT_EQ(timed.status, 0) << timed.err;
+  const std::string units = env.Home() + "/.config/systemd/user/qx6export-t2";
+  const std::string service = ReadFile(units + ".service"), timer = ReadFile(units + ".timer");
+  EXPECT_NE(service.find("ExecStart=\"" + std::string(QX6_PRODUCT_DIR) + "/bin/qx6export\" schedule run \"t2\"\n"),
+            std::string::npos)
+      << service;
+  EXPECT_NE(service.find("Environment=\"QX6_REGISTRY_DIR=" + env.RegistryFolder() + "\"\n"), std::string::npos);
+  EXPECT_NE(timer.find("\nOnCalendar=Mon..Fri *-*-* 06:00:00\n"), std::string::npos) << timer;
+  EXPECT_NE(timer.find("\nWantedBy=timers.target\n"), std::string::npos);
+  EXPECT_NE(timed.out.find("\n0 6 * * 1-5 "), std::string::npos) << timed.out;  // the same calendar for cron
+  if (std::system("command -v systemd-analyze >/dev/null") == 0) {
+    EXPECT_EQ(std::system(("systemd-analyze verify '" + units + ".timer' '" + units + ".service' >/dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(Run("schedule list").out.find("t2\tTasked\t" + Db() + "\tMon..Fri *-*-* 06:00:00\t"), std::string::npos);
+    EXPECT_EQ(Run("--db '" + Db() + "' schedule add t3 Tasked --at 'whenever'").status, 1);
+  } else {
+    std::fprintf(stderr, "systemd-analyze is missing: unit files and calendars not verified\n");
+  }
   // Its database gone, the task fails and names it.
   std::filesystem::rename(Db(), env.Root() + "/moved.db");
   Result ran = Run("schedule run t2");
@@ -239,6 +257,9 @@ TEST_F(QxExport, ScheduledTasksKeepTheirDatabaseAndAreReplacedOnlyWhenAsked) {
   EXPECT_NE(ran.err.find(Db()), std::string::npos) << ran.err;
   EXPECT_FALSE(std::filesystem::exists(Db()));
   EXPECT_EQ(Run("schedule add 'a\\b' Tasked").status, 1);
+  ASSERT_EQ(Run("schedule remove t2").status, 0);
+  EXPECT_FALSE(std::filesystem::exists(units + ".timer"));
+  EXPECT_FALSE(std::filesystem::exists(units + ".service"));
 }
 
 TEST_F(QxExport, FailuresNameWhatIsAtFault) {

@@ -50,6 +50,8 @@ TestEnvironment::TestEnvironment() {
   env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", Home() + "/.config"));
   env_.push_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", Home() + "/.local/share"));
   env_.push_back(std::make_unique<ScopedEnv>("QX6_REGISTRY_DIR", RegistryFolder()));
+  // Never the real user's service manager: timers are only written.
+  env_.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", nullptr));
 }
 
 TestEnvironment::~TestEnvironment() = default;
