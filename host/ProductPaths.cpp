@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/ShellFolders.h"
+
 namespace qx6::host {
 
 std::string ProductFolder() {
@@ -39,6 +41,23 @@ std::string DefaultDatabasePath() {
     return "";
   }
   return data + "/quorvex/qx6jobs.db";
+}
+
+std::string SamplesFolder() {
+  const std::filesystem::path product = ProductFolder();
+  // Installed, the product folder is <prefix>/lib/<multiarch>/quorvex.
+  for (const std::filesystem::path& folder :
+       {product / "samples", product.parent_path().parent_path().parent_path() / "share/quorvex/samples"}) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) return folder.lexically_normal().string();
+  }
+  return {};
+}
+
+std::string ConfigurationFolder() {
+  const std::string documents = platform::SHGetSpecialFolderPath(platform::CSIDL_PERSONAL);
+  if (documents.empty()) return {};
+  return documents + (documents.back() == '/' ? "" : "/") + "Quorvex Inc/Quorvex/6.0/FlatFileExport/";
 }
 
 }  // namespace qx6::host

@@ -16,4 +16,13 @@ std::vector<std::string> ComponentLibraries();
 // database used when none is named; empty without HOME.
 std::string DefaultDatabasePath();
 
+// The sample configurations the product ships: product/samples in the
+// staged product, <prefix>/share/quorvex/samples when installed; empty when
+// neither is there.
+std::string SamplesFolder();
+// Where the flat-file exporter keeps the user's configurations: the
+// documents folder's "Quorvex Inc/Quorvex/6.0/FlatFileExport/"; empty
+// without a documents folder.
+std::string ConfigurationFolder();
+
 }  // namespace qx6::host

@@ -6,7 +6,10 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -27,9 +30,11 @@
 #include "host/TerminalUserInteraction.h"
 #include "platform/ComponentModel.h"
 #include "platform/RegistryStore.h"
+#include "platform/ShellFolders.h"
 #include "platform/RegistryTransaction.h"
 #include "platform/UserInteraction.h"
 #include "qx6/Version.h"
+#include "runtime/CodePage.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
 
@@ -219,6 +224,45 @@ int Sample(const Options& options, int64_t count, uint64_t seed) {
   JobDatabase database = OpenDatabaseForNewJobs(options);
   GenerateSampleJobs(database, count, seed);
   std::printf("added %lld sample jobs to %s\n", static_cast<long long>(count), database.Path().c_str());
+  return 0;
+}
+
+// Copies the shipped sample configurations into the user's configuration
+// folder, their output files going to `outputFolder`; a configuration file
+// the user has already is kept as it is.
+int Samples(const std::string& outputFolder) {
+  const std::string samples = SamplesFolder();
+  if (samples.empty()) return Fail("the sample configurations are not there: the product is incomplete");
+  const std::string configurations = ConfigurationFolder();
+  if (configurations.empty()) return Fail("there is no documents folder for the configurations: set HOME");
+  std::string output = outputFolder;
+  if (output.empty()) output = platform::SHGetSpecialFolderPath(platform::CSIDL_PERSONAL) + "/Quorvex exports";
+  output = std::filesystem::absolute(output).lexically_normal().string();
+  while (output.size() > 1 && output.back() == '/') output.pop_back();
+  std::filesystem::create_directories(output);
+  std::filesystem::create_directories(configurations);
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(samples))
+    if (entry.is_regular_file() && entry.path().extension() == ".cfg") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  // Configuration files are in the ANSI code page, like the path put in.
+  const std::string outputText = CodePage::ToAnsi(output);
+  for (const auto& file : files) {
+    const std::string target = configurations + file.filename().string();
+    if (std::filesystem::exists(target)) {
+      std::printf("kept %s (you have one by that name)\n", target.c_str());
+      continue;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t at; (at = text.find("@OUTPUT@")) != std::string::npos;) text.replace(at, 8, outputText);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!in || !out) return Fail("cannot copy " + file.string() + " to " + target);
+    std::printf("added %s\n", target.c_str());
+  }
+  std::printf("their exports go to %s\n", output.c_str());
   return 0;
 }
 
@@ -432,6 +476,10 @@ int main(int argc, char** argv) {
   auto* quick = app.add_subcommand("quick", "export every host column with default settings");
   exportOptions(quick);
 
+  auto* samples = app.add_subcommand("samples", "copy the sample configurations into your configuration folder");
+  std::string samplesOutput;
+  samples->add_option("--output-folder", samplesOutput,
+                      "where their exports go (default: \"Quorvex exports\" in your documents folder)");
   auto* jobs = app.add_subcommand("jobs", "fill the job database");
   jobs->require_subcommand(1);
   auto* import = jobs->add_subcommand("import", "import jobs from a CSV file (header row of column numbers or titles)");
@@ -489,6 +537,7 @@ int main(int argc, char** argv) {
       return Export(options, request);
     }
     if (*edit) return Edit(options, config);
+    if (*samples) return Samples(samplesOutput);
     if (*import) return Import(options, csv);
     if (*sample) return Sample(options, count, seed);
     if (*add) return ScheduleAdd(options, task, config, replace, at);

@@ -148,6 +148,26 @@ TEST_F(QxExport, OutputFromTheCommandLine) {
   EXPECT_EQ(stamped.out, "");
 }
 
+TEST_F(QxExport, SampleConfigurationsToStartFrom) {
+  const std::string exports = env.Root() + "/exports";
+  Result added = Run("samples --output-folder '" + exports + "'");
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_NE(added.out.find("added " + env.ConfigFolder() + "all jobs.cfg\n"), std::string::npos) << added.out;
+  EXPECT_EQ(Run("list").out, "1\t<Default>\n2\tAll jobs\n3\tDaily printer report\n4\tPages and cost by department\n");
+  ASSERT_EQ(Run("--db '" + env.Root() + "/s.db' jobs sample 40").status, 0);
+  Result run = Run("--db '" + env.Root() + "/s.db' run 'all jobs'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, exports + "/all-jobs.csv\n");
+  const std::string rows = ReadFile(exports + "/all-jobs.csv");
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 41);  // the title row and 40 jobs
+  // A configuration the user has already is kept.
+  Config("all jobs.cfg", "<Name>Mine</Name>\r\n");
+  Result again = Run("samples");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("kept " + env.ConfigFolder() + "all jobs.cfg"), std::string::npos) << again.out;
+  EXPECT_NE(ReadFile(env.ConfigFolder() + "all jobs.cfg").find("Mine"), std::string::npos);
+}
+
 TEST_F(QxExport, SilentRunWithoutOutputFileFails) {
   Result run = Run("--db '" + Db() + "' run '<default>' --silent");
   EXPECT_EQ(run.status, 1);
