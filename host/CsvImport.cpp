@@ -220,7 +220,7 @@ int64_t Import(JobDatabase& database, std::istream& input, std::string_view sour
     header.push_back(column);
   }
 
-  JobInserter inserter = database.BeginInsert(true);
+  JobInserter inserter = database.BeginInsert();
   int64_t imported = 0;
   while (reader.ReadRecord(fields, count)) {
     const int line = reader.RecordLine();

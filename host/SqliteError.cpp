@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "host/JobDatabase.h"
 #include "runtime/RuntimeError.h"
 
@@ -23,7 +26,14 @@ void RaiseSqliteError(sqlite3* db, int code, const std::string& path, std::strin
       const int number = error ? RuntimeErrorFromErrno(error, path) : RuntimeErrorNumber::PathFileAccessError;
       Raise(number, RuntimeErrorDescription(number) + ": " + path);
     }
-    case SQLITE_IOERR: Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path + ": " + detail);
+    case SQLITE_IOERR: {
+      // SQLite reports a full disk as such only for some writes; a quota or
+      // the file size limit come as I/O errors with the system's reason.
+      const int error = db ? sqlite3_system_errno(db) : 0;
+      if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path + " (" + std::strerror(error) + ")");
+      Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path + ": " + detail);
+    }
     case SQLITE_NOMEM: Raise(7, "Out of memory");
     case SQLITE_CONSTRAINT: Raise(RuntimeErrorNumber::DuplicateKey, path + ": " + detail);
     default: Raise(RuntimeErrorNumber::DeviceIoError, path + ": " + std::string(action) + " failed: " + detail);
