@@ -127,9 +127,11 @@ void JobDatabase::Open(bool mayCreate) {
   const int rc = sqlite3_open_v2(path_.c_str(), &connection_->db, flags, nullptr);
   if (rc != SQLITE_OK) RaiseSqlite(rc, "open");
   sqlite3_busy_timeout(connection_->db, 5000);
-  // Every commit is synced in full before it counts, so that neither a
-  // killed process nor a power cut leaves a transaction half-done.
-  if (!readOnly_) Execute("PRAGMA synchronous = FULL");
+  // Every commit is synced in full before it counts, and the removal of its
+  // journal, which makes it count, is synced too: neither a killed process
+  // nor a power cut leaves a transaction half-done or takes back one that
+  // was reported done.
+  if (!readOnly_) Execute("PRAGMA synchronous = EXTRA");
 }
 
 bool JobDatabase::UnfinishedWriteBlocksReading() const {
@@ -177,7 +179,7 @@ void JobDatabase::CreateFile() {
     const int rc = sqlite3_open_v2(temporary.c_str(), &connection_->db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) RaiseSqlite(rc, "create");
-    Execute("PRAGMA synchronous = FULL");
+    Execute("PRAGMA synchronous = EXTRA");
     CheckSchema(true);
     sqlite3_close_v2(connection_->db);
     connection_->db = nullptr;

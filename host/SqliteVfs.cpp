@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 #include "platform/FileSystem.h"
 #include "runtime/RuntimeError.h"
@@ -99,9 +100,18 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
   return rc;
 }
 
+// The folder is synced here rather than by the base layer, so that the
+// crash tests can stop the program between the removal and the sync too.
 int Delete(sqlite3_vfs*, const char* name, int syncFolder) {
   FileSystem::CrashPoint(FileSystem::Change::Remove);
-  return base->xDelete(base, name, syncFolder);
+  int rc = base->xDelete(base, name, 0);
+  if (rc == SQLITE_OK && syncFolder) {
+    std::string folder(name);
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    if (FileSystem::SyncFolder(folder) != 0) rc = SQLITE_IOERR_DIR_FSYNC;
+  }
+  return rc;
 }
 
 int Access(sqlite3_vfs*, const char* name, int flags, int* result) { return base->xAccess(base, name, flags, result); }
