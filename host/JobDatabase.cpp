@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cerrno>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <thread>
@@ -151,18 +152,20 @@ void JobDatabase::RollBackUnfinishedWrite() {
     if (sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
     else QueryInteger(db, "SELECT count(*) FROM sqlite_master", rc);
   }
-  const int extended = db ? sqlite3_extended_errcode(db) : rc;
+  int error = db ? sqlite3_system_errno(db) : 0;
+  if (error == 0) error = SqliteVfs::LastError();
+  const std::string detail = db && rc != SQLITE_READONLY ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   sqlite3_close_v2(db);
   if (rc == SQLITE_OK) return;
-  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
     Raise(RuntimeErrorNumber::PermissionDenied, path_ + " is locked by another program");
-  if ((rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_PERM ||
-      extended == SQLITE_READONLY_ROLLBACK)
-    Raise(RuntimeErrorNumber::PermissionDenied,
-          path_ + " holds a change left unfinished by a program that stopped while writing it; it can be "
-                  "read only after a user who may write the file and its folder opens it once, which rolls the "
-                  "change back from " + path_ + "-journal");
-  RaiseSqlite(rc, "roll back an unfinished change");
+  const bool denied = primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_CANTOPEN ||
+                      error == EACCES || error == EPERM || error == EROFS;
+  Raise(denied ? RuntimeErrorNumber::PermissionDenied : RuntimeErrorNumber::DeviceIoError,
+        path_ + " holds a change left unfinished by a program that stopped while writing it; it can be read "
+                "only after a user who may write the file and its folder opens it once, which rolls the change "
+                "back from " + path_ + "-journal (" + detail + ")");
 }
 
 // A new job database is made complete under a name of its own and then
@@ -175,6 +178,14 @@ void JobDatabase::CreateFile() {
     ::unlink(temporary.c_str());
   };
   RemoveAbandonedFiles();
+  // Made here rather than by SQLite, which would hide why it failed behind a
+  // second attempt to open the file for reading.
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    const int number = RuntimeErrorFromErrno(errno, path_);
+    Raise(number, RuntimeErrorDescription(number) + ": " + path_);
+  }
+  ::close(fd);
   try {
     const int rc = sqlite3_open_v2(temporary.c_str(), &connection_->db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -448,14 +459,23 @@ void JobInserter::End(bool commit) {
   sqlite3* db = database.connection_->db;
   sqlite3_finalize(insert_);
   insert_ = nullptr;
-  int rc = SQLITE_OK;
+  // The error of a failed commit is taken before the rollback replaces
+  // SQLite's account of it.
+  std::exception_ptr error;
   if (database.inserting_) {
-    if (commit) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const int rc = commit ? sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) : SQLITE_OK;
+    if (rc != SQLITE_OK) {
+      try {
+        database.RaiseSqlite(rc, "commit the jobs");
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }
     if (!commit || rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   }
   database.inserting_ = false;
   database_ = nullptr;
-  if (rc != SQLITE_OK) database.RaiseSqlite(rc, "commit the jobs");
+  if (error) std::rethrow_exception(error);
 }
 
 const HostColumn& JobInserter::Column(int32_t column) const {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/JobDatabase.h"
+#include "host/SqliteVfs.h"
 #include "runtime/RuntimeError.h"
 
 namespace qx6::host {
@@ -29,7 +30,8 @@ void RaiseSqliteError(sqlite3* db, int code, const std::string& path, std::strin
     case SQLITE_IOERR: {
       // SQLite reports a full disk as such only for some writes; a quota or
       // the file size limit come as I/O errors with the system's reason.
-      const int error = db ? sqlite3_system_errno(db) : 0;
+      int error = db ? sqlite3_system_errno(db) : 0;
+      if (error == 0) error = SqliteVfs::LastError();
       if (error == ENOSPC || error == EDQUOT || error == EFBIG)
         Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path + " (" + std::strerror(error) + ")");
       Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error on " + path + ": " + detail);

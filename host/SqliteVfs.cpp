@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -15,6 +16,16 @@ namespace {
 namespace FileSystem = platform::FileSystem;
 
 sqlite3_vfs* base = nullptr;  // the "unix" layer
+
+// The system's reason for this thread's last failed file operation, kept as
+// it failed: SQLite asks for it only after its clean-up, by when errno may
+// say something else (a full disk would read as some later error).
+thread_local int lastError = 0;
+
+int Noted(int rc) {
+  if (rc != SQLITE_OK && errno != 0) lastError = errno;
+  return rc;
+}
 
 // Our file: the method table, then the base layer's file. `durable` marks
 // the files whose changes must survive a crash; temporary files (sorting,
@@ -32,7 +43,8 @@ bool Durable(sqlite3_file* file) { return reinterpret_cast<File*>(file)->durable
 int Close(sqlite3_file* file) { return Inner(file)->pMethods->xClose(Inner(file)); }
 
 int Read(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset) {
-  return Inner(file)->pMethods->xRead(Inner(file), data, amount, offset);
+  const int rc = Inner(file)->pMethods->xRead(Inner(file), data, amount, offset);
+  return rc == SQLITE_IOERR_SHORT_READ ? rc : Noted(rc);
 }
 
 int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
@@ -41,17 +53,17 @@ int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset
     if (FileSystem::TornWrites()) inner->pMethods->xWrite(inner, data, amount / 2, offset);
     FileSystem::Crash();
   }
-  return inner->pMethods->xWrite(inner, data, amount, offset);
+  return Noted(inner->pMethods->xWrite(inner, data, amount, offset));
 }
 
 int Truncate(sqlite3_file* file, sqlite3_int64 size) {
   if (Durable(file)) FileSystem::CrashPoint(FileSystem::Change::Truncate);
-  return Inner(file)->pMethods->xTruncate(Inner(file), size);
+  return Noted(Inner(file)->pMethods->xTruncate(Inner(file), size));
 }
 
 int Sync(sqlite3_file* file, int flags) {
   if (Durable(file)) FileSystem::CrashPoint(FileSystem::Change::Sync);
-  return Inner(file)->pMethods->xSync(Inner(file), flags);
+  return Noted(Inner(file)->pMethods->xSync(Inner(file), flags));
 }
 
 int FileSize(sqlite3_file* file, sqlite3_int64* size) { return Inner(file)->pMethods->xFileSize(Inner(file), size); }
@@ -94,7 +106,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
   ours->durable = (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL |
                             SQLITE_OPEN_SUPER_JOURNAL)) != 0;
   sqlite3_file* inner = ours->Inner();
-  const int rc = base->xOpen(base, name, inner, flags, outFlags);
+  errno = 0;
+  const int rc = Noted(base->xOpen(base, name, inner, flags, outFlags));
   // SQLite closes a file whose method table is set, even after a failed open.
   if (inner->pMethods) ours->header.pMethods = &kMethods;
   return rc;
@@ -104,7 +117,7 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
 // crash tests can stop the program between the removal and the sync too.
 int Delete(sqlite3_vfs*, const char* name, int syncFolder) {
   FileSystem::CrashPoint(FileSystem::Change::Remove);
-  int rc = base->xDelete(base, name, 0);
+  int rc = Noted(base->xDelete(base, name, 0));
   if (rc == SQLITE_OK && syncFolder) {
     std::string folder(name);
     const size_t slash = folder.rfind('/');
@@ -125,12 +138,16 @@ void DlClose(sqlite3_vfs*, void* library) { base->xDlClose(base, library); }
 int Randomness(sqlite3_vfs*, int size, char* out) { return base->xRandomness(base, size, out); }
 int Sleep(sqlite3_vfs*, int microseconds) { return base->xSleep(base, microseconds); }
 int CurrentTime(sqlite3_vfs*, double* now) { return base->xCurrentTime(base, now); }
-int GetLastError(sqlite3_vfs*, int size, char* out) { return base->xGetLastError(base, size, out); }
+int GetLastError(sqlite3_vfs*, int size, char* out) {
+  return lastError != 0 ? lastError : base->xGetLastError(base, size, out);
+}
 int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* now) { return base->xCurrentTimeInt64(base, now); }
 
 sqlite3_vfs vfs = {};
 
 }  // namespace
+
+int LastError() { return lastError; }
 
 void Install() {
   static std::once_flag once;

@@ -11,4 +11,9 @@ namespace qx6::host::SqliteVfs {
 // an error when SQLite has no "unix" layer to build on.
 void Install();
 
+// The system's error number (errno) of this thread's last failed file
+// operation through the layer, as it failed; 0 when none failed. SQLite
+// keeps it for some failures only (not for a write that fails in a commit).
+int LastError();
+
 }  // namespace qx6::host::SqliteVfs
