@@ -17,7 +17,13 @@ void RaiseSqliteError(sqlite3* db, int code, const std::string& path, std::strin
     case SQLITE_NOTADB: Raise(InvalidFileFormat, path + " is not a Quorvex job database");
     case SQLITE_CORRUPT: Raise(InvalidFileFormat, path + ": database is damaged");
     case SQLITE_FULL: Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + path);
-    case SQLITE_READONLY: Raise(RuntimeErrorNumber::PermissionDenied, path + " cannot be written: " + detail);
+    case SQLITE_READONLY:
+      // A writer stopped half-way after this reader opened the file.
+      if (db && sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK)
+        Raise(RuntimeErrorNumber::PermissionDenied,
+              path + " holds a change left unfinished by a program that stopped while writing it; opening it "
+                     "again rolls the change back");
+      Raise(RuntimeErrorNumber::PermissionDenied, path + " cannot be written: " + detail);
     case SQLITE_BUSY:
     case SQLITE_LOCKED: Raise(RuntimeErrorNumber::PermissionDenied, path + " is locked by another program");
     case SQLITE_PERM:
