@@ -1,10 +1,14 @@
 #include "host/CsvImport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -20,21 +24,32 @@ struct Field {
   bool quoted = false;
 };
 
+// Fills `buffer` with up to `size` bytes of input; 0 at its end.
+using Source = std::function<size_t(char* buffer, size_t size)>;
+
 // Reads records one at a time, counting physical lines for the messages.
+// A record may hold no more than `maxBytes` bytes, and only its first
+// `maxFields` fields are kept, so that neither a huge line nor a quote never
+// closed makes memory grow without bound.
 class CsvReader {
  public:
-  CsvReader(std::istream& input, std::string_view name) : input_(input), name_(name) {}
+  CsvReader(Source source, std::string_view name, size_t maxBytes)
+      : source_(std::move(source)), name_(name), maxBytes_(maxBytes) {}
 
-  // False at the end of the input. Blank lines are skipped.
-  bool ReadRecord(std::vector<Field>& fields, size_t& count) {
+  // False at the end of the input. Blank lines are skipped. `count` is the
+  // number of fields read, which may exceed `maxFields`.
+  bool ReadRecord(std::vector<Field>& fields, size_t& count, size_t maxFields) {
     for (;;) {
       if (Peek() == kEnd) return false;
       recordLine_ = line_;
+      recordBytes_ = 0;
       count = 0;
       bool blank = true;
       for (;;) {
-        if (count == fields.size()) fields.emplace_back();
-        Field& field = fields[count++];
+        // Fields beyond `maxFields` are only counted, for the message.
+        if (count < maxFields && count == fields.size()) fields.emplace_back();
+        Field& field = count < maxFields ? fields[count] : surplus_;
+        ++count;
         field.text.clear();
         field.quoted = false;
         int c = Peek();
@@ -47,14 +62,14 @@ class CsvReader {
             Fail(line_, "field " + std::to_string(count) + " has text after its closing quote");
         } else {
           while (c != ',' && c != '\r' && c != '\n' && c != kEnd) {
-            field.text += static_cast<char>(c);
-            Next();
+            Take(field.text, c);
             c = Peek();
           }
           if (!field.text.empty()) blank = false;
         }
         if (c == ',') {
           blank = false;
+          Count();
           Next();
           continue;
         }
@@ -80,11 +95,28 @@ class CsvReader {
   }
   void Next() { ++position_; }
 
+  // One byte more of the record, within its limit.
+  void Count() {
+    if (++recordBytes_ > maxBytes_)
+      Fail(recordLine_, "the record is longer than " + SizeText(maxBytes_) +
+                            (inQuotes_ ? " (is a quote never closed?)" : ""));
+  }
+  // The current byte `c`, appended to `text`.
+  void Take(std::string& text, int c) {
+    Count();
+    text += static_cast<char>(c);
+    Next();
+  }
+
+  static std::string SizeText(size_t bytes) {
+    if (bytes % (1 << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  }
+
   bool Fill() {
-    if (input_.eof()) return false;
-    input_.read(buffer_, sizeof buffer_);
-    if (input_.bad()) Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error while reading " + std::string(name_));
-    size_ = static_cast<size_t>(input_.gcount());
+    if (ended_) return false;
+    size_ = source_(buffer_, sizeof buffer_);
+    ended_ = size_ == 0;
     position_ = 0;
     if (first_) {
       first_ = false;
@@ -96,20 +128,23 @@ class CsvReader {
 
   void ReadQuoted(std::string& text, size_t fieldNumber) {
     const int startLine = line_;
+    inQuotes_ = true;
+    Count();
     Next();
     for (;;) {
       int c = Peek();
       if (c == kEnd)
         Fail(startLine, "the quoted field " + std::to_string(fieldNumber) + " is never closed");
-      Next();
       if (c == '"') {
-        if (Peek() != '"') return;
+        Count();
         Next();
+        if (Peek() != '"') break;
       } else if (c == '\n') {
         ++line_;
       }
-      text += static_cast<char>(c);
+      Take(text, c);
     }
+    inQuotes_ = false;
   }
 
   void EndLine(int c) {
@@ -119,11 +154,16 @@ class CsvReader {
     ++line_;
   }
 
-  std::istream& input_;
+  Source source_;
+  Field surplus_;
   std::string_view name_;
+  size_t maxBytes_;
   char buffer_[65536];
   size_t size_ = 0, position_ = 0;
+  size_t recordBytes_ = 0;
   bool first_ = true;
+  bool ended_ = false;
+  bool inQuotes_ = false;
   int line_ = 1;
   int recordLine_ = 1;
 };
@@ -193,21 +233,73 @@ std::string Shown(std::string_view text) {
 
 }  // namespace
 
-int64_t ImportFile(JobDatabase& database, const std::string& path) {
-  std::ifstream input(path, std::ios::binary);
-  if (!input) {
+namespace {
+
+int64_t ImportRecords(JobDatabase& database, CsvReader& reader, std::string_view sourceName);
+
+}  // namespace
+
+int64_t ImportFile(JobDatabase& database, const std::string& path, size_t maxRecordBytes) {
+  // Not blocking on open: a FIFO without a writer would hang here before it
+  // could be refused.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
     const int number = RuntimeErrorFromErrno(errno, path);
     Raise(number, RuntimeErrorDescription(number) + ": " + path);
   }
-  return Import(database, input, path);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int number = RuntimeErrorFromErrno(errno, path);
+    Raise(number, RuntimeErrorDescription(number) + ": " + path);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISFIFO(st.st_mode) ? "a pipe (FIFO)"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                      : "no regular file";
+    Raise(RuntimeErrorNumber::PathFileAccessError,
+          path + " is " + kind + ", not a CSV file: only regular files can be imported");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  CsvReader reader(
+      [&](char* buffer, size_t size) -> size_t {
+        for (;;) {
+          const ssize_t n = ::read(fd, buffer, size);
+          if (n >= 0) return static_cast<size_t>(n);
+          if (errno != EINTR) Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error while reading " + path);
+        }
+      },
+      path, maxRecordBytes);
+  return ImportRecords(database, reader, path);
 }
 
-int64_t Import(JobDatabase& database, std::istream& input, std::string_view sourceName) {
-  CsvReader reader(input, sourceName);
+int64_t Import(JobDatabase& database, std::istream& input, std::string_view sourceName, size_t maxRecordBytes) {
+  CsvReader reader(
+      [&](char* buffer, size_t size) -> size_t {
+        if (input.eof()) return 0;
+        input.read(buffer, static_cast<std::streamsize>(size));
+        if (input.bad()) Raise(RuntimeErrorNumber::DeviceIoError, "Device I/O error while reading " + std::string(sourceName));
+        return static_cast<size_t>(input.gcount());
+      },
+      sourceName, maxRecordBytes);
+  return ImportRecords(database, reader, sourceName);
+}
+
+namespace {
+
+int64_t ImportRecords(JobDatabase& database, CsvReader& reader, std::string_view sourceName) {
   std::vector<Field> fields;
   size_t count = 0;
-  if (!reader.ReadRecord(fields, count))
+  if (!reader.ReadRecord(fields, count, HostColumnCount))
     Raise(InvalidFileFormat, std::string(sourceName) + " is empty: it needs a header row naming the columns");
+  if (count > HostColumnCount)
+    reader.Fail(reader.RecordLine(), "the header names " + std::to_string(count) + " columns; there are " +
+                                         std::to_string(HostColumnCount) + " host columns");
 
   std::vector<const HostColumn*> header;
   bool seen[HostColumnCount + 1] = {};
@@ -220,9 +312,9 @@ int64_t Import(JobDatabase& database, std::istream& input, std::string_view sour
     header.push_back(column);
   }
 
-  JobInserter inserter = database.BeginInsert(true);
+  JobInserter inserter = database.BeginInsert();
   int64_t imported = 0;
-  while (reader.ReadRecord(fields, count)) {
+  while (reader.ReadRecord(fields, count, header.size())) {
     const int line = reader.RecordLine();
     if (count != header.size())
       reader.Fail(line, std::to_string(count) + (count == 1 ? " field" : " fields") + " where the header has " +
@@ -301,4 +393,5 @@ int64_t Import(JobDatabase& database, std::istream& input, std::string_view sour
   return imported;
 }
 
+}  // namespace
 }  // namespace qx6::host::CsvImport

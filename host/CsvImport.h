@@ -8,9 +8,11 @@
 // yes/no; a status 0 to 3 or Printed, Cancelled, Denied, Held. Columns the
 // header leaves out are Null, and a job without a job id gets the next free
 // one. The whole file goes in one transaction: a bad row is reported with its
-// line number (error InvalidFileFormat) and nothing of the file is kept.
+// line number (error InvalidFileFormat) and nothing of the file is kept, as
+// is a record longer than the limit below.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -20,9 +22,15 @@
 
 namespace qx6::host::CsvImport {
 
-// Returns the number of jobs imported.
-int64_t ImportFile(JobDatabase& database, const std::string& path);
+// The longest record read, in bytes: far beyond any real job, small enough
+// that a file with a quote never closed cannot exhaust the memory.
+inline constexpr size_t MaxRecordBytes = size_t{64} << 20;
+
+// Returns the number of jobs imported. Only a regular file is read; a FIFO,
+// a device or a folder is refused before anything is read from it.
+int64_t ImportFile(JobDatabase& database, const std::string& path, size_t maxRecordBytes = MaxRecordBytes);
 // `sourceName` stands for the input in error messages.
-int64_t Import(JobDatabase& database, std::istream& input, std::string_view sourceName);
+int64_t Import(JobDatabase& database, std::istream& input, std::string_view sourceName,
+               size_t maxRecordBytes = MaxRecordBytes);
 
 }  // namespace qx6::host::CsvImport

@@ -1,11 +1,17 @@
 #include "host/JobDatabase.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <thread>
@@ -13,6 +19,8 @@
 #include "host/IsoDate.h"
 #include "host/JobScan.h"
 #include "host/SqliteError.h"
+#include "host/SqliteVfs.h"
+#include "platform/FileSystem.h"
 #include "runtime/RuntimeError.h"
 
 namespace qx6::host {
@@ -46,6 +54,18 @@ std::string FieldList() {
   return list;
 }
 
+// The single integer a query answers.
+int64_t QueryInteger(sqlite3* db, const char* sql, int& rc) {
+  sqlite3_stmt* raw = nullptr;
+  rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  Statement statement(raw);
+  if (rc != SQLITE_OK) return 0;
+  rc = sqlite3_step(raw);
+  if (rc != SQLITE_ROW) return 0;
+  rc = SQLITE_OK;
+  return sqlite3_column_int64(raw, 0);
+}
+
 }  // namespace
 
 struct JobDatabase::Connection {
@@ -64,9 +84,13 @@ std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns) {
 
 JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     : path_(path), connection_(std::make_unique<Connection>()), readOnly_(mode == OpenMode::ReadOnly) {
+  SqliteVfs::Install();
   readThreads_ = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+  const bool inMemory = path == ":memory:";
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (inMemory) {
+    if (mode != OpenMode::Create) Raise(RuntimeErrorNumber::FileNotFound, "File not found: " + path);
+  } else if (::stat(path.c_str(), &st) != 0) {
     const int error = errno;
     if (error != ENOENT || mode != OpenMode::Create) {
       const int number = RuntimeErrorFromErrno(error, path);
@@ -75,24 +99,150 @@ JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     std::error_code ec;
     if (!parent.empty() && !std::filesystem::is_directory(parent, ec))
-      Raise(RuntimeErrorNumber::PathNotFound, "Path not found: " + parent.string());
+      Raise(RuntimeErrorNumber::PathNotFound, "Path not found: " + path + " (there is no folder " + parent.string() + ")");
+    CreateFile();
   } else if (S_ISDIR(st.st_mode)) {
     Raise(RuntimeErrorNumber::PathFileAccessError, path + " is a folder, not a job database");
   }
 
-  // No mutex: a connection serves one thread at a time, and the column
-  // accessors of the read loop would otherwise take a lock per value.
-  int flags = SQLITE_OPEN_NOMUTEX;
-  flags |= readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  if (mode == OpenMode::Create) flags |= SQLITE_OPEN_CREATE;
-  const int rc = sqlite3_open_v2(path.c_str(), &connection_->db, flags, nullptr);
-  if (rc != SQLITE_OK) RaiseSqlite(rc, "open");
-  sqlite3_busy_timeout(connection_->db, 5000);
+  Open(mode == OpenMode::Create);
+  if (readOnly_ && UnfinishedWriteBlocksReading()) {
+    RollBackUnfinishedWrite();
+    Open(false);
+  }
   CheckSchema(mode == OpenMode::Create);
   // Reads are long forward scans: map the file and keep a generous cache.
   Execute("PRAGMA mmap_size = 2147418112");
   Execute("PRAGMA cache_size = -65536");
   Execute("PRAGMA threads = 2");
+}
+
+void JobDatabase::Open(bool mayCreate) {
+  sqlite3_close_v2(connection_->db);
+  connection_->db = nullptr;
+  // No mutex: a connection serves one thread at a time, and the column
+  // accessors of the read loop would otherwise take a lock per value.
+  int flags = SQLITE_OPEN_NOMUTEX;
+  flags |= readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (mayCreate) flags |= SQLITE_OPEN_CREATE;
+  const int rc = sqlite3_open_v2(path_.c_str(), &connection_->db, flags, nullptr);
+  if (rc != SQLITE_OK) RaiseSqlite(rc, "open");
+  sqlite3_busy_timeout(connection_->db, 5000);
+  // Every commit is synced in full before it counts, and the removal of its
+  // journal, which makes it count, is synced too: neither a killed process
+  // nor a power cut leaves a transaction half-done or takes back one that
+  // was reported done.
+  if (!readOnly_) Execute("PRAGMA synchronous = EXTRA");
+}
+
+bool JobDatabase::UnfinishedWriteBlocksReading() const {
+  int rc = SQLITE_OK;
+  QueryInteger(connection_->db, "SELECT count(*) FROM sqlite_master", rc);
+  return rc != SQLITE_OK && sqlite3_extended_errcode(connection_->db) == SQLITE_READONLY_ROLLBACK;
+}
+
+// A program stopped in the middle of a write and left its journal: the next
+// connection that may write rolls the change back. A reading connection
+// cannot, so it asks for a short writing one first.
+void JobDatabase::RollBackUnfinishedWrite() {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 5000);
+    if (sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
+    else QueryInteger(db, "SELECT count(*) FROM sqlite_master", rc);
+  }
+  int error = db ? sqlite3_system_errno(db) : 0;
+  if (error == 0) error = SqliteVfs::LastError();
+  const std::string detail = db && rc != SQLITE_READONLY ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  sqlite3_close_v2(db);
+  if (rc == SQLITE_OK) return;
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+    Raise(RuntimeErrorNumber::PermissionDenied, path_ + " is locked by another program");
+  const bool denied = primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_CANTOPEN ||
+                      error == EACCES || error == EPERM || error == EROFS;
+  Raise(denied ? RuntimeErrorNumber::PermissionDenied : RuntimeErrorNumber::DeviceIoError,
+        path_ + " holds a change left unfinished by a program that stopped while writing it; it can be read "
+                "only after a user who may write the file and its folder opens it once, which rolls the change "
+                "back from " + path_ + "-journal (" + detail + ")");
+}
+
+// A new job database is made complete under a name of its own and then
+// renamed into place, so that a crash leaves either no file or an empty job
+// database at `path_`, never a file that is neither.
+void JobDatabase::CreateFile() {
+  const std::string temporary = path_ + ".new-" + std::to_string(::getpid());
+  auto removeTemporary = [&] {
+    ::unlink((temporary + "-journal").c_str());
+    ::unlink(temporary.c_str());
+  };
+  RemoveAbandonedFiles();
+  // Made here rather than by SQLite, which would hide why it failed behind a
+  // second attempt to open the file for reading.
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    const int number = RuntimeErrorFromErrno(errno, path_);
+    Raise(number, RuntimeErrorDescription(number) + ": " + path_);
+  }
+  ::close(fd);
+  try {
+    const int rc = sqlite3_open_v2(temporary.c_str(), &connection_->db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) RaiseSqlite(rc, "create");
+    Execute("PRAGMA synchronous = EXTRA");
+    CheckSchema(true);
+    sqlite3_close_v2(connection_->db);
+    connection_->db = nullptr;
+    if (!MoveIntoPlace(temporary)) removeTemporary();  // another program created it meanwhile
+  } catch (...) {
+    sqlite3_close_v2(connection_->db);
+    connection_->db = nullptr;
+    removeTemporary();
+    throw;
+  }
+  std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  if (folder.empty()) folder = ".";
+  if (platform::FileSystem::SyncFolder(folder.string()) != 0) {
+    const int number = RuntimeErrorFromErrno(errno, path_);
+    Raise(number, RuntimeErrorDescription(number) + ": " + path_);
+  }
+}
+
+// Removes what the creation of this file by a program that has since ended
+// left behind: "<name>.new-<process id>", with or without "-journal".
+void JobDatabase::RemoveAbandonedFiles() const {
+  const std::filesystem::path target(path_);
+  const std::string prefix = target.filename().string() + ".new-";
+  std::error_code ec;
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string_view rest = std::string_view(name).substr(prefix.size());
+    if (rest.size() > 8 && rest.substr(rest.size() - 8) == "-journal") rest.remove_suffix(8);
+    long pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || end != rest.data() + rest.size() || pid <= 0) continue;
+    if (pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+      ::unlink(entry.path().c_str());
+  }
+}
+
+// False when `path_` exists already: a file is never replaced.
+bool JobDatabase::MoveIntoPlace(const std::string& temporary) {
+  platform::FileSystem::CrashPoint(platform::FileSystem::Change::Rename);
+  int rc = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
+  if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the no-replace rename: a second name, then the
+    // temporary one goes.
+    rc = ::link(temporary.c_str(), path_.c_str());
+    if (rc == 0) ::unlink(temporary.c_str());
+  }
+  if (rc == 0) return true;
+  if (errno == EEXIST) return false;
+  const int number = RuntimeErrorFromErrno(errno, path_);
+  Raise(number, RuntimeErrorDescription(number) + ": " + path_);
 }
 
 JobDatabase::~JobDatabase() = default;
@@ -111,22 +261,6 @@ void JobDatabase::Execute(const char* sql) const {
   sqlite3_free(message);
   if (rc != SQLITE_OK) RaiseSqlite(rc, sql);
 }
-
-namespace {
-
-// The single integer a query answers.
-int64_t QueryInteger(sqlite3* db, const char* sql, int& rc) {
-  sqlite3_stmt* raw = nullptr;
-  rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-  Statement statement(raw);
-  if (rc != SQLITE_OK) return 0;
-  rc = sqlite3_step(raw);
-  if (rc != SQLITE_ROW) return 0;
-  rc = SQLITE_OK;
-  return sqlite3_column_int64(raw, 0);
-}
-
-}  // namespace
 
 void JobDatabase::CheckSchema(bool mayCreate) {
   sqlite3* db = connection_->db;
@@ -287,32 +421,21 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
   return JobScan::RunStatement(raw, query, targets.data(), visitor);
 }
 
-JobInserter JobDatabase::BeginInsert(bool bulk) { return JobInserter(*this, bulk); }
+JobInserter JobDatabase::BeginInsert() { return JobInserter(*this); }
 
 // ---------------------------------------------------------------------------
 
-JobInserter::JobInserter(JobDatabase& database, bool bulk) : database_(&database) {
+// The transaction keeps SQLite's rollback journal on disk and syncs it and
+// the database before the commit counts. Jobs added to the end of the table
+// fill new pages, which the journal need not hold, so a large load journals
+// only the few pages it changes and costs little more than an unjournalled
+// one.
+JobInserter::JobInserter(JobDatabase& database) : database_(&database) {
   if (database.readOnly_)
     Raise(RuntimeErrorNumber::PermissionDenied, database.path_ + " is open for reading only");
   if (database.inserting_)
     Raise(RuntimeErrorNumber::InvalidProcedureCall, "Another insert into " + database.path_ + " is still open");
   sqlite3* db = database.connection_->db;
-  if (bulk) {
-    int rc = SQLITE_OK;
-    const bool empty = QueryInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM jobs)", rc) != 0;
-    if (rc != SQLITE_OK) database.RaiseSqlite(rc, "read the jobs");
-    if (empty) {
-      synchronous_ = static_cast<int>(QueryInteger(db, "PRAGMA synchronous", rc));
-      sqlite3_stmt* raw = nullptr;
-      if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &raw, nullptr) == SQLITE_OK &&
-          sqlite3_step(raw) == SQLITE_ROW)
-        journalMode_ = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-      sqlite3_finalize(raw);
-      database.Execute("PRAGMA synchronous = OFF");
-      database.Execute("PRAGMA journal_mode = MEMORY");
-      bulk_ = true;
-    }
-  }
   std::string sql = "INSERT INTO jobs (" + FieldList() + ") VALUES (";
   for (int i = 1; i <= HostColumnCount; ++i) sql += i == 1 ? "?" : ", ?";
   sql += ")";
@@ -336,20 +459,23 @@ void JobInserter::End(bool commit) {
   sqlite3* db = database.connection_->db;
   sqlite3_finalize(insert_);
   insert_ = nullptr;
-  int rc = SQLITE_OK;
+  // The error of a failed commit is taken before the rollback replaces
+  // SQLite's account of it.
+  std::exception_ptr error;
   if (database.inserting_) {
-    if (commit) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const int rc = commit ? sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) : SQLITE_OK;
+    if (rc != SQLITE_OK) {
+      try {
+        database.RaiseSqlite(rc, "commit the jobs");
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }
     if (!commit || rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  if (bulk_) {
-    const std::string journal = "PRAGMA journal_mode = " + (journalMode_.empty() ? "DELETE" : journalMode_);
-    const std::string synchronous = "PRAGMA synchronous = " + std::to_string(synchronous_);
-    sqlite3_exec(db, journal.c_str(), nullptr, nullptr, nullptr);
-    sqlite3_exec(db, synchronous.c_str(), nullptr, nullptr, nullptr);
   }
   database.inserting_ = false;
   database_ = nullptr;
-  if (rc != SQLITE_OK) database.RaiseSqlite(rc, "commit the jobs");
+  if (error) std::rethrow_exception(error);
 }
 
 const HostColumn& JobInserter::Column(int32_t column) const {

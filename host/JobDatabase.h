@@ -62,7 +62,11 @@ class JobDatabase {
  public:
   // Errors: 53/76 for a missing file or folder, 70 when access is denied,
   // InvalidFileFormat for a file that is no job database ("PATH is not a
-  // Quorvex job database"), one of a newer schema, or a damaged one.
+  // Quorvex job database"), one of a newer schema, or a damaged one. A
+  // missing file opened with Create appears complete or not at all; a change
+  // left unfinished by a crashed program is rolled back on opening, also for
+  // reading when the user may write the file. ":memory:" with Create is a
+  // private database in memory.
   JobDatabase(const std::string& path, OpenMode mode);
   ~JobDatabase();
   JobDatabase(JobDatabase&& other) noexcept;
@@ -89,11 +93,10 @@ class JobDatabase {
   int64_t ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumns& job,
                      const JobVisitor& visitor) const;
 
-  // A transaction for new jobs; error 5 while another one is open.
-  // `bulk` trades crash safety for speed (no journal on disk, no syncing) and
-  // is only taken when the database holds no jobs yet, so a crash can cost
-  // nothing but the new jobs.
-  JobInserter BeginInsert(bool bulk = false);
+  // A transaction for new jobs; error 5 while another one is open. Whatever
+  // stops the program or the machine before Commit() returns, the database
+  // is left as it was before.
+  JobInserter BeginInsert();
 
  private:
   friend class JobInserter;
@@ -101,6 +104,12 @@ class JobDatabase {
   [[noreturn]] void RaiseSqlite(int code, std::string_view action) const;
   void Execute(const char* sql) const;
   void CheckSchema(bool mayCreate);
+  void Open(bool mayCreate);
+  void CreateFile();
+  void RemoveAbandonedFiles() const;
+  bool MoveIntoPlace(const std::string& temporary);
+  bool UnfinishedWriteBlocksReading() const;
+  void RollBackUnfinishedWrite();
 
   std::string path_;
   std::unique_ptr<Connection> connection_;
@@ -139,16 +148,13 @@ class JobInserter {
 
  private:
   friend class JobDatabase;
-  JobInserter(JobDatabase& database, bool bulk);
+  explicit JobInserter(JobDatabase& database);
   const HostColumn& Column(int32_t column) const;
   void Bind(int rc) const;
   void End(bool commit);
 
   JobDatabase* database_;
   sqlite3_stmt* insert_ = nullptr;
-  bool bulk_ = false;
-  std::string journalMode_;
-  int synchronous_ = 2;
   std::array<std::array<char, 20>, HostColumnCount> dates_{};
 };
 

@@ -351,7 +351,7 @@ int64_t GenerateSampleJobs(JobDatabase& database, int64_t count, uint64_t seed) 
   std::vector<int64_t> sequences;
   for (size_t i = 0; i < std::size(kPrinters); ++i) sequences.push_back(1000 + static_cast<int64_t>(i) * 137);
 
-  JobInserter inserter = database.BeginInsert(true);
+  JobInserter inserter = database.BeginInsert();
   std::string document, sharedComputer;
   for (int64_t k = 0; k < count; ++k) {
     const int64_t seconds = calendar.SecondsOf(k, random);

@@ -1,6 +1,7 @@
 #include "host/CsvImport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "runtime/DateTime.h"
 #include "runtime/RuntimeError.h"
@@ -109,6 +110,12 @@ TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
       {"Job ID,User\n2,new\n1,clash\n", "line 3: the job id 1 exists already"},
       {"User\n\xC3(\n", "line 2: '\xC3(' is not valid UTF-8 text (column User)"},
       {"", " is empty: it needs a header row naming the columns"},
+      {[] {
+         std::string header;
+         for (int i = 1; i <= 46; ++i) header += (i > 1 ? "," : "") + std::to_string(i);
+         return header + "\n";
+       }(),
+       "line 1: the header names 46 columns; there are 45 host columns"},
   };
   for (const Case& c : cases) {
     RuntimeError e = ImportError(c.csv);
@@ -128,6 +135,59 @@ TEST_F(CsvImportTest, BlankLinesAndAMissingFinalLineBreakAreFine) {
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), RuntimeErrorNumber::FileNotFound);
   }
+}
+
+TEST_F(CsvImportTest, ARecordBeyondTheLimitIsRefusedWithItsLine) {
+  constexpr size_t kLimit = 64;
+  auto importLimited = [&](const std::string& text) {
+    WriteFile(path_, text);
+    return CsvImport::ImportFile(db_, path_, kLimit);
+  };
+  const std::string fits(kLimit - 2, 'x');  // two bytes for "1,"
+  EXPECT_EQ(importLimited("Pages,User\n1," + fits + "\n"), 1);
+
+  auto errorOf = [&](const std::string& text) -> std::string {
+    try {
+      importLimited(text);
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), InvalidFileFormat);
+      return e.Description();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(errorOf("Pages,User\n1,x\n2," + fits + "y\n"), path_ + " line 3: the record is longer than 64 bytes");
+  // A quote never closed stops at the limit, not at the end of the input,
+  // and the line named is the one where the record began.
+  std::string unclosed = "Pages,User\n\n1,\"";
+  for (int i = 0; i < 1000; ++i) unclosed += "a line of a field that goes on\n";
+  EXPECT_EQ(errorOf(unclosed), path_ + " line 3: the record is longer than 64 bytes (is a quote never closed?)");
+  // Commas count as bytes, so many empty fields cannot run away either.
+  EXPECT_EQ(errorOf("Pages\n" + std::string(200, ',') + "\n"), path_ + " line 2: the record is longer than 64 bytes");
+  EXPECT_EQ(Values(23), (std::vector<std::string>{"l:1"}));
+  EXPECT_EQ(CsvImport::MaxRecordBytes, size_t{64} << 20);
+}
+
+TEST_F(CsvImportTest, OnlyRegularFilesAreRead) {
+  auto errorOf = [&](const std::string& path) -> RuntimeError {
+    try {
+      CsvImport::ImportFile(db_, path);
+    } catch (const RuntimeError& e) {
+      return e;
+    }
+    ADD_FAILURE() << path << " was imported";
+    return RuntimeError(0, "");
+  };
+  // A pipe without a writer would block a reader for ever.
+  const std::string fifo = folder_ / "jobs.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  RuntimeError e = errorOf(fifo);
+  EXPECT_EQ(e.Number(), RuntimeErrorNumber::PathFileAccessError);
+  EXPECT_EQ(e.Description(), fifo + " is a pipe (FIFO), not a CSV file: only regular files can be imported");
+  EXPECT_EQ(errorOf("/dev/zero").Description(),
+            "/dev/zero is a device, not a CSV file: only regular files can be imported");
+  EXPECT_EQ(errorOf(folder_.Path()).Description(),
+            folder_.Path() + " is a folder, not a CSV file: only regular files can be imported");
+  EXPECT_EQ(db_.CountJobs(), 0);
 }
 
 }  // namespace

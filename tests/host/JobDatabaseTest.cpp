@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "host/SampleJobs.h"
@@ -111,8 +117,10 @@ TEST(JobDatabaseOpen, NamesMissingFilesNewerSchemasAndDamage) {
   TempFolder folder;
   EXPECT_EQ(ErrorOf([&] { JobDatabase db(folder / "missing.db", OpenMode::ReadOnly); }).Number(),
             RuntimeErrorNumber::FileNotFound);
-  EXPECT_EQ(ErrorOf([&] { JobDatabase db(folder / "no/such/folder/jobs.db", OpenMode::Create); }).Number(),
-            RuntimeErrorNumber::PathNotFound);
+  const RuntimeError noFolder = ErrorOf([&] { JobDatabase db(folder / "no/such/folder/jobs.db", OpenMode::Create); });
+  EXPECT_EQ(noFolder.Number(), RuntimeErrorNumber::PathNotFound);
+  EXPECT_EQ(noFolder.Description(), "Path not found: " + (folder / "no/such/folder/jobs.db") +
+                                        " (there is no folder " + (folder / "no/such/folder") + ")");
   EXPECT_EQ(ErrorOf([&] { JobDatabase db(folder.Path(), OpenMode::ReadOnly); }).Number(),
             RuntimeErrorNumber::PathFileAccessError);
 
@@ -144,7 +152,83 @@ TEST(JobDatabaseOpen, ATruncatedFileIsReportedAsDamagedNotACrash) {
     test::DumpJobs(db);
   });
   EXPECT_EQ(e.Number(), InvalidFileFormat);
-  EXPECT_NE(e.Description().find("database is damaged"), std::string::npos) << e.Description();
+  EXPECT_EQ(e.Description().rfind(path + ": database is damaged", 0), 0u) << e.Description();
+}
+
+TEST(JobDatabaseOpen, ANewDatabaseAppearsCompleteAndLeavesNoNamesBehind) {
+  TempFolder folder;
+  const std::string path = folder / "jobs.db";
+  // What creations by programs that have ended left behind goes; what one
+  // still running is using (process 1 always runs) stays.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string abandoned = path + ".new-" + std::to_string(ended);
+  WriteFile(abandoned, "half a database");
+  WriteFile(abandoned + "-journal", "its journal");
+  WriteFile(path + ".new-1", "in use");
+  WriteFile(path + ".new-x", "not ours");
+  { JobDatabase db(path, OpenMode::Create); }
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"jobs.db", "jobs.db.new-1", "jobs.db.new-x"}));
+  JobDatabase db(path, OpenMode::ReadOnly);
+  EXPECT_EQ(db.CountJobs(), 0);
+}
+
+TEST(JobDatabaseOpen, AFolderThatMayNotBeWrittenIsPermissionDenied) {
+  if (geteuid() == 0) GTEST_SKIP() << "the super-user may write every folder";
+  TempFolder folder;
+  const std::string locked = folder / "locked";
+  std::filesystem::create_directory(locked);
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const RuntimeError e = ErrorOf([&] { JobDatabase db(locked + "/jobs.db", OpenMode::Create); });
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+  EXPECT_EQ(e.Number(), RuntimeErrorNumber::PermissionDenied);
+  EXPECT_EQ(e.Description(), "Permission denied: " + locked + "/jobs.db");
+  EXPECT_TRUE(std::filesystem::is_empty(locked));
+}
+
+// The file size limit stands in for a full disk, which a test cannot make.
+TEST(JobDatabaseWrite, AFullDiskNamesTheFileAndKeepsTheJobsBefore) {
+  TempFolder folder;
+  const std::string path = folder / "jobs.db";
+  {
+    JobDatabase db(path, OpenMode::Create);
+    GenerateSampleJobs(db, 100, 1);
+  }
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    ::close(pipe[0]);
+    std::string message = "no error";
+    const rlimit limit{256 * 1024, 256 * 1024};
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
+    try {
+      JobDatabase db(path, OpenMode::ReadWrite);
+      GenerateSampleJobs(db, 5000, 2);
+    } catch (const RuntimeError& e) {
+      message = std::to_string(e.Number()) + " " + e.Description();
+    }
+    (void)!::write(pipe[1], message.data(), message.size());
+    _exit(0);
+  }
+  ASSERT_GT(child, 0);
+  ::close(pipe[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<size_t>(n));
+  ::close(pipe[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(message.rfind("61 Disk full while writing " + path, 0), 0u) << message;
+  JobDatabase db(path, OpenMode::ReadOnly);
+  EXPECT_EQ(db.CountJobs(), 100);
 }
 
 // --- values ----------------------------------------------------------------

@@ -1,0 +1,308 @@
+// qx6export stopped at every change it makes to its files: each scenario runs
+// the program with QX6_CRASH_AT=1, 2, 3, ... (the process kills itself at
+// that write, sync, rename, removal or truncation) until it ends normally,
+// and after every kill the files must hold exactly the state before the
+// command or exactly the state after it. A second pass leaves the chosen
+// write half done, as a power cut in the middle of it would.
+//
+// A scenario is a set-up, the command's arguments and a check that reads
+// the state of the files as text; more commands join by adding rows to
+// Scenarios().
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/JobDatabase.h"
+#include "host/SampleJobs.h"
+#include "runtime/RuntimeError.h"
+#include "tests/host/HostTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+extern char** environ;
+
+namespace qx6::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The private world of one scenario run: a folder for its files.
+struct World {
+  std::string folder;
+  std::string Db() const { return folder + "/jobs.db"; }
+  std::string Csv() const { return folder + "/jobs.csv"; }
+};
+
+struct Scenario {
+  std::string name;
+  std::function<void(const World&)> setUp;
+  std::function<std::vector<std::string>(const World&)> arguments;
+  // The state of the files as text; anything that is neither the state
+  // before nor the state after counts as lost.
+  std::function<std::string(const World&)> state;
+  // States besides the measured one that count as "before" (a new database
+  // may be there already, empty, when the command is stopped).
+  std::vector<std::string> alsoBefore;
+};
+
+// --- reading the state of a job database ----------------------------------
+
+uint64_t Fnv(uint64_t hash, const std::string& text) {
+  for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+std::string IntegrityCheck(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::string result = "cannot open";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    result = "cannot check";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK) {
+      result.clear();
+      while (sqlite3_step(statement) == SQLITE_ROW)
+        result += reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return result;
+}
+
+// "no file", or the number of jobs and a hash of every value, read as an
+// export reads them (opened for reading only, which must roll back what a
+// killed writer left), after SQLite's own check of the whole file.
+std::string DatabaseState(const World& world) {
+  if (!fs::exists(world.Db())) return fs::exists(world.Db() + "-journal") ? "a journal without its database" : "no file";
+  std::string jobs;
+  try {
+    JobDatabase db(world.Db(), OpenMode::ReadOnly);
+    const std::vector<std::string> rows = test::DumpJobs(db);
+    uint64_t hash = 14695981039346656037ull;
+    for (const std::string& row : rows) hash = Fnv(hash, row);
+    jobs = std::to_string(rows.size()) + " jobs, hash " + std::to_string(hash);
+    if (db.CountJobs() != static_cast<int64_t>(rows.size())) jobs += " (but counted " + std::to_string(db.CountJobs()) + ")";
+  } catch (const RuntimeError& e) {
+    return "unreadable: " + e.Description();
+  }
+  const std::string integrity = IntegrityCheck(world.Db());
+  if (integrity != "ok") return "integrity check: " + integrity;
+  return jobs;
+}
+
+const std::string kNoJobs = "0 jobs, hash 14695981039346656037";
+
+void SampleDatabase(const World& world, int64_t count, uint64_t seed) {
+  JobDatabase db(world.Db(), OpenMode::Create);
+  GenerateSampleJobs(db, count, seed);
+}
+
+// Rows with ids from `firstId` on, some text quoted, some fields Null.
+void WriteCsv(const World& world, int firstId, int rows) {
+  std::string csv = "Job ID,User,Department,Date/Time,Document,Pages,Cost,Duplex,Status\n";
+  for (int i = 0; i < rows; ++i) {
+    const int id = firstId + i;
+    csv += std::to_string(id) + ",user" + std::to_string(id % 17) + ",\"Dept, " + std::to_string(id % 5) +
+           "\",2024-03-" + std::to_string(10 + id % 18) + " 09:" + std::to_string(10 + id % 50) + ":00,";
+    csv += id % 7 ? "\"Report " + std::string(static_cast<size_t>(20 + id % 60), 'r') + ".pdf\"" : "";
+    csv += "," + std::to_string(1 + id % 40) + "," + std::to_string(id % 13) + ".25," + std::to_string(id % 2) + "," +
+           std::to_string(id % 4) + "\n";
+  }
+  qx6::test::WriteFile(world.Csv(), csv);
+}
+
+std::vector<Scenario> Scenarios() {
+  auto sample = [](const World& w) { return std::vector<std::string>{"--db", w.Db(), "jobs", "sample", "150", "--seed", "3"}; };
+  auto import = [](const World& w) { return std::vector<std::string>{"--db", w.Db(), "jobs", "import", w.Csv()}; };
+  return {
+      {"jobs sample into new", [](const World&) {}, sample, DatabaseState, {kNoJobs}},
+      {"jobs sample into existing", [](const World& w) { SampleDatabase(w, 300, 2); }, sample, DatabaseState, {}},
+      {"jobs import into new", [](const World& w) { WriteCsv(w, 1, 150); }, import, DatabaseState, {kNoJobs}},
+      {"jobs import into existing",
+       [](const World& w) {
+         SampleDatabase(w, 300, 2);
+         WriteCsv(w, 5001, 150);
+       },
+       import, DatabaseState, {}},
+  };
+}
+
+// --- running the program ------------------------------------------------------
+
+struct Exit {
+  bool killed = false;  // by the crash point
+  int status = -1;      // when it ended by itself
+};
+
+Exit RunProgram(const World& world, const std::vector<std::string>& arguments, long crashAt, bool torn) {
+  const std::string program = std::string(QX6_PRODUCT_DIR) + "/bin/qx6export";
+  std::vector<std::string> args{program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("QX6_CRASH_", 0) != 0) env.push_back(entry);
+  }
+  if (crashAt > 0) env.push_back("QX6_CRASH_AT=" + std::to_string(crashAt));
+  if (torn) env.push_back("QX6_CRASH_TORN=1");
+  std::vector<char*> argv, envp;
+  for (std::string& a : args) argv.push_back(a.data());
+  for (std::string& e : env) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string output = world.folder + "/../output.txt";
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  Exit result;
+  if (rc != 0) return result;
+  int raw = 0;
+  while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+  }
+  result.killed = WIFSIGNALED(raw) && WTERMSIG(raw) == SIGKILL;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+// A journal whose header is written: the database may hold changes it must
+// undo. (SQLite writes the header last, so a journal begun but never synced
+// starts with zeros and is no longer needed.)
+bool HotJournal(const World& world) {
+  std::FILE* file = std::fopen((world.Db() + "-journal").c_str(), "rb");
+  if (!file) return false;
+  const int first = std::fgetc(file);
+  std::fclose(file);
+  return first != EOF && first != 0;
+}
+
+struct Tally {
+  long killPoints = 0, before = 0, after = 0;
+  long journals = 0;  // kills that left a journal the next open must roll back
+  std::vector<std::string> lost;
+};
+
+// The scenario stopped at each of its changes in turn.
+Tally RunScenario(const Scenario& scenario, const std::string& root, bool torn) {
+  const World world{root + "/world"};
+  auto fresh = [&] {
+    fs::remove_all(world.folder);
+    fs::create_directories(world.folder);
+    scenario.setUp(world);
+  };
+
+  fresh();
+  std::set<std::string> before{scenario.state(world)};
+  before.insert(scenario.alsoBefore.begin(), scenario.alsoBefore.end());
+  const Exit clean = RunProgram(world, scenario.arguments(world), 0, false);
+  EXPECT_EQ(clean.status, 0) << scenario.name << ": " << qx6::test::ReadFile(root + "/output.txt");
+  const std::string after = scenario.state(world);
+  EXPECT_EQ(before.count(after), 0u) << scenario.name << ": the command changed nothing";
+
+  Tally tally;
+  for (long at = 1;; ++at) {
+    fresh();
+    const Exit exit = RunProgram(world, scenario.arguments(world), at, torn);
+    if (!exit.killed) {
+      EXPECT_EQ(exit.status, 0) << scenario.name << " with QX6_CRASH_AT=" << at << ": "
+                                << qx6::test::ReadFile(root + "/output.txt");
+      EXPECT_EQ(scenario.state(world), after) << scenario.name << " ended normally with another result";
+      break;
+    }
+    ++tally.killPoints;
+    const bool journal = HotJournal(world);
+    const std::string state = scenario.state(world);
+    if (journal) {
+      ++tally.journals;
+      EXPECT_FALSE(HotJournal(world)) << scenario.name << ": reading left the journal behind";
+    }
+    if (before.count(state)) ++tally.before;
+    else if (state == after) ++tally.after;
+    else tally.lost.push_back("QX6_CRASH_AT=" + std::to_string(at) + ": " + state);
+    if (at > 5000) {
+      ADD_FAILURE() << scenario.name << " never ends";
+      break;
+    }
+  }
+  std::printf("crash test: %s%s: %ld kill points, %zu states lost (%ld as before, %ld as after; "
+              "%ld left a journal)\n",
+              scenario.name.c_str(), torn ? " (torn writes)" : "", tally.killPoints, tally.lost.size(),
+              tally.before, tally.after, tally.journals);
+  std::fflush(stdout);
+  return tally;
+}
+
+class CrashTest : public ::testing::TestWithParam<bool> {
+ protected:
+  qx6::test::TestEnvironment env;  // HOME, XDG folders and registry of its own
+};
+
+TEST_P(CrashTest, EveryKillLeavesTheFilesAsBeforeOrAsAfter) {
+  const bool torn = GetParam();
+  for (const Scenario& scenario : Scenarios()) {
+    const Tally tally = RunScenario(scenario, env.Root(), torn);
+    EXPECT_GT(tally.killPoints, 5) << scenario.name << ": the program made too few changes to be stopped in";
+    EXPECT_GT(tally.before, 0) << scenario.name;
+    EXPECT_GT(tally.after, 0) << scenario.name << ": no kill came after the commit";
+    EXPECT_GT(tally.journals, 0) << scenario.name << ": no kill left a journal to roll back";
+    for (const std::string& lost : tally.lost) ADD_FAILURE() << scenario.name << ": " << lost;
+  }
+}
+
+// A reader who may not write the file cannot roll back what a killed writer
+// left; it says so, naming the file, and changes nothing.
+TEST(CrashRecovery, AReaderWhoMayNotWriteIsToldWhy) {
+  if (geteuid() == 0) GTEST_SKIP() << "the super-user may write every file";
+  qx6::test::TestEnvironment env;
+  const World world{env.Root() + "/world"};
+  fs::create_directories(world.folder);
+  SampleDatabase(world, 300, 2);
+  const std::string before = DatabaseState(world);
+  // The first kill after which the database holds changes and its journal
+  // the pages they replaced.
+  bool left = false;
+  for (long at = 1; at < 200 && !left; ++at) {
+    const std::string copy = env.Root() + "/copy.db";
+    fs::copy_file(world.Db(), copy, fs::copy_options::overwrite_existing);
+    if (!RunProgram(world, {"--db", world.Db(), "jobs", "sample", "150"}, at, false).killed) break;
+    left = HotJournal(world) && qx6::test::ReadFile(world.Db()) != qx6::test::ReadFile(copy);
+    if (!left) {
+      fs::remove(world.Db() + "-journal");
+      fs::copy_file(copy, world.Db(), fs::copy_options::overwrite_existing);
+    }
+  }
+  ASSERT_TRUE(left);
+  fs::permissions(world.folder, fs::perms::owner_read | fs::perms::owner_exec);
+  try {
+    JobDatabase db(world.Db(), OpenMode::ReadOnly);
+    ADD_FAILURE() << "opened";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), RuntimeErrorNumber::PermissionDenied);
+    EXPECT_NE(e.Description().find(world.Db() + " holds a change left unfinished"), std::string::npos)
+        << e.Description();
+  }
+  EXPECT_TRUE(fs::exists(world.Db() + "-journal"));
+  fs::permissions(world.folder, fs::perms::owner_all);
+  EXPECT_EQ(DatabaseState(world), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, CrashTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "TornWrites" : "WholeWrites"; });
+
+}  // namespace
+}  // namespace qx6::host
