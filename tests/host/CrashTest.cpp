@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -25,6 +26,7 @@
 
 #include "host/JobDatabase.h"
 #include "host/SampleJobs.h"
+#include "platform/RegistryHive.h"
 #include "runtime/RuntimeError.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -53,6 +55,8 @@ struct Scenario {
   // States besides the measured one that count as "before" (a new database
   // may be there already, empty, when the command is stopped).
   std::vector<std::string> alsoBefore;
+  // A job database scenario: some kill must leave a journal to roll back.
+  bool journalled = true;
 };
 
 // --- reading the state of a job database ----------------------------------
@@ -121,6 +125,55 @@ void WriteCsv(const World& world, int firstId, int rows) {
   qx6::test::WriteFile(world.Csv(), csv);
 }
 
+struct Exit {
+  bool killed = false;  // by the crash point
+  int status = -1;      // when it ended by itself
+};
+Exit RunProgram(const World& world, const std::vector<std::string>& arguments, long crashAt, bool torn);
+void Run(const World& world, const std::vector<std::string>& arguments);
+
+// --- reading the state of the registry and of the timers -------------------
+
+// Every hive file of the world's registry as its parsed text ("-" when
+// missing), and whether the timer units there are whole: what a registry
+// change must keep whole through any kill.
+std::string RegistryState(const World& world) {
+  std::string state;
+  for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
+    const std::string path = world.folder + "/registry/" + root + ".reg";
+    state += std::string(root) + ": ";
+    if (!fs::exists(path)) {
+      state += "-\n";
+      continue;
+    }
+    std::string problem;
+    auto hive = platform::RegistryHive::Parse(qx6::test::ReadFile(path), root, &problem);
+    state += hive ? hive->Serialize() : "damaged: " + problem + "\n";
+  }
+  // Each unit file is written whole or not at all.
+  for (const char* unit : {"qx6export-nightly.service", "qx6export-nightly.timer"}) {
+    const std::string path = world.folder + "/units/" + unit;
+    if (fs::exists(path) && qx6::test::ReadFile(path).find("\n[") == std::string::npos)
+      state += std::string(unit) + " is torn\n";
+  }
+  return state;
+}
+
+// A configuration that can be scheduled, a database and the component
+// registered: what a scheduled task needs.
+void SchedulingWorld(const World& world) {
+  fs::create_directories(world.folder + "/registry");
+  SampleDatabase(world, 20, 1);
+  // The configurations in the documents folder of the test's HOME.
+  const std::string configs = std::string(std::getenv("HOME")) + "/Documents/Quorvex Inc/Quorvex/6.0/FlatFileExport/";
+  qx6::test::WriteFile(configs + "nightly.cfg",
+                       "<root>\r\n<Name>Nightly</Name>\r\n<OutputFile>" + world.folder +
+                           "/nightly.txt</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
+  qx6::test::WriteFile(configs + "other.cfg",
+                       "<root>\r\n<Name>Other</Name>\r\n<OutputFile>" + world.folder +
+                           "/other.txt</OutputFile>\r\n<Column>\r\n<Index>3</Index>\r\n</Column>\r\n");
+}
+
 std::vector<Scenario> Scenarios() {
   auto sample = [](const World& w) { return std::vector<std::string>{"--db", w.Db(), "jobs", "sample", "150", "--seed", "3"}; };
   auto import = [](const World& w) { return std::vector<std::string>{"--db", w.Db(), "jobs", "import", w.Csv()}; };
@@ -134,15 +187,39 @@ std::vector<Scenario> Scenarios() {
          WriteCsv(w, 5001, 150);
        },
        import, DatabaseState, {}},
+      {"register", [](const World& w) { fs::create_directories(w.folder + "/registry"); },
+       [](const World&) { return std::vector<std::string>{"register"}; }, RegistryState, {}, false},
+      {"schedule add (new)",
+       [](const World& w) {
+         SchedulingWorld(w);
+         Run(w, {"register"});
+       },
+       [](const World& w) {
+         return std::vector<std::string>{"--db", w.Db(), "schedule", "add", "nightly", "Nightly", "--at", "daily"};
+       },
+       RegistryState, {}, false},
+      {"schedule add (replacing)",
+       [](const World& w) {
+         SchedulingWorld(w);
+         Run(w, {"register"});
+         Run(w, {"--db", w.Db(), "schedule", "add", "nightly", "Nightly"});
+       },
+       [](const World& w) {
+         return std::vector<std::string>{"--db", w.Db(), "schedule", "add", "nightly", "Other", "--replace"};
+       },
+       RegistryState, {}, false},
+      {"schedule remove",
+       [](const World& w) {
+         SchedulingWorld(w);
+         Run(w, {"register"});
+         Run(w, {"--db", w.Db(), "schedule", "add", "nightly", "Nightly"});
+       },
+       [](const World&) { return std::vector<std::string>{"schedule", "remove", "nightly"}; }, RegistryState, {},
+       false},
   };
 }
 
 // --- running the program ------------------------------------------------------
-
-struct Exit {
-  bool killed = false;  // by the crash point
-  int status = -1;      // when it ended by itself
-};
 
 Exit RunProgram(const World& world, const std::vector<std::string>& arguments, long crashAt, bool torn) {
   const std::string program = std::string(QX6_PRODUCT_DIR) + "/bin/qx6export";
@@ -151,8 +228,13 @@ Exit RunProgram(const World& world, const std::vector<std::string>& arguments, l
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
-    if (entry.rfind("QX6_CRASH_", 0) != 0) env.push_back(entry);
+    if (entry.rfind("QX6_CRASH_", 0) != 0 && entry.rfind("QX6_REGISTRY_DIR=", 0) != 0 &&
+        entry.rfind("QX6_SYSTEMD_DIR=", 0) != 0)
+      env.push_back(entry);
   }
+  // The world's own registry and timer folder.
+  env.push_back("QX6_REGISTRY_DIR=" + world.folder + "/registry");
+  env.push_back("QX6_SYSTEMD_DIR=" + world.folder + "/units");
   if (crashAt > 0) env.push_back("QX6_CRASH_AT=" + std::to_string(crashAt));
   if (torn) env.push_back("QX6_CRASH_TORN=1");
   std::vector<char*> argv, envp;
@@ -178,6 +260,12 @@ Exit RunProgram(const World& world, const std::vector<std::string>& arguments, l
   result.killed = WIFSIGNALED(raw) && WTERMSIG(raw) == SIGKILL;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
+}
+
+// A set-up step: the program run to its end, which must succeed.
+void Run(const World& world, const std::vector<std::string>& arguments) {
+  const Exit exit = RunProgram(world, arguments, 0, false);
+  ASSERT_EQ(exit.status, 0) << qx6::test::ReadFile(world.folder + "/../output.txt");
 }
 
 // A journal whose header is written: the database may hold changes it must
@@ -256,10 +344,12 @@ TEST_P(CrashTest, EveryKillLeavesTheFilesAsBeforeOrAsAfter) {
   const bool torn = GetParam();
   for (const Scenario& scenario : Scenarios()) {
     const Tally tally = RunScenario(scenario, env.Root(), torn);
-    EXPECT_GT(tally.killPoints, 5) << scenario.name << ": the program made too few changes to be stopped in";
+    EXPECT_GT(tally.killPoints, 2) << scenario.name << ": the program made too few changes to be stopped in";
     EXPECT_GT(tally.before, 0) << scenario.name;
     EXPECT_GT(tally.after, 0) << scenario.name << ": no kill came after the commit";
-    EXPECT_GT(tally.journals, 0) << scenario.name << ": no kill left a journal to roll back";
+    if (scenario.journalled) {
+      EXPECT_GT(tally.journals, 0) << scenario.name << ": no kill left a journal to roll back";
+    }
     for (const std::string& lost : tally.lost) ADD_FAILURE() << scenario.name << ": " << lost;
   }
 }
