@@ -151,8 +151,9 @@ int FlockRetrying(int fd, int operation) {
   return r;
 }
 
-// How long a transaction that already holds one hive waits for another
-// before it assumes a writer holding that one waits for it in turn.
+// How long a transaction waits for a hive locked out of order (while it
+// holds one that comes after it) before it assumes that the writer holding
+// it waits for it in turn.
 constexpr auto DeadlockWait = std::chrono::seconds(5);
 
 class ExclusiveLock {
@@ -464,10 +465,16 @@ LONG ChangeInTransaction(HiveId hive, const HiveChange& change) {
   }
   std::unique_ptr<OpenHive>& slot = transaction.hives[static_cast<size_t>(hive)];
   if (!slot) {
-    bool holdsAnother = false;
-    for (const auto& other : transaction.hives) holdsAnother = holdsAnother || other;
+    // The hives are locked in one order (machine, users, current user): a
+    // transaction waits as long as it takes for a hive after all it holds,
+    // and only a while for one before them, so two transactions can never
+    // wait for each other for good, and only the one out of order gives up.
+    auto rank = [](HiveId id) { return id == HiveId::LocalMachine ? 0 : id == HiveId::Users ? 1 : 2; };
+    bool outOfOrder = false;
+    for (size_t i = 0; i < transaction.hives.size(); ++i)
+      outOfOrder = outOfOrder || (transaction.hives[i] && rank(static_cast<HiveId>(i)) > rank(hive));
     auto opened = std::make_unique<OpenHive>();
-    if (LONG status = OpenForChange(hive, *opened, holdsAnother)) {
+    if (LONG status = OpenForChange(hive, *opened, outOfOrder)) {
       if (status == ERROR_POSSIBLE_DEADLOCK) Doom();
       return status;
     }
