@@ -16,6 +16,11 @@ cppflags="$(dpkg-buildflags --get CPPFLAGS)"
 cxxflags="$(dpkg-buildflags --get CXXFLAGS | sed -e 's/\(^\| \)-g\( \|$\)/ /g')"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 
+# The manual pages carry the date of the release in the changelog, not of
+# the build.
+SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l packaging/debian/changelog -STimestamp)"
+export SOURCE_DATE_EPOCH
+
 # Only the product is built: the package's install step does not build the
 # tests, benchmarks or fuzz targets.
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQX6_WERROR=ON \
