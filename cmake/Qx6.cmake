@@ -1,6 +1,12 @@
 # Build conventions shared by every folder: warnings, sanitizers and the
 # staged product folder, which has the same layout as an installed product.
+include(GNUInstallDirs)
 set(QX6_PRODUCT_DIR ${CMAKE_BINARY_DIR}/product)
+# Installed, the product folder is one folder under the multiarch library
+# folder (/usr/lib/x86_64-linux-gnu/quorvex), laid out as product/ is.
+set(QX6_INSTALL_PRODUCT_DIR ${CMAKE_INSTALL_LIBDIR}/quorvex)
+# Shared libraries are installed without the execute bit, as Debian wants.
+set(QX6_LIBRARY_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 set(QX6_LIB_DIR ${QX6_PRODUCT_DIR}/lib)
 set(QX6_BIN_DIR ${QX6_PRODUCT_DIR}/bin)
 set(QX6_EXPORTERS_DIR ${QX6_PRODUCT_DIR}/exporters)
@@ -29,7 +35,10 @@ function(qx6_add_library name)
   set_target_properties(${name} PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${QX6_LIB_DIR}
     BUILD_RPATH "$ORIGIN"
+    INSTALL_RPATH "$ORIGIN"
     CXX_VISIBILITY_PRESET default)
+  install(TARGETS ${name} LIBRARY DESTINATION ${QX6_INSTALL_PRODUCT_DIR}/lib
+          PERMISSIONS ${QX6_LIBRARY_PERMISSIONS})
 endfunction()
 
 # A layer that lives inside the component library (linked into it, and into
@@ -46,7 +55,17 @@ function(qx6_add_program name)
   target_link_libraries(${name} PRIVATE qx6_warnings qx6version)
   set_target_properties(${name} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${QX6_BIN_DIR}
-    BUILD_RPATH "$ORIGIN/../lib")
+    BUILD_RPATH "$ORIGIN/../lib"
+    INSTALL_RPATH "$ORIGIN/../lib")
+  install(TARGETS ${name} RUNTIME DESTINATION ${QX6_INSTALL_PRODUCT_DIR}/bin)
+  # On the PATH through a relative link: the program finds the product as
+  # the parent of its own real folder (/proc/self/exe), not of the link's.
+  file(RELATIVE_PATH target ${CMAKE_INSTALL_FULL_BINDIR}
+       ${CMAKE_INSTALL_PREFIX}/${QX6_INSTALL_PRODUCT_DIR}/bin/${name})
+  set(link ${CMAKE_BINARY_DIR}/install-links/${name})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
+  file(CREATE_LINK ${target} ${link} SYMBOLIC)
+  install(FILES ${link} DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 
 # A GoogleTest executable for one folder, registered with CTest; ENV adds

@@ -13,11 +13,14 @@ namespace {
 
 int Usage(FILE* out) {
   std::fputs(
-      "usage: qx6regsvr [-u] [-s] [--user] LIBRARY...\n"
-      "  Registers each component library in the registry (HKEY_CLASSES_ROOT).\n"
-      "  -u   unregister instead\n"
-      "  -s   silent: print nothing on success\n"
-      "  --user  for this user alone: HKEY_CURRENT_USER\\Software\\Classes (no root needed)\n"
+      "Usage: qx6regsvr [-u] [-s] [--user] LIBRARY...\n"
+      "Registers each component library in the registry (HKEY_CLASSES_ROOT).\n"
+      "\n"
+      "Options:\n"
+      "  -u         unregister instead\n"
+      "  -s         silent: print nothing on success\n"
+      "  --user     for this user alone: HKEY_CURRENT_USER\\Software\\Classes (no root needed)\n"
+      "  -h,--help  print this help and exit\n"
       "  --version  print the version and exit\n",
       out);
   return out == stdout ? 0 : 2;
