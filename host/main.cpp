@@ -1,6 +1,7 @@
 // qx6export: the print-job accounting host. It keeps the job database and
 // drives export components through the registry and IJobExporter.
 #include <cstdlib>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -280,8 +281,22 @@ bool PrivateRegistry() {
   return folder && *folder;
 }
 
+// Run through sudo, a task is still the invoking user's: their
+// configurations and their default job database, not root's (sudo gives
+// root's HOME).
+void ActForSudoUser() {
+  const char* user = std::getenv("SUDO_USER");
+  if (geteuid() != 0 || !user || !*user) return;
+  const passwd* account = getpwnam(user);
+  if (!account || !account->pw_dir || !*account->pw_dir) return;
+  setenv("HOME", account->pw_dir, 1);
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
+}
+
 int ScheduleAdd(const Options& options, const std::string& task, const std::string& config, bool replace,
                 const std::string& at) {
+  ActForSudoUser();
   if (!ValidTaskName(task))
     return Fail("'" + task + "' cannot name a task: use 1 to 255 characters, no \"\\\" and no control characters");
   std::string problem;
