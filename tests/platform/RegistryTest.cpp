@@ -13,6 +13,7 @@
 #include "platform/Environment.h"
 #include "platform/RegistryHive.h"
 #include "platform/RegistryStore.h"
+#include "tests/platform/RegistryFolderTest.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6::platform {
@@ -71,15 +72,7 @@ Read Query(HKEY root, std::string_view path, std::string_view name) {
 
 std::string Text(const std::string& s) { return s + '\0'; }
 
-class RegistryTest : public ::testing::Test {
- protected:
-  std::string Folder() const { return root_ / "registry"; }
-  std::string UserHive() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
-  std::string MachineHive() const { return Folder() + "/HKEY_LOCAL_MACHINE.reg"; }
-
-  TempFolder root_;
-  ScopedEnv dir_{"QX6_REGISTRY_DIR", root_ / "registry"};
-};
+using RegistryTest = test::RegistryFolderTest;
 
 TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
   HKEY key = 0;

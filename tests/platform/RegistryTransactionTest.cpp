@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/RegistryHive.h"
+#include "tests/platform/RegistryFolderTest.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6::platform {
@@ -62,15 +63,7 @@ std::string RunHelper(const std::string& arguments, const std::string& environme
   return out;
 }
 
-class RegistryTransactionTest : public ::testing::Test {
- protected:
-  std::string Folder() const { return root_ / "registry"; }
-  std::string UserHive() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
-  std::string MachineHive() const { return Folder() + "/HKEY_LOCAL_MACHINE.reg"; }
-
-  TempFolder root_;
-  ScopedEnv dir_{"QX6_REGISTRY_DIR", root_ / "registry"};
-};
+using RegistryTransactionTest = test::RegistryFolderTest;
 
 TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyTheOldStateBefore) {
   ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
