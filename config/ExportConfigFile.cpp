@@ -10,6 +10,7 @@
 #include "config/modFlatFile.h"
 #include "config/modXMLHelper.h"
 #include "hostapi/JobColumns.h"
+#include "platform/FileAttributes.h"
 #include "platform/UserInteraction.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
@@ -216,7 +217,13 @@ void ExportConfig::WriteContent(int16_t fileNumber) const {
 
 void ExportConfig::Save() {
   if (isDefault_) return;
-  const std::string path = modFlatFile::ConfigFolder("") + modFlatFile::ConfigFileName(name_) + ".cfg";
+  const std::string folder = modFlatFile::ConfigFolder("");
+  const std::string fileName = modFlatFile::ConfigFileName(name_) + ".cfg";
+  // A file whose name differs only in letter case ("Weekly.cfg", copied from
+  // the earlier release) is this configuration's file: it is replaced, not
+  // joined by a second one that the listing would shadow.
+  const std::string existing = platform::FindEntryName(folder, fileName);
+  const std::string path = folder + (existing.empty() ? fileName : existing);
   int16_t fileNumber = 0;
   try {
     fileNumber = TextFile::FreeFile();

@@ -177,6 +177,14 @@ TEST_F(QxExport, SampleConfigurationsToStartFrom) {
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("kept " + env.ConfigFolder() + "all jobs.cfg"), std::string::npos) << again.out;
   EXPECT_NE(ReadFile(env.ConfigFolder() + "all jobs.cfg").find("Mine"), std::string::npos);
+  // So is one whose file name differs only in letter case: to the exporter
+  // it is the same file.
+  Config("Daily Printer Report.cfg", "<Name>Also mine</Name>\r\n");
+  std::filesystem::remove(env.ConfigFolder() + "daily printer report.cfg");
+  again = Run("samples");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("kept " + env.ConfigFolder() + "Daily Printer Report.cfg"), std::string::npos) << again.out;
+  EXPECT_FALSE(std::filesystem::exists(env.ConfigFolder() + "daily printer report.cfg"));
 }
 
 TEST_F(QxExport, SilentRunWithoutOutputFileFails) {
