@@ -162,7 +162,10 @@ bool ExportConfig::Load(const std::string& pstrConfigFile) {
       } else if (tag == "ACTION") {
         if (column) column->SetAction(ReadInteger(value));
       } else if (tag == "/COLUMN") {
-        if (column) columns_->Add(std::exchange(column, nullptr));
+        // The column stays current until the next <Column>: an element
+        // after </Column> still changes it, and a second </Column> adds the
+        // same column once more.
+        if (column) columns_->Add(column);
       }
     }
   } catch (RuntimeError& error) {
