@@ -92,6 +92,7 @@ Variant LoadConfigurations(ExportConfigs& configs, int16_t numDecimals, const st
     for (const std::string& fileName : FindConfigFiles(folder)) {
       auto config = std::make_shared<ExportConfig>();
       if (!config->Load(folder + fileName)) continue;
+      // Every configuration is keyed by its name, the empty one included.
       if (configs.Contains(config->Name())) continue;
       configs.Add(config, config->Name());
     }

@@ -69,14 +69,19 @@ TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) 
   WriteFile(env.ConfigFolder() + "_default_.cfg", ConfigText("&ltdefault&gt"));
   WriteFile(env.ConfigFolder() + "notes.txt", ConfigText("Not a configuration"));
   WriteFile(env.ConfigFolder() + "unreadable.cfg", ConfigText("Hidden"));
+  // A configuration without a name is keyed by the empty name: the first
+  // such file is listed, the second is a duplicate.
+  WriteFile(env.ConfigFolder() + "e.cfg", ConfigText("", "<OutputType>1</OutputType>\r\n"));
+  WriteFile(env.ConfigFolder() + "f.cfg", ConfigText(""));
   chmod((env.ConfigFolder() + "unreadable.cfg").c_str(), 0);
   ExportConfigs configs;
   Variant list = Build(configs, "", "beta");
-  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta"};
+  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta", ""};
   if (geteuid() == 0) expected.push_back("Hidden");  // root reads any file
   EXPECT_EQ(Names(list), expected);
   EXPECT_EQ(configId, 3);
   EXPECT_EQ(configs.Item("alpha")->ConfigFile(), env.ConfigFolder() + "a.cfg");
+  EXPECT_EQ(configs.Item("")->ConfigFile(), env.ConfigFolder() + "e.cfg");
 }
 
 TEST_F(ConfigurationStore, RememberedNameNotListedKeepsTheIdentifier) {
