@@ -10,6 +10,7 @@
 #include "config/modFlatFile.h"
 #include "config/modXMLHelper.h"
 #include "hostapi/JobColumns.h"
+#include "platform/FileAttributes.h"
 #include "platform/UserInteraction.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
@@ -161,7 +162,10 @@ bool ExportConfig::Load(const std::string& pstrConfigFile) {
       } else if (tag == "ACTION") {
         if (column) column->SetAction(ReadInteger(value));
       } else if (tag == "/COLUMN") {
-        if (column) columns_->Add(std::exchange(column, nullptr));
+        // The column stays current until the next <Column>: an element
+        // after </Column> still changes it, and a second </Column> adds the
+        // same column once more.
+        if (column) columns_->Add(column);
       }
     }
   } catch (RuntimeError& error) {
@@ -216,7 +220,13 @@ void ExportConfig::WriteContent(int16_t fileNumber) const {
 
 void ExportConfig::Save() {
   if (isDefault_) return;
-  const std::string path = modFlatFile::ConfigFolder("") + modFlatFile::ConfigFileName(name_) + ".cfg";
+  const std::string folder = modFlatFile::ConfigFolder("");
+  const std::string fileName = modFlatFile::ConfigFileName(name_) + ".cfg";
+  // A file whose name differs only in letter case ("Weekly.cfg", copied from
+  // the earlier release) is this configuration's file: it is replaced, not
+  // joined by a second one that the listing would shadow.
+  const std::string existing = platform::FindEntryName(folder, fileName);
+  const std::string path = folder + (existing.empty() ? fileName : existing);
   int16_t fileNumber = 0;
   try {
     fileNumber = TextFile::FreeFile();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ComponentFile.h"
+#include "platform/FileAttributes.h"
 #include "runtime/Strings.h"
 #include "system/modShellFunctions.h"
 
@@ -91,6 +92,7 @@ Variant LoadConfigurations(ExportConfigs& configs, int16_t numDecimals, const st
     for (const std::string& fileName : FindConfigFiles(folder)) {
       auto config = std::make_shared<ExportConfig>();
       if (!config->Load(folder + fileName)) continue;
+      // Every configuration is keyed by its name, the empty one included.
       if (configs.Contains(config->Name())) continue;
       configs.Add(config, config->Name());
     }
@@ -109,8 +111,9 @@ void MigrateEarlierSettings() noexcept {
     if (!modShellFunctions::CreateFolderPath(current)) return;
     const std::string earlier = modShellFunctions::GetDocumentsFolder() + std::string(EarlierSubfolder);
     for (const std::string& name : FindConfigFiles(earlier)) {
+      // "Mig.cfg" and "mig.cfg" name one file, as on the original platform.
+      if (!platform::FindEntryName(current, name).empty()) continue;
       std::error_code ec;
-      if (std::filesystem::exists(current + name, ec) || ec) continue;
       std::filesystem::copy_file(earlier + name, current + name, ec);
     }
   } catch (...) {

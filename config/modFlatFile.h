@@ -22,7 +22,8 @@ std::string ConfigFileName(const std::string& configName);
 
 // Fills `configs` (new and empty) with "<Default>" and every readable
 // configuration file of the folder, sorted by file name, dropping names
-// already present (in any letter case). Returns the list for the host (a
+// already present (in any letter case; an empty name is a name too, so only
+// the first nameless file is listed). Returns the list for the host (a
 // rows x 2 array of identifier and name, Null when empty) and sets
 // `configId` to the identifier of `rememberedName` when it is listed. A
 // file with a value that cannot be converted raises that error, with

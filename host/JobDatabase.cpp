@@ -397,7 +397,10 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
     sql += '"';
     sql += c.field;
     sql += '"';
-    if (c.kind == ColumnKind::Text) sql += " COLLATE NOCASE";
+    // Text sorts by its bytes (UTF-8: by code point), letter case counting,
+    // as the exporter compares group values: "a", "A", "a" must not
+    // interleave, or one group would become two rows.
+    if (c.kind == ColumnKind::Text) sql += " COLLATE BINARY";
     sql += key.ascending ? " ASC, " : " DESC, ";
     if (key.columnId == 1) break;  // the job id is unique: later keys never decide
   }

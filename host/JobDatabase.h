@@ -85,7 +85,8 @@ class JobDatabase {
   int64_t CountJobs(const DateRange& range = {}) const;
 
   // Visits the jobs in `order` (then by job id, so the order is total; text
-  // compares without regard to ASCII letter case), refilling the values of
+  // compares by its characters with letter case counting, Null first when
+  // ascending, so equal values stay together), refilling the values of
   // `job`, a collection of the 45 host columns in host order. Returns the
   // number of jobs visited. An exception from the visitor ends the loop and
   // passes through. The visitor runs on the calling thread; a large database

@@ -30,6 +30,7 @@
 #include "host/TaskTimer.h"
 #include "host/TerminalUserInteraction.h"
 #include "platform/ComponentModel.h"
+#include "platform/FileAttributes.h"
 #include "platform/RegistryStore.h"
 #include "platform/ShellFolders.h"
 #include "platform/RegistryTransaction.h"
@@ -250,8 +251,10 @@ int Samples(const std::string& outputFolder) {
   const std::string outputText = CodePage::ToAnsi(output);
   for (const auto& file : files) {
     const std::string target = configurations + file.filename().string();
-    if (std::filesystem::exists(target)) {
-      std::printf("kept %s (you have one by that name)\n", target.c_str());
+    // "Weekly.cfg" would be the same file as "weekly.cfg" to the exporter.
+    const std::string existing = platform::FindEntryName(configurations, file.filename().string());
+    if (!existing.empty()) {
+      std::printf("kept %s (you have one by that name)\n", (configurations + existing).c_str());
       continue;
     }
     std::ifstream in(file, std::ios::binary);

@@ -3,6 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <system_error>
+
+#include "runtime/Strings.h"
+
 namespace qx6::platform {
 
 DWORD GetFileAttributes(const std::string& path) {
@@ -17,6 +22,18 @@ DWORD GetFileAttributes(const std::string& path) {
   std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
+std::string FindEntryName(const std::string& folder, const std::string& name) {
+  if (name.empty()) return {};
+  if (GetFileAttributes(folder + name) != INVALID_FILE_ATTRIBUTES) return name;
+  std::string found;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if ((found.empty() || entry < found) && Strings::EqualsText(entry, name)) found = std::move(entry);
+  }
+  return found;
 }
 
 bool CreateDirectory(const std::string& path) { return !path.empty() && mkdir(path.c_str(), 0777) == 0; }

@@ -18,6 +18,12 @@ inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 // INVALID_FILE_ATTRIBUTES when the path cannot be examined. A name starting
 // with "." is hidden; a file its user cannot write is read-only.
 DWORD GetFileAttributes(const std::string& path);
+// The name under which `folder` (ending in "/") holds `name`, with file
+// names compared without regard to letter case as the original platform
+// compares them: `name` itself when it is there, else the first entry in
+// name order that differs from it only in letter case; empty when there is
+// none.
+std::string FindEntryName(const std::string& folder, const std::string& name);
 // One folder; its parent must exist.
 bool CreateDirectory(const std::string& path);
 bool DeleteFile(const std::string& path);

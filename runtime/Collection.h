@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,17 +19,17 @@ class Collection {
  public:
   int32_t Count() const noexcept { return static_cast<int32_t>(items_.size()); }
 
-  // Appends an item; an empty key means none. A key that is already present
-  // (in any letter case) fails with error 457 and adds nothing.
-  void Add(T item, std::string_view key = {}) { Insert(Count() + 1, std::move(item), key); }
+  // Appends an item without a key.
+  void Add(T item) { Insert(Count() + 1, std::move(item)); }
+  // Appends an item with a key; the empty text is a key like any other. A
+  // key that is already present (in any letter case) fails with error 457
+  // and adds nothing.
+  void Add(T item, std::string_view key) { Insert(Count() + 1, std::move(item), key); }
 
   // Inserts before position `before` (1 to Count + 1); error 9 outside.
-  void Insert(int32_t before, T item, std::string_view key = {}) {
-    if (before < 1 || before > Count() + 1) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
-    std::string folded = key.empty() ? std::string() : Strings::FoldCase(key);
-    if (!folded.empty() && FindKey(folded) != 0) Raise(RuntimeErrorNumber::DuplicateKey);
-    items_.insert(items_.begin() + (before - 1), std::move(item));
-    keys_.insert(keys_.begin() + (before - 1), std::move(folded));
+  void Insert(int32_t before, T item) { InsertKeyed(before, std::move(item), std::nullopt); }
+  void Insert(int32_t before, T item, std::string_view key) {
+    InsertKeyed(before, std::move(item), Strings::FoldCase(key));
   }
 
   // Error 9 when there is no such position or key.
@@ -42,9 +43,7 @@ class Collection {
 
   bool Contains(std::string_view key) const { return IndexOfKey(key) != 0; }
   // 0 when absent.
-  int32_t IndexOfKey(std::string_view key) const {
-    return key.empty() ? 0 : FindKey(Strings::FoldCase(key));
-  }
+  int32_t IndexOfKey(std::string_view key) const { return FindKey(Strings::FoldCase(key)); }
 
   void Remove(int32_t index) {
     if (index < 1 || index > Count()) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
@@ -72,6 +71,12 @@ class Collection {
   auto end() const noexcept { return items_.end(); }
 
  private:
+  void InsertKeyed(int32_t before, T item, std::optional<std::string> folded) {
+    if (before < 1 || before > Count() + 1) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
+    if (folded && FindKey(*folded) != 0) Raise(RuntimeErrorNumber::DuplicateKey);
+    items_.insert(items_.begin() + (before - 1), std::move(item));
+    keys_.insert(keys_.begin() + (before - 1), std::move(folded));
+  }
   int32_t FindKey(const std::string& folded) const {
     for (size_t i = 0; i < keys_.size(); ++i)
       if (keys_[i] == folded) return static_cast<int32_t>(i + 1);
@@ -79,7 +84,7 @@ class Collection {
   }
 
   std::vector<T> items_;
-  std::vector<std::string> keys_;
+  std::vector<std::optional<std::string>> keys_;  // folded; none for an item without a key
 };
 
 }  // namespace qx6

@@ -252,17 +252,14 @@ bool HelpFile::HasFile(std::string_view path) {
   return file_ && name && chm_resolve_object(file_, name->c_str(), &unit) == CHM_RESOLVE_SUCCESS;
 }
 
-// The map names a page as the compiler saw it: a path inside the file, or
-// (chmcmd writes these) the page's full path on the machine that built it.
-// The longest tail of that name which is a stored file is the page.
+// The map names a page by its path inside the file ("/settings.html"; a
+// name without the leading "/" counts from the file's root). Anything else,
+// such as a path of the machine that built the file, names no page.
 std::optional<std::string> HelpFile::ResolveStoredPath(std::string_view stored) {
   std::string name = Strings::Replace(std::string(stored), "\\", "/");
   if (name.empty()) return std::nullopt;
   if (name[0] != '/') name.insert(0, "/");
-  for (size_t at = 0; at != std::string::npos && at + 1 < name.size(); at = name.find('/', at + 1)) {
-    std::string tail = name.substr(at);
-    if (HasFile(tail)) return tail;
-  }
+  if (HasFile(name)) return name;
   return std::nullopt;
 }
 

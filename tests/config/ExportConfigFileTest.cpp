@@ -181,6 +181,25 @@ TEST_F(ExportConfigFile, TagsMatchInAnyCaseAndForeignLinesAreSkipped) {
   EXPECT_EQ(c.Columns()->Item(1)->Width(), 5);
 }
 
+TEST_F(ExportConfigFile, AColumnStaysCurrentAfterItsClosingTag) {
+  // Only <Column> changes the current column: elements before the first one
+  // are ignored, those after </Column> change the column just added, and a
+  // repeated </Column> adds it again.
+  auto path = Write("after.cfg",
+                    "<Name>after</Name>\r\n<Version>4</Version>\r\n<Width>9</Width>\r\n</Column>\r\n"
+                    "<Column>\r\n<Index>7</Index>\r\n</Column>\r\n<Index>2</Index>\r\n<Width>4</Width>\r\n"
+                    "</Column>\r\n<Column>\r\n<Index>3</Index>\r\n</Column>\r\n");
+  ExportConfig c;
+  ASSERT_TRUE(c.Load(path));
+  ASSERT_EQ(c.Columns()->Count(), 3);
+  EXPECT_EQ(c.Columns()->Item(1), c.Columns()->Item(2));
+  EXPECT_EQ(c.Columns()->Item(1)->Index(), 2);
+  EXPECT_EQ(c.Columns()->Item(1)->Name(), "User");
+  EXPECT_EQ(c.Columns()->Item(1)->Width(), 4);
+  EXPECT_EQ(c.Columns()->Item(3)->Index(), 3);
+  EXPECT_EQ(c.Columns()->Item(3)->Width(), -1);
+}
+
 TEST_F(ExportConfigFile, MissingElementsKeepDefaultsButDecimalPlacesIsThree) {
   ExportConfig c;
   ASSERT_TRUE(c.Load(Write("min.cfg", "<Name>min</Name>\r\n<Version>4</Version>\r\n")));

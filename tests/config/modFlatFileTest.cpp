@@ -69,14 +69,19 @@ TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) 
   WriteFile(env.ConfigFolder() + "_default_.cfg", ConfigText("&ltdefault&gt"));
   WriteFile(env.ConfigFolder() + "notes.txt", ConfigText("Not a configuration"));
   WriteFile(env.ConfigFolder() + "unreadable.cfg", ConfigText("Hidden"));
+  // A configuration without a name is keyed by the empty name: the first
+  // such file is listed, the second is a duplicate.
+  WriteFile(env.ConfigFolder() + "e.cfg", ConfigText("", "<OutputType>1</OutputType>\r\n"));
+  WriteFile(env.ConfigFolder() + "f.cfg", ConfigText(""));
   chmod((env.ConfigFolder() + "unreadable.cfg").c_str(), 0);
   ExportConfigs configs;
   Variant list = Build(configs, "", "beta");
-  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta"};
+  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta", ""};
   if (geteuid() == 0) expected.push_back("Hidden");  // root reads any file
   EXPECT_EQ(Names(list), expected);
   EXPECT_EQ(configId, 3);
   EXPECT_EQ(configs.Item("alpha")->ConfigFile(), env.ConfigFolder() + "a.cfg");
+  EXPECT_EQ(configs.Item("")->ConfigFile(), env.ConfigFolder() + "e.cfg");
 }
 
 TEST_F(ConfigurationStore, RememberedNameNotListedKeepsTheIdentifier) {
@@ -146,14 +151,32 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   WriteFile(earlier + "old.cfg", ConfigText("Old", "<Version>3</Version>\r\n<Column>\r\n<Index>13</Index>\r\n</Column>\r\n"));
   WriteFile(earlier + "both.cfg", ConfigText("Earlier both"));
   WriteFile(env.ConfigFolder() + "both.cfg", ConfigText("Current both"));
+  // File names compare without regard to letter case: "Mig.cfg" is the
+  // current "mig.cfg" and stays out.
+  WriteFile(earlier + "Mig.cfg", ConfigText("Earlier mig"));
+  WriteFile(env.ConfigFolder() + "mig.cfg", ConfigText("Current mig"));
+  WriteFile(earlier + "Upper.cfg", ConfigText("Upper"));
   modFlatFile::MigrateEarlierSettings();
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "old.cfg"), ReadFile(earlier + "old.cfg"));
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "both.cfg"), ConfigText("Current both"));
+  EXPECT_FALSE(test::FileExists(env.ConfigFolder() + "Mig.cfg"));
+  EXPECT_EQ(ReadFile(env.ConfigFolder() + "mig.cfg"), ConfigText("Current mig"));
+  EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "Upper.cfg"));
   EXPECT_TRUE(test::FileExists(earlier + "old.cfg"));
   // A migrated version 3 file shows host column 14 for its 13.
   ExportConfigs configs;
   Build(configs);
   EXPECT_EQ(configs.Item("Old")->Columns()->Item(1)->Index(), 14);
+  // Saving the copied "Upper.cfg" replaces it rather than adding "upper.cfg"
+  // beside it, which the listing would hide behind the old file.
+  configs.Item("upper")->SetOutputFile("/tmp/upper.txt");
+  configs.Item("upper")->Save();
+  EXPECT_EQ(configs.Item("upper")->ConfigFile(), env.ConfigFolder() + "Upper.cfg");
+  EXPECT_FALSE(test::FileExists(env.ConfigFolder() + "upper.cfg"));
+  ExportConfigs reread;
+  Build(reread);
+  EXPECT_EQ(reread.Item("upper")->OutputFile(), "/tmp/upper.txt");
+  EXPECT_TRUE(test::FileExists(earlier + "Upper.cfg"));
   // Deleted by the user, brought back at the next start.
   std::filesystem::remove(env.ConfigFolder() + "old.cfg");
   modFlatFile::MigrateEarlierSettings();

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 #include "host/HostColumns.h"
 #include "hostapi/ElevateEntry.h"
@@ -317,6 +318,20 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   ASSERT_EQ(ui->Messages().size(), 1u);
   EXPECT_EQ(ui->Messages()[0].icon, platform::MessageIcon::Critical);
   EXPECT_EQ(ui->Messages()[0].title, "Quorvex 6");
+  EXPECT_EQ(ui->Messages()[0].text,
+            "The output file could not be opened (error 76: Path not found). Check that its folder exists, that you "
+            "may write there and that no other program holds the file.");
+  // A file that is not found in a folder that exists (a link to nowhere) is
+  // error 53, whose message speaks of the file, not of its folder.
+  ASSERT_EQ(symlink((env.Root() + "/missing/out.txt").c_str(), (env.Root() + "/dangling.txt").c_str()), 0);
+  WriteFile(env.ConfigFolder() + "dangling.cfg", Cfg("Dangling", env.Root() + "/dangling.txt", "", C(2)));
+  EXPECT_FALSE(Start(IdOf("Dangling"), false));
+  EXPECT_NE(LastError().find("(error 53: File not found)"), std::string::npos) << LastError();
+  ASSERT_EQ(ui->Messages().size(), 2u);
+  EXPECT_EQ(ui->Messages()[1].icon, platform::MessageIcon::Exclamation);
+  EXPECT_EQ(ui->Messages()[1].text, "The output file \"" + env.Root() +
+                                        "/dangling.txt\" was not found and could not be created. Check the output file "
+                                        "name in the export configuration.");
 }
 
 TEST_F(Component, InteractiveRunAsksForTheFileAndKeepsIt) {

@@ -424,9 +424,10 @@ class JobDatabaseRead : public ::testing::Test {
 };
 
 TEST_F(JobDatabaseRead, SortsByTheKeysThenByJobId) {
-  // User ascending (letter case aside), pages descending, ties by job id.
-  EXPECT_EQ(Ids({{2, true}, {23, false}}), (std::vector<int>{6, 2, 4, 5, 3, 1, 7, 8}));
-  EXPECT_EQ(Ids({{23, true}, {2, false}}), (std::vector<int>{8, 2, 4, 1, 7, 3, 5, 6}));
+  // User ascending (by code point: capitals first, so "alice" never lands
+  // between two "Alice"), pages descending, ties by job id.
+  EXPECT_EQ(Ids({{2, true}, {23, false}}), (std::vector<int>{2, 5, 6, 4, 3, 1, 7, 8}));
+  EXPECT_EQ(Ids({{23, true}, {2, false}}), (std::vector<int>{8, 4, 2, 1, 7, 3, 5, 6}));
   // Dates ascending put the job without a date first; descending, ties still by id.
   EXPECT_EQ(Ids({{12, false}}), (std::vector<int>{7, 5, 6, 4, 3, 2, 1, 8}));
   EXPECT_EQ(Ids({{1, false}, {2, true}}), (std::vector<int>{8, 7, 6, 5, 4, 3, 2, 1}));

@@ -105,6 +105,17 @@ TEST_F(QxExport, SummaryRunTotalsPerGroup) {
   Result run = Run("--db '" + Db() + "' run 'per DEPARTMENT'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(out), "\"Legal\",\"10\"\r\n\"Sales\",\"8\"\r\n");
+
+  // Departments that differ only in letter case are different groups, and
+  // each arrives whole: "a", "A", "a" give one row for "a" and one for "A".
+  WriteFile(env.Root() + "/more.csv",
+            "Job ID,Department,Total Pages\n4,a,1\n5,A,2\n6,a,4\n7,,8\n8,sales,16\n");
+  Result imported = Run("--db '" + Db() + "' jobs import '" + env.Root() + "/more.csv'");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  run = Run("--db '" + Db() + "' run 'per DEPARTMENT'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(out),
+            "\"\",\"8\"\r\n\"A\",\"2\"\r\n\"Legal\",\"10\"\r\n\"Sales\",\"8\"\r\n\"a\",\"5\"\r\n\"sales\",\"16\"\r\n");
 }
 
 TEST_F(QxExport, OutputFromTheCommandLine) {
@@ -166,6 +177,14 @@ TEST_F(QxExport, SampleConfigurationsToStartFrom) {
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("kept " + env.ConfigFolder() + "all jobs.cfg"), std::string::npos) << again.out;
   EXPECT_NE(ReadFile(env.ConfigFolder() + "all jobs.cfg").find("Mine"), std::string::npos);
+  // So is one whose file name differs only in letter case: to the exporter
+  // it is the same file.
+  Config("Daily Printer Report.cfg", "<Name>Also mine</Name>\r\n");
+  std::filesystem::remove(env.ConfigFolder() + "daily printer report.cfg");
+  again = Run("samples");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("kept " + env.ConfigFolder() + "Daily Printer Report.cfg"), std::string::npos) << again.out;
+  EXPECT_FALSE(std::filesystem::exists(env.ConfigFolder() + "daily printer report.cfg"));
 }
 
 TEST_F(QxExport, SilentRunWithoutOutputFileFails) {

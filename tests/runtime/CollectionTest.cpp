@@ -28,6 +28,14 @@ TEST(Collection, IsOneBasedAndKeysIgnoreLetterCase) {
   EXPECT_EQ(ErrorOf([&] { c.Item(0); }), 9);
   EXPECT_EQ(ErrorOf([&] { c.Item(4); }), 9);
   EXPECT_EQ(ErrorOf([&] { c.Item("missing"); }), 9);
+  // The empty text is a key like any other; an item added without a key has none.
+  EXPECT_FALSE(c.Contains(""));
+  c.Add("fourth", "");
+  EXPECT_EQ(c.Item(""), "fourth");
+  EXPECT_EQ(ErrorOf([&] { c.Add("fifth", ""); }), 457);
+  c.Add("sixth");
+  EXPECT_EQ(c.Count(), 5);
+  EXPECT_EQ(c.IndexOfKey(""), 4);
 }
 
 TEST(Collection, RemoveAndInsertKeepOrderAndKeys) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -46,6 +47,56 @@ TEST(HelpFileTest, StagedFileMapsTheDialogTopicToItsPage) {
   EXPECT_EQ(*html, ReadBytes(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
   // Relative names and the style sheet the pages link to are found too.
   EXPECT_TRUE(file.ReadFile("qx6help.css"));
+}
+
+// The context ID's entry in the map, as stored: "#IVB" holds its length,
+// then pairs of an ID and an offset into "#STRINGS".
+std::string StoredTopicName(HelpFile& file, uint32_t contextId) {
+  const auto map = file.ReadFile("/#IVB");
+  const auto strings = file.ReadFile("/#STRINGS");
+  if (!map || !strings) return "(no map)";
+  auto read32 = [&](size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>((*map)[at + static_cast<size_t>(i)]);
+    return value;
+  };
+  for (size_t at = 4; at + 8 <= map->size(); at += 8)
+    if (read32(at) == contextId && read32(at + 4) < strings->size()) return strings->c_str() + read32(at + 4);
+  return "(no entry)";
+}
+
+TEST(HelpFileTest, TheMapNamesTheDialogPageAsAFileInsideTheHelpFile) {
+  HelpFile file;
+  ASSERT_TRUE(file.Open(StagedHelpFile)) << file.ErrorText();
+  // Exactly the page's name inside the file, as the original viewer looks it
+  // up: no folder of the machine that built it in front.
+  EXPECT_EQ(StoredTopicName(file, 11), "/settings.html");
+  EXPECT_TRUE(file.HasFile(StoredTopicName(file, 11)));
+}
+
+TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
+  // chmcmd run in a folder of its own stores that folder in front of the page.
+  const char* chmcmd = "/usr/bin/chmcmd";
+  if (access(chmcmd, X_OK) != 0) GTEST_SKIP() << "chmcmd is not installed";
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("qx6_help_build_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(QX6_SOURCE_DIR) + "/help"))
+    if (entry.path().extension() != ".txt" && entry.path().extension() != ".cpp" &&
+        entry.path().extension() != ".cmake")
+      std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+  const std::string command = "cd '" + folder.string() + "' && " + chmcmd +
+                              " --no-html-scan --verbosity 0 qx6jbman.hhp >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  HelpFile file;
+  ASSERT_TRUE(file.Open((folder / "qx6jbman.chm").string())) << file.ErrorText();
+  const std::string stored = StoredTopicName(file, 11);
+  EXPECT_EQ(stored, (folder / "settings.html").string());
+  EXPECT_TRUE(file.HasFile("/settings.html"));
+  EXPECT_FALSE(file.TopicPath(11));
+  EXPECT_NE(file.ErrorText().find("page of topic 11 is missing"), std::string::npos) << file.ErrorText();
+  file.Close();
+  std::filesystem::remove_all(folder);
 }
 
 TEST(HelpFileTest, ContentsListEveryPageWithItsDepth) {
