@@ -379,6 +379,10 @@ TEST(QxExportUser, RegistersForItselfWithoutRoot) {
             std::string::npos)
       << everyone.err;
   EXPECT_EQ(everyone.err.find("0x"), std::string::npos) << everyone.err;
+  // Tasks live in the machine registry too: the next step, and nothing written.
+  Result task = run("schedule add nightly 1");
+  EXPECT_EQ(task.status, 1);
+  EXPECT_NE(task.err.find("which needs root: run 'sudo qx6export schedule add"), std::string::npos) << task.err;
   Result mine = run("register --user");
   ASSERT_EQ(mine.status, 0) << mine.err;
   EXPECT_NE(mine.out.find("(for this user)"), std::string::npos);
