@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
@@ -311,9 +311,6 @@ void frmExportSettings::BuildControls() {
   main->addWidget(fraConfig, 1);
   main->addLayout(buttons);
 
-  // Escape closes the dialog as the Close button does.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] { cmdCancel->click(); });
 }
 
 void frmExportSettings::ConnectHandlers() {
@@ -360,6 +357,17 @@ void frmExportSettings::ConnectHandlers() {
   connect(cmdRemoveAll, &QToolButton::clicked, this, [this] { cmdRemoveAll_Click(); });
   connect(cmdMoveUp, &QToolButton::clicked, this, [this] { cmdMoveUp_Click(); });
   connect(cmdMoveDown, &QToolButton::clicked, this, [this] { cmdMoveDown_Click(); });
+}
+
+// Escape closes the dialog as Close does, but only when no control took the
+// key first: an open list closes itself and a cell's edit ends with it. A
+// window shortcut would fire once the list had closed on the same key.
+void frmExportSettings::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    cmdCancel->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool frmExportSettings::eventFilter(QObject* watched, QEvent* event) {

@@ -329,6 +329,32 @@ TEST_F(SettingsDialog, TheCloseQuestionCanKeepTheDialogOpen) {
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), before);
 }
 
+TEST_F(SettingsDialog, EscapeClosesAnOpenListFirstAndTheDialogOnlyWhenNoListIsOpen) {
+  Open(2);
+  const auto actionList = [this] { return qobject_cast<QComboBox*>(StartEdit(1, 3)); };
+  const auto configurations = [this] { return W<QComboBox>("cmbConfiguration"); };
+  const auto rowDelimiters = [this] {
+    W<QTabBar>("tabOptions")->setCurrentIndex(0);
+    return W<QComboBox>("cmbRowDelimiter");
+  };
+  for (const auto& list : std::vector<std::function<QComboBox*()>>{configurations, rowDelimiters, actionList}) {
+    QComboBox* combo = list();
+    ASSERT_NE(combo, nullptr);
+    combo->showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
+    Shot(combo == W<QComboBox>("cmbRowDelimiter") ? "escape-1-row-delimiter-list-open" : "escape-list-open");
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(combo->view()->isVisible()) << combo->objectName().toStdString();
+    EXPECT_TRUE(form_->isVisible()) << combo->objectName().toStdString();
+    if (combo == W<QComboBox>("cmbRowDelimiter")) Shot("escape-2-list-closed-dialog-open");
+  }
+  Press(Qt::Key_Escape);  // ends the cell's edit
+  EXPECT_EQ(Grid().Editor(), nullptr);
+  EXPECT_TRUE(form_->isVisible());
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(form_->IsUnloaded()) << "Escape with no list open closes the dialog";
+}
+
 TEST_F(SettingsDialog, SaveAsCarriesUnsavedEditsAndLeavesTheSourceFileAlone) {
   Open(2);
   const std::string source = ReadFile(env.ConfigFolder() + "alpha.cfg");
