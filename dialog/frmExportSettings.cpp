@@ -314,7 +314,9 @@ void frmExportSettings::BuildControls() {
 }
 
 void frmExportSettings::ConnectHandlers() {
-  connect(cmbConfiguration, &QComboBox::activated, this, [this] { cmbConfiguration_Click(); });
+  // A list's click is a change of its selection: choosing the entry already
+  // shown is no click, so it neither reloads a configuration nor marks dirty.
+  connect(cmbConfiguration, &QComboBox::currentIndexChanged, this, [this] { cmbConfiguration_Click(); });
   connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
   connect(cmdSaveAs, &QPushButton::clicked, this, [this] { cmdSaveAs_Click(); });
   connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
@@ -341,7 +343,7 @@ void frmExportSettings::ConnectHandlers() {
   for (QLineEdit* box : {txtFieldDelim, txtRowDelimCustom, txtStripChars, txtDateFormat, txtDecimalPlaces})
     connect(box, &QLineEdit::textChanged, this, [this] { MarkDirty(); });
   connect(txtAccountFile, &QLineEdit::textChanged, this, [this] { txtAccountFile_Change(); });
-  connect(cmbRowDelimiter, &QComboBox::activated, this, [this] { cmbRowDelimiter_Click(); });
+  connect(cmbRowDelimiter, &QComboBox::currentIndexChanged, this, [this] { cmbRowDelimiter_Click(); });
   connect(cmdCheckDate, &QToolButton::clicked, this, [this] { cmdCheckDate_Click(); });
   connect(cmdBrowse, &QToolButton::clicked, this, [this] { cmdBrowse_Click(); });
   // Entering the output file or the date format selects the whole text.
@@ -457,13 +459,17 @@ void frmExportSettings::LoadDialogFont() {
 }
 
 void frmExportSettings::FillLists(int32_t plngConfigId) {
-  cmbConfiguration->clear();
   int32_t remembered = 0;
-  for (int32_t k = 1; k <= mcolConfigs->Count(); ++k) {
-    cmbConfiguration->addItem(Q(mcolConfigs->Item(k)->Name()), k);
-    if (k == plngConfigId) remembered = cmbConfiguration->count() - 1;
+  {
+    // Filling selects the first entry by itself; only the assignment below is a click.
+    const QSignalBlocker configurations(cmbConfiguration), rowDelimiters(cmbRowDelimiter);
+    cmbConfiguration->clear();
+    for (int32_t k = 1; k <= mcolConfigs->Count(); ++k) {
+      cmbConfiguration->addItem(Q(mcolConfigs->Item(k)->Name()), k);
+      if (k == plngConfigId) remembered = cmbConfiguration->count() - 1;
+    }
+    for (int32_t id = 49; id <= 53; ++id) cmbRowDelimiter->addItem(Q(Lang(id)));
   }
-  for (int32_t id = 49; id <= 53; ++id) cmbRowDelimiter->addItem(Q(Lang(id)));
   SetConfigurationIndex(remembered);
 }
 

@@ -78,6 +78,9 @@ TEST_F(SettingsDialog, SwitchingConfigurationDropsPendingChangesWithoutAQuestion
   Open(2);
   const std::string before = ReadFile(env.ConfigFolder() + "alpha.cfg");
   Type("txtDateFormat", "yyyy");
+  Choose("cmbConfiguration", 1);
+  EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "yyyy") << "the entry shown is no other choice";
+  EXPECT_TRUE(form_->Dirty());
   Choose("cmbConfiguration", 2);
   Choose("cmbConfiguration", 1);
   EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "MMM dd, yyyy hh:mm:ss");
@@ -94,6 +97,8 @@ TEST_F(SettingsDialog, TheCustomRowDelimiterBoxShowsOnlyForCodeFour) {
   Open(2);
   auto* custom = W<QLineEdit>("txtRowDelimCustom");
   EXPECT_TRUE(custom->isHidden());
+  Choose("cmbRowDelimiter", 0);
+  EXPECT_FALSE(form_->Dirty()) << "choosing the delimiter shown changes nothing";
   Choose("cmbRowDelimiter", 4);
   EXPECT_FALSE(custom->isHidden());
   QTest::keyClicks(custom, "~");
@@ -150,6 +155,7 @@ TEST_F(SettingsDialog, ATypedExistingOutputFileIsQuestionedOnEverySaveUntilShown
   ui->QueueAnswer(MessageAnswer::Yes);
   Click("cmdOK");
   EXPECT_EQ(MessageIds(), (std::vector<int>{37, 37, 37}));
+  Choose("cmbConfiguration", 2);
   Choose("cmbConfiguration", 1);
   Type("txtStripChars", "q");
   Click("cmdOK");
