@@ -167,7 +167,7 @@ ColumnsGrid::ColumnsGrid(QWidget* parent) : QTableWidget(parent) {
   setAlternatingRowColors(true);
   setWordWrap(false);
   connect(this, &QTableWidget::currentCellChanged, this, [this] {
-    if (RowColChange) RowColChange();
+    if (removing_ == 0 && RowColChange) RowColChange();
   });
   connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (quiet_ > 0 || !item || ColDataType(item->column()) != DataType::Boolean) return;
@@ -178,12 +178,16 @@ ColumnsGrid::ColumnsGrid(QWidget* parent) : QTableWidget(parent) {
 void ColumnsGrid::SetRows(int32_t rows) {
   Quiet quiet(*this);
   if (rows <= 0) {
+    Removal removal(*this);
     setRowCount(0);
     for (int32_t c = 0; c < columnCount(); ++c)
       if (auto* header = horizontalHeaderItem(c)) header->setText({});
     return;
   }
-  while (rowCount() > rows - 1) removeRow(rowCount() - 1);
+  if (rowCount() > rows - 1) {
+    Removal removal(*this);
+    while (rowCount() > rows - 1) removeRow(rowCount() - 1);
+  }
   while (rowCount() < rows - 1) AddRow();
 }
 
@@ -253,7 +257,15 @@ void ColumnsGrid::AddRow() {
 
 void ColumnsGrid::RemoveItem(int32_t row) {
   Quiet quiet(*this);
-  if (row >= 1 && row <= rowCount()) removeRow(row - 1);
+  if (row < 1 || row > rowCount()) return;
+  Removal removal(*this);
+  removeRow(row - 1);
+}
+
+// The table moves its current cell while the rows are still there; the
+// notification comes once they are gone, so it sees the rows that remain.
+ColumnsGrid::Removal::~Removal() {
+  if (--grid.removing_ == 0 && grid.RowColChange) grid.RowColChange();
 }
 
 void ColumnsGrid::SetRowPosition(int32_t row, int32_t position) {

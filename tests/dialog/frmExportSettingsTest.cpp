@@ -415,6 +415,19 @@ TEST_F(SettingsDialog, RowButtonsFollowTheCurrentRow) {
   Click("cmdRemoveRow");
   EXPECT_EQ(Grid().Rows(), 3);
   EXPECT_TRUE(form_->Dirty());
+  // Removal reports the current cell once the rows are gone.
+  EXPECT_EQ(Grid().Row(), 2);
+  EXPECT_FALSE(Enabled("cmdMoveDown")) << "row 2 is now the last";
+  EXPECT_TRUE(Enabled("cmdMoveUp"));
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdRemoveAll");
+  EXPECT_EQ(Grid().Rows(), 1);
+  Shot("remove-all-emptied-grid");
+  for (const char* button : {"cmdRemoveRow", "cmdRemoveAll", "cmdMoveUp", "cmdMoveDown"})
+    EXPECT_FALSE(Enabled(button)) << button;
+  EXPECT_TRUE(Enabled("cmdAddRow"));
+  Click("cmdRemoveAll");
+  EXPECT_EQ(MessageIds(), std::vector<int>{36}) << "an empty grid is not asked about again";
 }
 
 TEST_F(SettingsDialog, TheWindowKeepsItsClientSize) {
