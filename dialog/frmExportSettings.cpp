@@ -106,7 +106,10 @@ void frmExportSettings::BuildControls() {
   label(0, "*Configuration:");
   cmbConfiguration = Named(new QComboBox, "cmbConfiguration");
   cmbConfiguration->setEditable(false);
+  // The lists' widths do not follow their entries, which come after the
+  // window's size is recorded; an open list shows the entries whole.
   cmbConfiguration->setMinimumContentsLength(28);
+  cmbConfiguration->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   lblCaption[0]->setBuddy(cmbConfiguration);
 
   cmdOK = Named(new QPushButton("*&Save"), "cmdOK");
@@ -162,6 +165,8 @@ void frmExportSettings::BuildControls() {
   label(2, "*Row delimiter type:");
   cmbRowDelimiter = Named(new QComboBox, "cmbRowDelimiter");
   cmbRowDelimiter->setEditable(false);
+  cmbRowDelimiter->setMinimumContentsLength(12);
+  cmbRowDelimiter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   lblCaption[2]->setBuddy(cmbRowDelimiter);
   txtRowDelimCustom = Named(new QLineEdit, "txtRowDelimCustom");
   txtRowDelimCustom->setVisible(false);
@@ -406,6 +411,11 @@ void frmExportSettings::BeginSettings(std::shared_ptr<ExportConfigs> pcolConfigs
   if (!mcolConfigs) mcolConfigs = std::make_shared<ExportConfigs>();
   LoadDialogFont();
   ApplyDialogFont(*this, mfntDialog.get());
+  // A Qt window is laid out from its font, where a form of the original kept
+  // its design size whatever the font: the size kept is the one the dialog
+  // has once loaded with its font, and the grid's columns, sized when the
+  // first configuration is shown, follow the grid laid out in that font.
+  if (mfntDialog) RecordClientSize();
   FillLists(plngConfigId);
 }
 
@@ -417,21 +427,34 @@ bool frmExportSettings::EndSettings(std::string& pstrConfigName) {
 
 void frmExportSettings::Form_Load() {
   ApplyCaptions();
-  // The design size of the window is the size its layout asks for.
-  adjustSize();
-  // The hidden columns page is laid out now too, from the window down, as
-  // the grid's column widths follow the grid's width.
-  for (QWidget* container : {static_cast<QWidget*>(this), fraConfig, picTab[2]}) {
-    container->layout()->invalidate();
-    container->layout()->activate();
-  }
-  mintClientWidth = width();
-  mintClientHeight = height();
+  RecordClientSize();
   mlngExportType = 0;
   ApplyDialogFont(*this, mfntDialog.get());
   modHelp::SetComponentHelpFile(modHelp::GetHelpFilePath("qx6jbman.chm"));
   setWindowTitle(Q(modLanguage::GetLangString(47, {Variant::String(SharedBranding().ProductName())})));
   loaded_ = true;
+}
+
+// The design size of the window is the size its layout asks for in the
+// window's present fonts; it is never less than the layout needs.
+void frmExportSettings::RecordClientSize() {
+  // Every layout from the window down, the hidden columns page too, as the
+  // grid's column widths follow the grid's width; a font change leaves the
+  // inner layouts' sizes stale until the next pass of the event loop.
+  QList<QWidget*> containers = findChildren<QWidget*>();
+  containers.prepend(this);
+  containers.removeIf([](QWidget* container) { return !container->layout(); });
+  // Sizes are asked for from the inside out, geometry is handed out from the window in.
+  for (QWidget* container : containers) container->layout()->invalidate();
+  for (auto it = containers.rbegin(); it != containers.rend(); ++it) (*it)->layout()->activate();
+  adjustSize();
+  // A window not shown yet hands its children their sizes only when shown.
+  for (QWidget* container : containers) {
+    container->layout()->invalidate();
+    container->layout()->activate();
+  }
+  mintClientWidth = width();
+  mintClientHeight = height();
 }
 
 void frmExportSettings::ApplyCaptions() {

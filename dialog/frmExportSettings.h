@@ -76,6 +76,7 @@ class frmExportSettings : public QWidget {
   void ConnectHandlers();
   void Form_Load();
   void Form_Resize();
+  void RecordClientSize();
   void Form_Unload();
   void ApplyCaptions();
   void LoadDialogFont();

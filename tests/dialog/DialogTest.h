@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabBar>
@@ -24,6 +25,8 @@
 #include "config/modFlatFile.h"
 #include "dialog/ColumnsGrid.h"
 #include "dialog/frmExportSettings.h"
+#include "platform/Registry.h"
+#include "system/clsRegistry.h"
 #include "tests/config/ConfigTestFixture.h"
 
 namespace qx6::test {
@@ -56,6 +59,25 @@ class DialogTest : public ConfigTest {
     }
     if (edit) edit(config);
     config.Save();
+  }
+
+  // A face that the machine need not have, shipped beside the tests, so the
+  // dialog meets a font other than the one it was laid out with.
+  static QString ShippedFamily() {
+    static const QString family = [] {
+      const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
+      return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+    }();
+    return family;
+  }
+  // The product's dialog font for the user, as the registry holds it.
+  static void SetDialogFont(const QString& name, int size) {
+    clsRegistry registry;
+    registry.SetClassKey(platform::HKEY_CURRENT_USER);
+    registry.SetSectionKey("Software\\Quorvex 6\\Font");
+    registry.SetValueType(platform::REG_SZ);
+    ASSERT_TRUE(registry.SetCreateValue("FontName", Variant::String(name.toStdString())));
+    ASSERT_TRUE(registry.SetCreateValue("FontSize", Variant::String(std::to_string(size))));
   }
 
   std::shared_ptr<ExportConfigs> LoadConfigs() {

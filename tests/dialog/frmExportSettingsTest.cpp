@@ -1,6 +1,7 @@
 // The settings dialog driven through its widgets on the offscreen platform,
 // with every message box answered by the scripted user interaction.
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -430,35 +431,49 @@ TEST_F(SettingsDialog, RowButtonsFollowTheCurrentRow) {
   EXPECT_EQ(MessageIds(), std::vector<int>{36}) << "an empty grid is not asked about again";
 }
 
-TEST_F(SettingsDialog, TheWindowKeepsItsClientSize) {
-  Open(2);
-  const QSize recorded = form_->RecordedClientSize();
-  EXPECT_GT(recorded.width(), 0);
-  form_->resize(recorded.width() + 120, recorded.height() - 40);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->size(), recorded);
-  // The size is laid out for both pages: showing the columns page and a
-  // fixed-width configuration's extra columns leaves it as it was.
-  for (int page : {1, 0, 1}) {
-    W<QTabBar>("tabOptions")->setCurrentIndex(page);
+// With the machine's own choice of face and with a face set for the product
+// that is not the one the window was first laid out with.
+TEST_F(SettingsDialog, TheWindowKeepsItsClientSizeWhateverTheFont) {
+  for (const bool shipped : {false, true}) {
+    if (shipped) SetDialogFont(ShippedFamily(), 11);
+    Open(2);
+    if (shipped) {
+      EXPECT_EQ(QFontInfo(W<QWidget>("cmdOK")->font()).family(), ShippedFamily());
+    }
+    const QSize recorded = form_->RecordedClientSize();
+    EXPECT_EQ(form_->size(), recorded) << "as loaded, shipped face " << shipped;
+    EXPECT_GE(recorded.width(), form_->minimumSizeHint().width());
+    EXPECT_GE(recorded.height(), form_->minimumSizeHint().height());
+    form_->resize(recorded.width() + 120, recorded.height() - 40);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form_->size(), recorded) << "page " << page;
+    EXPECT_EQ(form_->size(), recorded);
+    // The size is laid out for both pages: showing the columns page and a
+    // fixed-width configuration's extra columns leaves it as it was.
+    for (int page : {1, 0, 1}) {
+      W<QTabBar>("tabOptions")->setCurrentIndex(page);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(form_->size(), recorded) << "page " << page;
+    }
+    Click("optOutputType_1");
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_->size(), recorded);
   }
-  Click("optOutputType_1");
-  W<QTabBar>("tabOptions")->setCurrentIndex(1);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->size(), recorded);
-  EXPECT_GE(form_->size().width(), form_->minimumSizeHint().width());
-  EXPECT_GE(form_->size().height(), form_->minimumSizeHint().height());
 }
 
-TEST_F(SettingsDialog, TheNameAndActionColumnsFitTheGridWhenTheColumnsPageIsFirstShown) {
+TEST_F(SettingsDialog, TheNameAndActionColumnsFillTheGridWhenTheColumnsPageIsFirstShown) {
   SaveConfig("Weekly");
-  Open(2);
-  W<QTabBar>("tabOptions")->setCurrentIndex(1);
-  QCoreApplication::processEvents();
-  EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
-  EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
+  for (const bool shipped : {false, true}) {
+    if (shipped) SetDialogFont(ShippedFamily(), 11);
+    Open(2);
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    if (shipped) Shot("grid-columns-with-registry-font");
+    EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
+    EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
+    // Each is half of the grid's width less 400 twips, the grid as it is shown.
+    EXPECT_NEAR(Grid().ColWidth(2) + Grid().ColWidth(3), Grid().WidthTwips() - 400, 30) << "shipped face " << shipped;
+  }
 }
 
 TEST_F(SettingsDialog, HelpOpensTheDialogTopicOfTheHelpFileBesideTheComponentFolder) {
