@@ -141,7 +141,6 @@ void frmExportSettings::BuildControls() {
   label(3, "*Field delimiter:");
   txtFieldDelim = Named(new QLineEdit, "txtFieldDelim");
   txtFieldDelim->setMaximumWidth(90);
-  txtFieldDelim->setToolTip("<TAB>");
   lblCaption[3]->setBuddy(txtFieldDelim);
   chkUseQuotes = Named(new QCheckBox("*Enclose strings in quotes"), "chkUseQuotes");
   chkColumnNames = Named(new QCheckBox("*Output column name row"), "chkColumnNames");

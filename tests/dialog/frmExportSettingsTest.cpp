@@ -42,20 +42,36 @@ TEST_F(SettingsDialog, AnIdentifierOfZeroOrPastTheEndShowsTheFirstConfiguration)
   EXPECT_EQ(ShownName(), "Beta");
 }
 
+// Every text a user reads comes from the language library: without one, the
+// captions, the tooltips and the window title the dialog sets are all empty.
 TEST_F(SettingsDialog, CaptionsComeFromTheLanguageLibrary) {
-  Open(1);
-  EXPECT_EQ(form_->windowTitle().toStdString(), Lang(47).replace(Lang(47).find("%s"), 2, "Quorvex 6"));
-  for (QWidget* widget : form_->findChildren<QWidget*>()) {
-    QString text;
-    if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
-    if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(widget)) text = g->title();
-    EXPECT_FALSE(text.startsWith('*')) << widget->objectName().toStdString();
+  for (const bool library : {true, false}) {
+    if (!library) {
+      modLanguage::ResetForTesting();
+      platform::SetComponentFolderForTesting(env.Root());
+      modLanguage::LoadLanguage("qx6jeflt");
+    }
+    Open(1);
+    const std::string title = library ? Lang(47).replace(Lang(47).find("%s"), 2, "Quorvex 6") : "";
+    EXPECT_EQ(form_->windowTitle().toStdString(), title);
+    for (QWidget* widget : form_->findChildren<QWidget*>()) {
+      QString text;
+      if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
+      if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
+      if (auto* g = qobject_cast<QGroupBox*>(widget)) text = g->title();
+      EXPECT_FALSE(text.startsWith('*')) << widget->objectName().toStdString();
+      if (!library) {
+        EXPECT_EQ(text, "") << widget->objectName().toStdString();
+        EXPECT_EQ(widget->toolTip(), "") << widget->objectName().toStdString();
+      }
+    }
+    EXPECT_EQ(W<QPushButton>("cmdOK")->text().toStdString(), Lang(28));
+    EXPECT_EQ(W<QTabBar>("tabOptions")->tabText(1).toStdString(), Lang(22));
+    EXPECT_EQ(W<QToolButton>("cmdMoveDown")->toolTip().toStdString(), Lang(63));
+    EXPECT_EQ(W<QLineEdit>("txtFieldDelim")->toolTip(), "") << "the box has no tooltip of its own";
+    EXPECT_EQ(W<QComboBox>("cmbRowDelimiter")->itemText(4).toStdString(), Lang(53));
   }
-  EXPECT_EQ(W<QPushButton>("cmdOK")->text().toStdString(), Lang(28));
-  EXPECT_EQ(W<QTabBar>("tabOptions")->tabText(1).toStdString(), Lang(22));
-  EXPECT_EQ(W<QToolButton>("cmdMoveDown")->toolTip().toStdString(), Lang(63));
-  EXPECT_EQ(W<QComboBox>("cmbRowDelimiter")->itemText(4).toStdString(), Lang(53));
+  EXPECT_EQ(Lang(28), "") << "the library was gone";
 }
 
 TEST_F(SettingsDialog, TheDefaultConfigurationCanNeverBeSavedOrDeleted) {
