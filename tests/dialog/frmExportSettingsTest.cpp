@@ -230,6 +230,37 @@ TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndTheSwitchResetsEveryActi
   EXPECT_EQ(CellList(4, 3), std::vector<std::string>{none}) << "a text column offers nothing else";
 }
 
+TEST_F(SettingsDialog, GridCellsOpenWithOneClickReadAsTheirKindAndMovesKeepTheNameInView) {
+  Open(3);  // rows: Job ID, User, Pages
+  const auto clickCell = [this](int row, int col) {
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    const QRect cell = Grid().visualRect(Grid().model()->index(row - 1, col));
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, cell.center());
+    QCoreApplication::processEvents();
+  };
+  clickCell(2, 3);
+  auto* list = qobject_cast<QComboBox*>(Grid().Editor());
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(list->view()->isVisible()) << "one click drops the action list down";
+  Shot("one-click-action-list-open");
+  Press(Qt::Key_Escape);
+  Press(Qt::Key_Escape);
+
+  Click("optOutputType_1");
+  TypeInCell(1, 4, "12");
+  EXPECT_EQ(Grid().item(0, 4)->textAlignment(), Qt::AlignRight | Qt::AlignVCenter);
+  clickCell(2, 5);  // the middle of the cell, where its box is
+  EXPECT_TRUE(Grid().CellChecked(2, 5));
+  Shot("fixed-width-numbers-right-check-boxes-centred");
+
+  Grid().setCurrentCell(2, 6);  // the pad cell of row 3 scrolls the names away
+  ASSERT_GT(Grid().horizontalScrollBar()->value(), 0);
+  Click("cmdMoveUp");
+  EXPECT_EQ(Grid().TextMatrix(2, 2), "Pages");
+  EXPECT_EQ(Grid().horizontalScrollBar()->value(), 0) << "the moved row is shown with its name";
+  Shot("move-up-keeps-field-name-in-view");
+}
+
 TEST_F(SettingsDialog, KeysAreFilteredInTheWidthAndPadCells) {
   Open(3);
   Click("optOutputType_1");
