@@ -396,11 +396,12 @@ TEST_F(SettingsDialog, EscapeClosesAnOpenListFirstAndTheDialogOnlyWhenNoListIsOp
     ASSERT_NE(combo, nullptr);
     combo->showPopup();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
-    Shot(combo == W<QComboBox>("cmbRowDelimiter") ? "escape-1-row-delimiter-list-open" : "escape-list-open");
+    const std::string name = combo->objectName().toStdString();
+    Shot(("escape-" + name + "-1-open").c_str());
     Press(Qt::Key_Escape);
-    EXPECT_FALSE(combo->view()->isVisible()) << combo->objectName().toStdString();
-    EXPECT_TRUE(form_->isVisible()) << combo->objectName().toStdString();
-    if (combo == W<QComboBox>("cmbRowDelimiter")) Shot("escape-2-list-closed-dialog-open");
+    EXPECT_FALSE(combo->view()->isVisible()) << name;
+    EXPECT_TRUE(form_->isVisible()) << name;
+    Shot(("escape-" + name + "-2-closed").c_str());
   }
   Press(Qt::Key_Escape);  // ends the cell's edit
   EXPECT_EQ(Grid().Editor(), nullptr);
