@@ -1,9 +1,12 @@
 #include "dialog/ColumnsGrid.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include <cmath>
@@ -57,6 +60,7 @@ class ColumnsGridDelegate : public QStyledItemDelegate {
     } else {
       auto* line = new QLineEdit(parent);
       line->setObjectName("grdColumnsEdit");
+      if (grid_->ColDataType(col) == ColumnsGrid::DataType::Long) line->setAlignment(Qt::AlignRight);
       line->installEventFilter(const_cast<ColumnsGridDelegate*>(this));
       editor = line;
     }
@@ -96,6 +100,42 @@ class ColumnsGridDelegate : public QStyledItemDelegate {
       model->setData(index, line->text(), Qt::EditRole);
     }
     if (grid_->AfterEdit) grid_->AfterEdit(index.row() + 1, index.column());
+  }
+
+  // Check boxes stand in the middle of their cells, and a click anywhere in
+  // the cell turns one over.
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    if (grid_->ColDataType(index.column()) != ColumnsGrid::DataType::Boolean) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QWidget* widget = cell.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    QStyleOptionViewItem box = cell;
+    cell.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+    cell.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+    const QSize size = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &box, widget).size();
+    box.rect = QStyle::alignedRect(box.direction, Qt::AlignCenter, size, box.rect);
+    box.state &= ~QStyle::State_HasFocus;
+    box.state |= box.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
+  }
+
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                       event->type() == QEvent::MouseButtonDblClick;
+    if (!mouse || grid_->ColDataType(index.column()) != ColumnsGrid::DataType::Boolean ||
+        !(index.flags() & Qt::ItemIsUserCheckable) || !(index.flags() & Qt::ItemIsEnabled))
+      return QStyledItemDelegate::editorEvent(event, model, option, index);
+    const auto* click = static_cast<QMouseEvent*>(event);
+    if (click->button() != Qt::LeftButton || !option.rect.contains(click->position().toPoint())) return false;
+    if (event->type() != QEvent::MouseButtonRelease) return true;
+    const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+    return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
   }
 
   void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
@@ -167,7 +207,14 @@ ColumnsGrid::ColumnsGrid(QWidget* parent) : QTableWidget(parent) {
   setAlternatingRowColors(true);
   setWordWrap(false);
   connect(this, &QTableWidget::currentCellChanged, this, [this] {
-    if (RowColChange) RowColChange();
+    if (removing_ == 0 && RowColChange) RowColChange();
+  });
+  // One click on a cell starts its edit, and a cell with a list drops the
+  // list down at once, so its choices are one click away.
+  connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+    if (ColDataType(index.column()) == DataType::Boolean || state() == QAbstractItemView::EditingState) return;
+    edit(index);
+    if (auto* combo = qobject_cast<QComboBox*>(editor_)) combo->showPopup();
   });
   connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (quiet_ > 0 || !item || ColDataType(item->column()) != DataType::Boolean) return;
@@ -178,12 +225,16 @@ ColumnsGrid::ColumnsGrid(QWidget* parent) : QTableWidget(parent) {
 void ColumnsGrid::SetRows(int32_t rows) {
   Quiet quiet(*this);
   if (rows <= 0) {
+    Removal removal(*this);
     setRowCount(0);
     for (int32_t c = 0; c < columnCount(); ++c)
       if (auto* header = horizontalHeaderItem(c)) header->setText({});
     return;
   }
-  while (rowCount() > rows - 1) removeRow(rowCount() - 1);
+  if (rowCount() > rows - 1) {
+    Removal removal(*this);
+    while (rowCount() > rows - 1) removeRow(rowCount() - 1);
+  }
   while (rowCount() < rows - 1) AddRow();
 }
 
@@ -202,6 +253,13 @@ void ColumnsGrid::SetRow(int32_t row) {
     return;
   }
   setCurrentCell(row - 1, currentColumn() >= 2 ? currentColumn() : 2);
+  // The row comes into view from its first shown column, which names it.
+  for (int32_t c = 0; c < columnCount(); ++c) {
+    if (!isColumnHidden(c)) {
+      scrollTo(model()->index(row - 1, c));
+      break;
+    }
+  }
 }
 
 QTableWidgetItem* ColumnsGrid::Cell(int32_t row, int32_t col, bool create) {
@@ -246,6 +304,8 @@ void ColumnsGrid::AddRow() {
     if (ColDataType(c) == DataType::Boolean) {
       cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
       cell->setCheckState(Qt::Unchecked);
+    } else if (ColDataType(c) == DataType::Long) {
+      cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);  // numbers line up on their last digit
     }
     setItem(r, c, cell);
   }
@@ -253,7 +313,15 @@ void ColumnsGrid::AddRow() {
 
 void ColumnsGrid::RemoveItem(int32_t row) {
   Quiet quiet(*this);
-  if (row >= 1 && row <= rowCount()) removeRow(row - 1);
+  if (row < 1 || row > rowCount()) return;
+  Removal removal(*this);
+  removeRow(row - 1);
+}
+
+// The table moves its current cell while the rows are still there; the
+// notification comes once they are gone, so it sees the rows that remain.
+ColumnsGrid::Removal::~Removal() {
+  if (--grid.removing_ == 0 && grid.RowColChange) grid.RowColChange();
 }
 
 void ColumnsGrid::SetRowPosition(int32_t row, int32_t position) {

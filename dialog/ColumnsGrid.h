@@ -100,6 +100,13 @@ class ColumnsGrid : public QTableWidget {
     ColumnsGrid& grid;
   };
 
+  // Removing rows raises RowColChange once, after the rows are gone.
+  struct Removal {
+    explicit Removal(ColumnsGrid& g) : grid(g) { ++grid.removing_; }
+    ~Removal();
+    ColumnsGrid& grid;
+  };
+
   QTableWidgetItem* Cell(int32_t row, int32_t col, bool create);
   double TwipsPerPixel() const;
 
@@ -111,6 +118,7 @@ class ColumnsGrid : public QTableWidget {
   QWidget* editor_ = nullptr;
   bool redraw_ = true;
   int quiet_ = 0;
+  int removing_ = 0;
 };
 
 }  // namespace qx6::dialog

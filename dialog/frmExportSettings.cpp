@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
@@ -106,7 +106,10 @@ void frmExportSettings::BuildControls() {
   label(0, "*Configuration:");
   cmbConfiguration = Named(new QComboBox, "cmbConfiguration");
   cmbConfiguration->setEditable(false);
+  // The lists' widths do not follow their entries, which come after the
+  // window's size is recorded; an open list shows the entries whole.
   cmbConfiguration->setMinimumContentsLength(28);
+  cmbConfiguration->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   lblCaption[0]->setBuddy(cmbConfiguration);
 
   cmdOK = Named(new QPushButton("*&Save"), "cmdOK");
@@ -138,7 +141,6 @@ void frmExportSettings::BuildControls() {
   label(3, "*Field delimiter:");
   txtFieldDelim = Named(new QLineEdit, "txtFieldDelim");
   txtFieldDelim->setMaximumWidth(90);
-  txtFieldDelim->setToolTip("<TAB>");
   lblCaption[3]->setBuddy(txtFieldDelim);
   chkUseQuotes = Named(new QCheckBox("*Enclose strings in quotes"), "chkUseQuotes");
   chkColumnNames = Named(new QCheckBox("*Output column name row"), "chkColumnNames");
@@ -162,6 +164,8 @@ void frmExportSettings::BuildControls() {
   label(2, "*Row delimiter type:");
   cmbRowDelimiter = Named(new QComboBox, "cmbRowDelimiter");
   cmbRowDelimiter->setEditable(false);
+  cmbRowDelimiter->setMinimumContentsLength(12);
+  cmbRowDelimiter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   lblCaption[2]->setBuddy(cmbRowDelimiter);
   txtRowDelimCustom = Named(new QLineEdit, "txtRowDelimCustom");
   txtRowDelimCustom->setVisible(false);
@@ -311,13 +315,12 @@ void frmExportSettings::BuildControls() {
   main->addWidget(fraConfig, 1);
   main->addLayout(buttons);
 
-  // Escape closes the dialog as the Close button does.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] { cmdCancel->click(); });
 }
 
 void frmExportSettings::ConnectHandlers() {
-  connect(cmbConfiguration, &QComboBox::activated, this, [this] { cmbConfiguration_Click(); });
+  // A list's click is a change of its selection: choosing the entry already
+  // shown is no click, so it neither reloads a configuration nor marks dirty.
+  connect(cmbConfiguration, &QComboBox::currentIndexChanged, this, [this] { cmbConfiguration_Click(); });
   connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
   connect(cmdSaveAs, &QPushButton::clicked, this, [this] { cmdSaveAs_Click(); });
   connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
@@ -344,7 +347,7 @@ void frmExportSettings::ConnectHandlers() {
   for (QLineEdit* box : {txtFieldDelim, txtRowDelimCustom, txtStripChars, txtDateFormat, txtDecimalPlaces})
     connect(box, &QLineEdit::textChanged, this, [this] { MarkDirty(); });
   connect(txtAccountFile, &QLineEdit::textChanged, this, [this] { txtAccountFile_Change(); });
-  connect(cmbRowDelimiter, &QComboBox::activated, this, [this] { cmbRowDelimiter_Click(); });
+  connect(cmbRowDelimiter, &QComboBox::currentIndexChanged, this, [this] { cmbRowDelimiter_Click(); });
   connect(cmdCheckDate, &QToolButton::clicked, this, [this] { cmdCheckDate_Click(); });
   connect(cmdBrowse, &QToolButton::clicked, this, [this] { cmdBrowse_Click(); });
   // Entering the output file or the date format selects the whole text.
@@ -360,6 +363,17 @@ void frmExportSettings::ConnectHandlers() {
   connect(cmdRemoveAll, &QToolButton::clicked, this, [this] { cmdRemoveAll_Click(); });
   connect(cmdMoveUp, &QToolButton::clicked, this, [this] { cmdMoveUp_Click(); });
   connect(cmdMoveDown, &QToolButton::clicked, this, [this] { cmdMoveDown_Click(); });
+}
+
+// Escape closes the dialog as Close does, but only when no control took the
+// key first: an open list closes itself and a cell's edit ends with it. A
+// window shortcut would fire once the list had closed on the same key.
+void frmExportSettings::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    cmdCancel->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool frmExportSettings::eventFilter(QObject* watched, QEvent* event) {
@@ -396,6 +410,11 @@ void frmExportSettings::BeginSettings(std::shared_ptr<ExportConfigs> pcolConfigs
   if (!mcolConfigs) mcolConfigs = std::make_shared<ExportConfigs>();
   LoadDialogFont();
   ApplyDialogFont(*this, mfntDialog.get());
+  // A Qt window is laid out from its font, where a form of the original kept
+  // its design size whatever the font: the size kept is the one the dialog
+  // has once loaded with its font, and the grid's columns, sized when the
+  // first configuration is shown, follow the grid laid out in that font.
+  if (mfntDialog) RecordClientSize();
   FillLists(plngConfigId);
 }
 
@@ -407,21 +426,34 @@ bool frmExportSettings::EndSettings(std::string& pstrConfigName) {
 
 void frmExportSettings::Form_Load() {
   ApplyCaptions();
-  // The design size of the window is the size its layout asks for.
-  adjustSize();
-  // The hidden columns page is laid out now too, from the window down, as
-  // the grid's column widths follow the grid's width.
-  for (QWidget* container : {static_cast<QWidget*>(this), fraConfig, picTab[2]}) {
-    container->layout()->invalidate();
-    container->layout()->activate();
-  }
-  mintClientWidth = width();
-  mintClientHeight = height();
+  RecordClientSize();
   mlngExportType = 0;
   ApplyDialogFont(*this, mfntDialog.get());
   modHelp::SetComponentHelpFile(modHelp::GetHelpFilePath("qx6jbman.chm"));
   setWindowTitle(Q(modLanguage::GetLangString(47, {Variant::String(SharedBranding().ProductName())})));
   loaded_ = true;
+}
+
+// The design size of the window is the size its layout asks for in the
+// window's present fonts; it is never less than the layout needs.
+void frmExportSettings::RecordClientSize() {
+  // Every layout from the window down, the hidden columns page too, as the
+  // grid's column widths follow the grid's width; a font change leaves the
+  // inner layouts' sizes stale until the next pass of the event loop.
+  QList<QWidget*> containers = findChildren<QWidget*>();
+  containers.prepend(this);
+  containers.removeIf([](QWidget* container) { return !container->layout(); });
+  // Sizes are asked for from the inside out, geometry is handed out from the window in.
+  for (QWidget* container : containers) container->layout()->invalidate();
+  for (auto it = containers.rbegin(); it != containers.rend(); ++it) (*it)->layout()->activate();
+  adjustSize();
+  // A window not shown yet hands its children their sizes only when shown.
+  for (QWidget* container : containers) {
+    container->layout()->invalidate();
+    container->layout()->activate();
+  }
+  mintClientWidth = width();
+  mintClientHeight = height();
 }
 
 void frmExportSettings::ApplyCaptions() {
@@ -449,13 +481,17 @@ void frmExportSettings::LoadDialogFont() {
 }
 
 void frmExportSettings::FillLists(int32_t plngConfigId) {
-  cmbConfiguration->clear();
   int32_t remembered = 0;
-  for (int32_t k = 1; k <= mcolConfigs->Count(); ++k) {
-    cmbConfiguration->addItem(Q(mcolConfigs->Item(k)->Name()), k);
-    if (k == plngConfigId) remembered = cmbConfiguration->count() - 1;
+  {
+    // Filling selects the first entry by itself; only the assignment below is a click.
+    const QSignalBlocker configurations(cmbConfiguration), rowDelimiters(cmbRowDelimiter);
+    cmbConfiguration->clear();
+    for (int32_t k = 1; k <= mcolConfigs->Count(); ++k) {
+      cmbConfiguration->addItem(Q(mcolConfigs->Item(k)->Name()), k);
+      if (k == plngConfigId) remembered = cmbConfiguration->count() - 1;
+    }
+    for (int32_t id = 49; id <= 53; ++id) cmbRowDelimiter->addItem(Q(Lang(id)));
   }
-  for (int32_t id = 49; id <= 53; ++id) cmbRowDelimiter->addItem(Q(Lang(id)));
   SetConfigurationIndex(remembered);
 }
 

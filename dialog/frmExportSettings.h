@@ -68,6 +68,7 @@ class frmExportSettings : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -75,6 +76,7 @@ class frmExportSettings : public QWidget {
   void ConnectHandlers();
   void Form_Load();
   void Form_Resize();
+  void RecordClientSize();
   void Form_Unload();
   void ApplyCaptions();
   void LoadDialogFont();

@@ -1,16 +1,21 @@
 // The world of a settings-dialog test: a private HOME and registry, the
 // host's columns, the English library, scripted answers for every message
-// box, a Qt application on the offscreen platform, and helpers that drive
-// the dialog's widgets by name as a user would.
+// box, a Qt application (offscreen, or a real X display when the tests run
+// under Xvfb), and helpers that drive the dialog's widgets by name as a user
+// would.
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,6 +25,8 @@
 #include "config/modFlatFile.h"
 #include "dialog/ColumnsGrid.h"
 #include "dialog/frmExportSettings.h"
+#include "platform/Registry.h"
+#include "system/clsRegistry.h"
 #include "tests/config/ConfigTestFixture.h"
 
 namespace qx6::test {
@@ -54,6 +61,25 @@ class DialogTest : public ConfigTest {
     config.Save();
   }
 
+  // A face that the machine need not have, shipped beside the tests, so the
+  // dialog meets a font other than the one it was laid out with.
+  static QString ShippedFamily() {
+    static const QString family = [] {
+      const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
+      return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+    }();
+    return family;
+  }
+  // The product's dialog font for the user, as the registry holds it.
+  static void SetDialogFont(const QString& name, int size) {
+    clsRegistry registry;
+    registry.SetClassKey(platform::HKEY_CURRENT_USER);
+    registry.SetSectionKey("Software\\Quorvex 6\\Font");
+    registry.SetValueType(platform::REG_SZ);
+    ASSERT_TRUE(registry.SetCreateValue("FontName", Variant::String(name.toStdString())));
+    ASSERT_TRUE(registry.SetCreateValue("FontSize", Variant::String(std::to_string(size))));
+  }
+
   std::shared_ptr<ExportConfigs> LoadConfigs() {
     auto configs = std::make_shared<ExportConfigs>();
     int32_t id = 0;
@@ -66,7 +92,9 @@ class DialogTest : public ConfigTest {
     form_ = std::make_unique<dialog::frmExportSettings>();
     form_->BeginSettings(configs_, configId);
     form_->show();
-    QCoreApplication::processEvents();
+    // Active, as the window a user works in is: keys reach it and its shortcuts.
+    form_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 5000));
     return *form_;
   }
 
@@ -78,11 +106,30 @@ class DialogTest : public ConfigTest {
   }
   dialog::ColumnsGrid& Grid() { return *W<dialog::ColumnsGrid>("grdColumns"); }
 
-  // The user picks entry `index` of a list.
-  void Choose(const char* list, int index) {
-    auto* combo = W<QComboBox>(list);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+  // The user drops list `list` down and clicks entry `index`.
+  void Choose(const char* list, int index) { ChooseInList(W<QComboBox>(list), index); }
+  static void ChooseInList(QComboBox* combo, int index) {
+    ASSERT_NE(combo, nullptr);
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window(), 5000));
+    view->scrollTo(view->model()->index(index, 0));
+    const QRect item = view->visualRect(view->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    QCoreApplication::processEvents();
+  }
+  // A key as the window system delivers it: to an open list, else to the dialog.
+  void Press(Qt::Key key) {
+    QWidget* popup = QApplication::activePopupWidget();
+    QTest::keyClick(popup ? popup->windowHandle() : form_->windowHandle(), key);
+    QCoreApplication::processEvents();
+  }
+  // With QX6_DIALOG_SHOTS naming a folder, the screen as it is now, as NAME.png.
+  static void Shot(const char* name) {
+    const char* folder = std::getenv("QX6_DIALOG_SHOTS");
+    if (!folder || !*folder) return;
+    QCoreApplication::processEvents();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(folder, name));
   }
   // Clicks a button as a user would, on the page that holds it.
   void Click(const char* button) {
@@ -110,12 +157,7 @@ class DialogTest : public ConfigTest {
     QTest::keyClicks(target, QString::fromStdString(text));
     QTest::keyClick(target, Qt::Key_Return);
   }
-  void ChooseInCell(int row, int col, int item) {
-    auto* combo = qobject_cast<QComboBox*>(StartEdit(row, col));
-    ASSERT_NE(combo, nullptr);
-    combo->setCurrentIndex(item);
-    emit combo->activated(item);
-  }
+  void ChooseInCell(int row, int col, int item) { ChooseInList(qobject_cast<QComboBox*>(StartEdit(row, col)), item); }
   // The items of the list a cell offers when it is edited.
   std::vector<std::string> CellList(int row, int col) {
     QWidget* editor = StartEdit(row, col);

@@ -1,6 +1,7 @@
 // The settings dialog driven through its widgets on the offscreen platform,
 // with every message box answered by the scripted user interaction.
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -41,20 +42,36 @@ TEST_F(SettingsDialog, AnIdentifierOfZeroOrPastTheEndShowsTheFirstConfiguration)
   EXPECT_EQ(ShownName(), "Beta");
 }
 
+// Every text a user reads comes from the language library: without one, the
+// captions, the tooltips and the window title the dialog sets are all empty.
 TEST_F(SettingsDialog, CaptionsComeFromTheLanguageLibrary) {
-  Open(1);
-  EXPECT_EQ(form_->windowTitle().toStdString(), Lang(47).replace(Lang(47).find("%s"), 2, "Quorvex 6"));
-  for (QWidget* widget : form_->findChildren<QWidget*>()) {
-    QString text;
-    if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
-    if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(widget)) text = g->title();
-    EXPECT_FALSE(text.startsWith('*')) << widget->objectName().toStdString();
+  for (const bool library : {true, false}) {
+    if (!library) {
+      modLanguage::ResetForTesting();
+      platform::SetComponentFolderForTesting(env.Root());
+      modLanguage::LoadLanguage("qx6jeflt");
+    }
+    Open(1);
+    const std::string title = library ? Lang(47).replace(Lang(47).find("%s"), 2, "Quorvex 6") : "";
+    EXPECT_EQ(form_->windowTitle().toStdString(), title);
+    for (QWidget* widget : form_->findChildren<QWidget*>()) {
+      QString text;
+      if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
+      if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
+      if (auto* g = qobject_cast<QGroupBox*>(widget)) text = g->title();
+      EXPECT_FALSE(text.startsWith('*')) << widget->objectName().toStdString();
+      if (!library) {
+        EXPECT_EQ(text, "") << widget->objectName().toStdString();
+        EXPECT_EQ(widget->toolTip(), "") << widget->objectName().toStdString();
+      }
+    }
+    EXPECT_EQ(W<QPushButton>("cmdOK")->text().toStdString(), Lang(28));
+    EXPECT_EQ(W<QTabBar>("tabOptions")->tabText(1).toStdString(), Lang(22));
+    EXPECT_EQ(W<QToolButton>("cmdMoveDown")->toolTip().toStdString(), Lang(63));
+    EXPECT_EQ(W<QLineEdit>("txtFieldDelim")->toolTip(), "") << "the box has no tooltip of its own";
+    EXPECT_EQ(W<QComboBox>("cmbRowDelimiter")->itemText(4).toStdString(), Lang(53));
   }
-  EXPECT_EQ(W<QPushButton>("cmdOK")->text().toStdString(), Lang(28));
-  EXPECT_EQ(W<QTabBar>("tabOptions")->tabText(1).toStdString(), Lang(22));
-  EXPECT_EQ(W<QToolButton>("cmdMoveDown")->toolTip().toStdString(), Lang(63));
-  EXPECT_EQ(W<QComboBox>("cmbRowDelimiter")->itemText(4).toStdString(), Lang(53));
+  EXPECT_EQ(Lang(28), "") << "the library was gone";
 }
 
 TEST_F(SettingsDialog, TheDefaultConfigurationCanNeverBeSavedOrDeleted) {
@@ -78,6 +95,9 @@ TEST_F(SettingsDialog, SwitchingConfigurationDropsPendingChangesWithoutAQuestion
   Open(2);
   const std::string before = ReadFile(env.ConfigFolder() + "alpha.cfg");
   Type("txtDateFormat", "yyyy");
+  Choose("cmbConfiguration", 1);
+  EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "yyyy") << "the entry shown is no other choice";
+  EXPECT_TRUE(form_->Dirty());
   Choose("cmbConfiguration", 2);
   Choose("cmbConfiguration", 1);
   EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "MMM dd, yyyy hh:mm:ss");
@@ -94,6 +114,8 @@ TEST_F(SettingsDialog, TheCustomRowDelimiterBoxShowsOnlyForCodeFour) {
   Open(2);
   auto* custom = W<QLineEdit>("txtRowDelimCustom");
   EXPECT_TRUE(custom->isHidden());
+  Choose("cmbRowDelimiter", 0);
+  EXPECT_FALSE(form_->Dirty()) << "choosing the delimiter shown changes nothing";
   Choose("cmbRowDelimiter", 4);
   EXPECT_FALSE(custom->isHidden());
   QTest::keyClicks(custom, "~");
@@ -150,6 +172,7 @@ TEST_F(SettingsDialog, ATypedExistingOutputFileIsQuestionedOnEverySaveUntilShown
   ui->QueueAnswer(MessageAnswer::Yes);
   Click("cmdOK");
   EXPECT_EQ(MessageIds(), (std::vector<int>{37, 37, 37}));
+  Choose("cmbConfiguration", 2);
   Choose("cmbConfiguration", 1);
   Type("txtStripChars", "q");
   Click("cmdOK");
@@ -205,6 +228,37 @@ TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndTheSwitchResetsEveryActi
   EXPECT_EQ(CellList(2, 3), (std::vector<std::string>{none, "1:" + Lang(102), "2:" + Lang(104)}));
   Click("cmdAddRow");
   EXPECT_EQ(CellList(4, 3), std::vector<std::string>{none}) << "a text column offers nothing else";
+}
+
+TEST_F(SettingsDialog, GridCellsOpenWithOneClickReadAsTheirKindAndMovesKeepTheNameInView) {
+  Open(3);  // rows: Job ID, User, Pages
+  const auto clickCell = [this](int row, int col) {
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    const QRect cell = Grid().visualRect(Grid().model()->index(row - 1, col));
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, cell.center());
+    QCoreApplication::processEvents();
+  };
+  clickCell(2, 3);
+  auto* list = qobject_cast<QComboBox*>(Grid().Editor());
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(list->view()->isVisible()) << "one click drops the action list down";
+  Shot("one-click-action-list-open");
+  Press(Qt::Key_Escape);
+  Press(Qt::Key_Escape);
+
+  Click("optOutputType_1");
+  TypeInCell(1, 4, "12");
+  EXPECT_EQ(Grid().item(0, 4)->textAlignment(), Qt::AlignRight | Qt::AlignVCenter);
+  clickCell(2, 5);  // the middle of the cell, where its box is
+  EXPECT_TRUE(Grid().CellChecked(2, 5));
+  Shot("fixed-width-numbers-right-check-boxes-centred");
+
+  Grid().setCurrentCell(2, 6);  // the pad cell of row 3 scrolls the names away
+  ASSERT_GT(Grid().horizontalScrollBar()->value(), 0);
+  Click("cmdMoveUp");
+  EXPECT_EQ(Grid().TextMatrix(2, 2), "Pages");
+  EXPECT_EQ(Grid().horizontalScrollBar()->value(), 0) << "the moved row is shown with its name";
+  Shot("move-up-keeps-field-name-in-view");
 }
 
 TEST_F(SettingsDialog, KeysAreFilteredInTheWidthAndPadCells) {
@@ -329,6 +383,33 @@ TEST_F(SettingsDialog, TheCloseQuestionCanKeepTheDialogOpen) {
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), before);
 }
 
+TEST_F(SettingsDialog, EscapeClosesAnOpenListFirstAndTheDialogOnlyWhenNoListIsOpen) {
+  Open(2);
+  const auto actionList = [this] { return qobject_cast<QComboBox*>(StartEdit(1, 3)); };
+  const auto configurations = [this] { return W<QComboBox>("cmbConfiguration"); };
+  const auto rowDelimiters = [this] {
+    W<QTabBar>("tabOptions")->setCurrentIndex(0);
+    return W<QComboBox>("cmbRowDelimiter");
+  };
+  for (const auto& list : std::vector<std::function<QComboBox*()>>{configurations, rowDelimiters, actionList}) {
+    QComboBox* combo = list();
+    ASSERT_NE(combo, nullptr);
+    combo->showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
+    const std::string name = combo->objectName().toStdString();
+    Shot(("escape-" + name + "-1-open").c_str());
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(combo->view()->isVisible()) << name;
+    EXPECT_TRUE(form_->isVisible()) << name;
+    Shot(("escape-" + name + "-2-closed").c_str());
+  }
+  Press(Qt::Key_Escape);  // ends the cell's edit
+  EXPECT_EQ(Grid().Editor(), nullptr);
+  EXPECT_TRUE(form_->isVisible());
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(form_->IsUnloaded()) << "Escape with no list open closes the dialog";
+}
+
 TEST_F(SettingsDialog, SaveAsCarriesUnsavedEditsAndLeavesTheSourceFileAlone) {
   Open(2);
   const std::string source = ReadFile(env.ConfigFolder() + "alpha.cfg");
@@ -383,37 +464,64 @@ TEST_F(SettingsDialog, RowButtonsFollowTheCurrentRow) {
   Click("cmdRemoveRow");
   EXPECT_EQ(Grid().Rows(), 3);
   EXPECT_TRUE(form_->Dirty());
+  // Removal reports the current cell once the rows are gone.
+  EXPECT_EQ(Grid().Row(), 2);
+  EXPECT_FALSE(Enabled("cmdMoveDown")) << "row 2 is now the last";
+  EXPECT_TRUE(Enabled("cmdMoveUp"));
+  ui->QueueAnswer(MessageAnswer::Yes);
+  Click("cmdRemoveAll");
+  EXPECT_EQ(Grid().Rows(), 1);
+  Shot("remove-all-emptied-grid");
+  for (const char* button : {"cmdRemoveRow", "cmdRemoveAll", "cmdMoveUp", "cmdMoveDown"})
+    EXPECT_FALSE(Enabled(button)) << button;
+  EXPECT_TRUE(Enabled("cmdAddRow"));
+  Click("cmdRemoveAll");
+  EXPECT_EQ(MessageIds(), std::vector<int>{36}) << "an empty grid is not asked about again";
 }
 
-TEST_F(SettingsDialog, TheWindowKeepsItsClientSize) {
-  Open(2);
-  const QSize recorded = form_->RecordedClientSize();
-  EXPECT_GT(recorded.width(), 0);
-  form_->resize(recorded.width() + 120, recorded.height() - 40);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->size(), recorded);
-  // The size is laid out for both pages: showing the columns page and a
-  // fixed-width configuration's extra columns leaves it as it was.
-  for (int page : {1, 0, 1}) {
-    W<QTabBar>("tabOptions")->setCurrentIndex(page);
+// With the machine's own choice of face and with a face set for the product
+// that is not the one the window was first laid out with.
+TEST_F(SettingsDialog, TheWindowKeepsItsClientSizeWhateverTheFont) {
+  for (const bool shipped : {false, true}) {
+    if (shipped) SetDialogFont(ShippedFamily(), 11);
+    Open(2);
+    if (shipped) {
+      EXPECT_EQ(QFontInfo(W<QWidget>("cmdOK")->font()).family(), ShippedFamily());
+    }
+    const QSize recorded = form_->RecordedClientSize();
+    EXPECT_EQ(form_->size(), recorded) << "as loaded, shipped face " << shipped;
+    EXPECT_GE(recorded.width(), form_->minimumSizeHint().width());
+    EXPECT_GE(recorded.height(), form_->minimumSizeHint().height());
+    form_->resize(recorded.width() + 120, recorded.height() - 40);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form_->size(), recorded) << "page " << page;
+    EXPECT_EQ(form_->size(), recorded);
+    // The size is laid out for both pages: showing the columns page and a
+    // fixed-width configuration's extra columns leaves it as it was.
+    for (int page : {1, 0, 1}) {
+      W<QTabBar>("tabOptions")->setCurrentIndex(page);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(form_->size(), recorded) << "page " << page;
+    }
+    Click("optOutputType_1");
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_->size(), recorded);
   }
-  Click("optOutputType_1");
-  W<QTabBar>("tabOptions")->setCurrentIndex(1);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->size(), recorded);
-  EXPECT_GE(form_->size().width(), form_->minimumSizeHint().width());
-  EXPECT_GE(form_->size().height(), form_->minimumSizeHint().height());
 }
 
-TEST_F(SettingsDialog, TheNameAndActionColumnsFitTheGridWhenTheColumnsPageIsFirstShown) {
+TEST_F(SettingsDialog, TheNameAndActionColumnsFillTheGridWhenTheColumnsPageIsFirstShown) {
   SaveConfig("Weekly");
-  Open(2);
-  W<QTabBar>("tabOptions")->setCurrentIndex(1);
-  QCoreApplication::processEvents();
-  EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
-  EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
+  for (const bool shipped : {false, true}) {
+    if (shipped) SetDialogFont(ShippedFamily(), 11);
+    Open(2);
+    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    if (shipped) Shot("grid-columns-with-registry-font");
+    EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
+    EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
+    // Each is half of the grid's width less 400 twips, the grid as it is shown.
+    EXPECT_NEAR(Grid().ColWidth(2) + Grid().ColWidth(3), Grid().WidthTwips() - 400, 30) << "shipped face " << shipped;
+  }
 }
 
 TEST_F(SettingsDialog, HelpOpensTheDialogTopicOfTheHelpFileBesideTheComponentFolder) {
