@@ -25,9 +25,8 @@ ExportError::ExportError(std::string operation, HRESULT status, int32_t number, 
       status_(status),
       number_(number),
       description_(std::move(description)),
-      detail_(std::move(detail)),
       operation_(std::move(operation)) {
-  if (!detail_.empty()) context_.push_back(detail_);
+  if (!detail.empty()) context_.push_back(std::move(detail));
   Compose();
 }
 

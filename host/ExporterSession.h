@@ -22,7 +22,6 @@ class ExportError : public std::runtime_error {
   HRESULT Status() const { return status_; }
   int32_t Number() const { return number_; }
   const std::string& Description() const { return description_; }
-  const std::string& Detail() const { return detail_; }
   // Adds what the host knows of where it happened (the job, say).
   void AddContext(const std::string& context);
   const char* what() const noexcept override { return message_.c_str(); }
@@ -31,7 +30,6 @@ class ExportError : public std::runtime_error {
   HRESULT status_;
   int32_t number_;
   std::string description_;
-  std::string detail_;
   std::string operation_;
   std::vector<std::string> context_;
   std::string message_;

@@ -1,7 +1,5 @@
 #include "host/TaskTimer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,17 +112,8 @@ std::optional<std::string> CronField(const std::string& field) {
 }
 
 void WriteWhole(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp";
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) throw std::runtime_error("cannot write " + temporary + ": " + std::strerror(errno));
-  const bool written = FileSystem::WriteAll(fd, text) == 0 && fchmod(fd, 0644) == 0 && FileSystem::Sync(fd) == 0;
-  const int error = errno;
-  close(fd);
-  if (!written || FileSystem::Rename(temporary, path) != 0) {
-    const int saved = written ? errno : error;
-    unlink(temporary.c_str());
-    throw std::runtime_error("cannot write " + path + ": " + std::strerror(saved));
-  }
+  if (FileSystem::ReplaceWhole(path, text, 0644) != 0)
+    throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace

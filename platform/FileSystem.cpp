@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace qx6::platform::FileSystem {
 namespace {
@@ -112,6 +114,25 @@ int Truncate(int fd, off_t size) {
   do r = ftruncate(fd, size);
   while (r != 0 && errno == EINTR);
   return r;
+}
+
+int ReplaceWhole(const std::string& path, std::string_view bytes, mode_t mode) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string temporary = folder + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  const bool written = WriteAll(fd, bytes) == 0 && fchmod(fd, mode) == 0 && Sync(fd) == 0;
+  int error = errno;
+  close(fd);
+  if (written && Rename(temporary, path) == 0) {
+    (void)SyncFolder(folder);  // the rename is done; a folder that cannot be synced does not undo it
+    return 0;
+  }
+  if (written) error = errno;
+  unlink(temporary.c_str());
+  errno = error;
+  return -1;
 }
 
 }  // namespace qx6::platform::FileSystem

@@ -43,4 +43,10 @@ int Rename(const std::string& from, const std::string& to);
 int Remove(const std::string& path);
 int Truncate(int fd, off_t size);
 
+// Replaces `path` with `bytes` as a whole: written to a new file beside it,
+// given `mode`, synced, renamed into place and the folder synced, so that a
+// crash leaves the old file or the new one. The new file never follows a
+// link. -1 with errno set on failure, with nothing left behind.
+int ReplaceWhole(const std::string& path, std::string_view bytes, mode_t mode);
+
 }  // namespace qx6::platform::FileSystem
