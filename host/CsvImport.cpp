@@ -243,19 +243,13 @@ int64_t ImportFile(JobDatabase& database, const std::string& path, size_t maxRec
   // Not blocking on open: a FIFO without a writer would hang here before it
   // could be refused.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    const int number = RuntimeErrorFromErrno(errno, path);
-    Raise(number, RuntimeErrorDescription(number) + ": " + path);
-  }
+  if (fd < 0) RaiseFromErrnoNaming(errno, path);
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int number = RuntimeErrorFromErrno(errno, path);
-    Raise(number, RuntimeErrorDescription(number) + ": " + path);
-  }
+  if (::fstat(fd, &st) != 0) RaiseFromErrnoNaming(errno, path);
   if (!S_ISREG(st.st_mode)) {
     const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
                        : S_ISFIFO(st.st_mode) ? "a pipe (FIFO)"

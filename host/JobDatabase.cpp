@@ -92,10 +92,7 @@ JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     if (mode != OpenMode::Create) Raise(RuntimeErrorNumber::FileNotFound, "File not found: " + path);
   } else if (::stat(path.c_str(), &st) != 0) {
     const int error = errno;
-    if (error != ENOENT || mode != OpenMode::Create) {
-      const int number = RuntimeErrorFromErrno(error, path);
-      Raise(number, RuntimeErrorDescription(number) + ": " + path);
-    }
+    if (error != ENOENT || mode != OpenMode::Create) RaiseFromErrnoNaming(error, path);
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     std::error_code ec;
     if (!parent.empty() && !std::filesystem::is_directory(parent, ec))
@@ -181,10 +178,7 @@ void JobDatabase::CreateFile() {
   // Made here rather than by SQLite, which would hide why it failed behind a
   // second attempt to open the file for reading.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    const int number = RuntimeErrorFromErrno(errno, path_);
-    Raise(number, RuntimeErrorDescription(number) + ": " + path_);
-  }
+  if (fd < 0) RaiseFromErrnoNaming(errno, path_);
   ::close(fd);
   try {
     const int rc = sqlite3_open_v2(temporary.c_str(), &connection_->db,
@@ -203,10 +197,7 @@ void JobDatabase::CreateFile() {
   }
   std::filesystem::path folder = std::filesystem::path(path_).parent_path();
   if (folder.empty()) folder = ".";
-  if (platform::FileSystem::SyncFolder(folder.string()) != 0) {
-    const int number = RuntimeErrorFromErrno(errno, path_);
-    Raise(number, RuntimeErrorDescription(number) + ": " + path_);
-  }
+  if (platform::FileSystem::SyncFolder(folder.string()) != 0) RaiseFromErrnoNaming(errno, path_);
 }
 
 // Removes what the creation of this file by a program that has since ended
@@ -241,8 +232,7 @@ bool JobDatabase::MoveIntoPlace(const std::string& temporary) {
   }
   if (rc == 0) return true;
   if (errno == EEXIST) return false;
-  const int number = RuntimeErrorFromErrno(errno, path_);
-  Raise(number, RuntimeErrorDescription(number) + ": " + path_);
+  RaiseFromErrnoNaming(errno, path_);
 }
 
 JobDatabase::~JobDatabase() = default;

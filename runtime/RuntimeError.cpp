@@ -87,4 +87,9 @@ void RaiseFromErrno(int errnoValue, std::string_view path) {
   Raise(RuntimeErrorFromErrno(errnoValue, path));
 }
 
+void RaiseFromErrnoNaming(int errnoValue, const std::string& path) {
+  const int number = RuntimeErrorFromErrno(errnoValue, path);
+  Raise(number, RuntimeErrorDescription(number) + ": " + path);
+}
+
 }  // namespace qx6

@@ -63,5 +63,8 @@ std::string RuntimeErrorDescription(int number);
 // 75, ENOSPC 61, EMFILE 67, and so on. `path` decides between 53 and 76.
 int RuntimeErrorFromErrno(int errnoValue, std::string_view path = {});
 [[noreturn]] void RaiseFromErrno(int errnoValue, std::string_view path = {});
+// The same error with the path after the standard text, as the host reports
+// its own files ("Permission denied: /srv/jobs.db").
+[[noreturn]] void RaiseFromErrnoNaming(int errnoValue, const std::string& path);
 
 }  // namespace qx6
