@@ -4,25 +4,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Registry.h"
 #include "runtime/Object.h"
+#include "tests/platform/RegistryValues.h"
 
 using namespace qx6;
-using namespace qx6::platform;
+using namespace qx6::test;
 
-namespace {
-
-LONG Write(const std::string& path, const std::string& text) {
-  HKEY key = 0;
-  LONG status = RegCreateKeyEx(HKEY_CLASSES_ROOT, path, 0, "", 0, KEY_WRITE, nullptr, &key);
-  if (status != 0) return status;
-  status = RegSetValueEx(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                         static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(key);
-  return status;
-}
-
-}  // namespace
+static LONG Write(const std::string& path, const std::string& text) { return PutText(HKEY_CLASSES_ROOT, path, "", text); }
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
   if (Write("Fixture.Class", "first") != 0 || Write("Fixture.Class\\CLSID", "second") != 0) return E_FAIL;

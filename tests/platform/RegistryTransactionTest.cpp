@@ -20,33 +20,7 @@
 namespace qx6::platform {
 namespace {
 
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempFolder;
-
-LONG SetText(HKEY root, std::string_view path, std::string_view name, const std::string& text) {
-  HKEY key = 0;
-  LONG status = RegCreateKeyEx(root, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key);
-  if (status != 0) return status;
-  status = RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                         static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(key);
-  return status;
-}
-
-// The REG_SZ value without its zero, or "error N".
-std::string GetText(HKEY root, std::string_view path, std::string_view name) {
-  HKEY key = 0;
-  LONG status = RegOpenKeyEx(root, path, 0, KEY_READ, &key);
-  std::string data(256, '\0');
-  DWORD size = static_cast<DWORD>(data.size());
-  if (status == 0) status = RegQueryValueEx(key, name, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
-  if (status == 0) RegCloseKey(key);
-  if (status != 0) return "error " + std::to_string(status);
-  data.resize(size);
-  while (!data.empty() && data.back() == '\0') data.pop_back();
-  return data;
-}
+using namespace test;
 
 // What the helper, a process of its own, prints for its command.
 std::string RunHelper(const std::string& arguments, const std::string& environment = "") {
@@ -66,15 +40,15 @@ std::string RunHelper(const std::string& arguments, const std::string& environme
 using RegistryTransactionTest = test::RegistryFolderTest;
 
 TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyTheOldStateBefore) {
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
   const std::string userBefore = ReadFile(UserHive());
   const long changesBefore = FileSystem::ChangesMade();
 
   RegistryTransaction transaction;
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Old", "after"), ERROR_SUCCESS);
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App\\Deep\\Er", "New", "n"), ERROR_SUCCESS);
-  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine", "m"), ERROR_SUCCESS);
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Classes\\App.Doc", "", "user class"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "after"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App\\Deep\\Er", "New", "n"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine", "m"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Classes\\App.Doc", "", "user class"), ERROR_SUCCESS);
 
   // This thread reads its pending changes, through every kind of read.
   EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old"), "after");
@@ -92,31 +66,32 @@ TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyThe
   EXPECT_EQ(FileSystem::ChangesMade(), changesBefore);
   EXPECT_EQ(ReadFile(UserHive()), userBefore);
   EXPECT_FALSE(test::FileExists(MachineHive()));
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Old"), "before");
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\App\\Deep\\Er' New"), "error 2");
-  EXPECT_EQ(RunHelper("read HKLM 'Software\\App' Machine"), "error 2");
-
+  auto othersSee = [] {
+    std::string seen;
+    for (const char* read : {"HKCU 'Software\\App' Old", "HKCU 'Software\\App\\Deep\\Er' New",
+                             "HKLM 'Software\\App' Machine", "HKCR App.Doc ''"})
+      seen += RunHelper(std::string("read ") + read) + "|";
+    return seen;
+  };
+  EXPECT_EQ(othersSee(), "before|error 2|error 2|error 2|");
   ASSERT_EQ(transaction.Commit(), ERROR_SUCCESS);
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Old"), "after");
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\App\\Deep\\Er' New"), "n");
-  EXPECT_EQ(RunHelper("read HKLM 'Software\\App' Machine"), "m");
-  EXPECT_EQ(RunHelper("read HKCR App.Doc ''"), "user class");
+  EXPECT_EQ(othersSee(), "after|n|m|user class|");
   EXPECT_EQ(transaction.Commit(), ERROR_TRANSACTION_NOT_ACTIVE);
 
   // After the commit, changes go straight to the disk again.
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Later", "l"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Later", "l"), ERROR_SUCCESS);
   EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Later"), "l");
 }
 
 TEST_F(RegistryTransactionTest, ADiscardedTransactionLeavesNoTrace) {
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Kept", "k"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "k"), ERROR_SUCCESS);
   const std::string before = ReadFile(UserHive());
   {
     RegistryTransaction transaction;
-    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Kept", "changed"), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "changed"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
-    ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
     EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "error 2");
   }
   EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "k");
@@ -128,11 +103,11 @@ TEST_F(RegistryTransactionTest, ADiscardedTransactionLeavesNoTrace) {
 }
 
 TEST_F(RegistryTransactionTest, EachHiveIsWrittenOnceHoweverManyChanges) {
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Seed", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Seed", "s"), ERROR_SUCCESS);
   auto changesOfCommit = [](int values) {
     RegistryTransaction transaction;
     for (int i = 0; i < values; ++i)
-      EXPECT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App\\K" + std::to_string(i % 5), "v" + std::to_string(i),
+      EXPECT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App\\K" + std::to_string(i % 5), "v" + std::to_string(i),
                         std::to_string(values)),
                 ERROR_SUCCESS);
     const long before = FileSystem::ChangesMade();
@@ -151,11 +126,11 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
     RegistryTransaction outer;
     {
       RegistryTransaction inner;
-      ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "i"), ERROR_SUCCESS);
+      ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "i"), ERROR_SUCCESS);
       EXPECT_EQ(inner.Commit(), ERROR_SUCCESS);
     }
     EXPECT_FALSE(test::FileExists(UserHive()));
-    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "o"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "o"), ERROR_SUCCESS);
     ASSERT_EQ(outer.Commit(), ERROR_SUCCESS);
   }
   EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner"), "i");
@@ -165,14 +140,14 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
   const std::string before = ReadFile(UserHive());
   {
     RegistryTransaction outer;
-    ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "changed"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "changed"), ERROR_SUCCESS);
     {
       RegistryTransaction inner;
-      ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "changed"), ERROR_SUCCESS);
+      ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "inner", "changed"), ERROR_SUCCESS);
     }
     // Doomed: its copy is gone and it takes no more changes.
     EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Nested", "outer"), "o");
-    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Nested", "late", "l"), ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "late", "l"), ERROR_TRANSACTION_ALREADY_ABORTED);
     EXPECT_EQ(outer.Commit(), ERROR_TRANSACTION_ALREADY_ABORTED);
     EXPECT_FALSE(RegistryFailureDetail().empty());
   }
@@ -181,34 +156,28 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
 }
 
 TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\App", "Small", "s"), ERROR_SUCCESS);
-  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Small", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "s"), ERROR_SUCCESS);
   const std::string user = ReadFile(UserHive());
   const std::string machine = ReadFile(MachineHive());
   // A file size limit makes the user's hive too large to write, even for
   // root; the machine's is prepared first and must not be renamed either.
-  pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
-    RegistryTransaction transaction;
-    if (SetText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "changed") != 0) _exit(11);
-    if (SetText(HKEY_CURRENT_USER, "Software\\App", "Big", std::string(8192, 'b')) != 0) _exit(12);
-    if (transaction.Commit() == ERROR_SUCCESS) _exit(13);
-    const std::string detail = RegistryFailureDetail();
-    if (detail.find("HKEY_CURRENT_USER.reg: ") == std::string::npos) _exit(14);
-    if (detail.find(std::strerror(EFBIG)) == std::string::npos) _exit(15);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Wait(Spawn([] {
+              signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{4096, 4096};
+              if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+              RegistryTransaction transaction;
+              if (PutText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "changed") != 0) return 11;
+              if (PutText(HKEY_CURRENT_USER, "Software\\App", "Big", std::string(8192, 'b')) != 0) return 12;
+              if (transaction.Commit() == ERROR_SUCCESS) return 13;
+              const std::string detail = RegistryFailureDetail();
+              if (detail.find("HKEY_CURRENT_USER.reg: ") == std::string::npos) return 14;
+              return detail.find(std::strerror(EFBIG)) == std::string::npos ? 15 : 0;
+            })),
+            0);
   EXPECT_EQ(ReadFile(UserHive()), user);
   EXPECT_EQ(ReadFile(MachineHive()), machine);
-  for (const auto& entry : std::filesystem::directory_iterator(Folder()))
-    EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+  ExpectNoTemporaryFiles();
 }
 
 TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNotWaitForever) {
@@ -216,25 +185,21 @@ TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNo
   ASSERT_EQ(pipe(toChild), 0);
   ASSERT_EQ(pipe(toParent), 0);
   char byte = 0;
-  pid_t pid = fork();
-  if (pid == 0) {
+  const pid_t pid = Spawn([&] {
     RegistryTransaction transaction;
-    if (SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child", "c") != 0) _exit(20);
-    if (write(toParent[1], "x", 1) != 1 || read(toChild[0], &byte, 1) != 1) _exit(21);
-    const LONG status = SetText(HKEY_CURRENT_USER, "Software\\Order", "child", "c");
-    if (status == ERROR_POSSIBLE_DEADLOCK) _exit(transaction.Commit() == ERROR_TRANSACTION_ALREADY_ABORTED ? 1 : 22);
-    _exit(status == 0 && transaction.Commit() == ERROR_SUCCESS ? 0 : 23);
-  }
+    if (PutText(HKEY_LOCAL_MACHINE, "Software\\Order", "child", "c") != 0) return 20;
+    if (write(toParent[1], "x", 1) != 1 || read(toChild[0], &byte, 1) != 1) return 21;
+    const LONG status = PutText(HKEY_CURRENT_USER, "Software\\Order", "child", "c");
+    if (status == ERROR_POSSIBLE_DEADLOCK) return transaction.Commit() == ERROR_TRANSACTION_ALREADY_ABORTED ? 1 : 22;
+    return status == 0 && transaction.Commit() == ERROR_SUCCESS ? 0 : 23;
+  });
   RegistryTransaction transaction;
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Order", "parent", "p"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Order", "parent", "p"), ERROR_SUCCESS);
   ASSERT_EQ(read(toParent[0], &byte, 1), 1);
   ASSERT_EQ(write(toChild[1], "x", 1), 1);
-  const LONG status = SetText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent", "p");
+  const LONG status = PutText(HKEY_LOCAL_MACHINE, "Software\\Order", "parent", "p");
   const LONG committed = transaction.Commit();
-  int childStatus = 0;
-  waitpid(pid, &childStatus, 0);
-  ASSERT_TRUE(WIFEXITED(childStatus));
-  const int child = WEXITSTATUS(childStatus);
+  const int child = Wait(pid);
   // The one that took the hives out of order (the user's, then the
   // machine's) gave up and let go; the other then had both and wrote both.
   EXPECT_EQ(status, ERROR_POSSIBLE_DEADLOCK);
@@ -259,8 +224,8 @@ void ExpectOldOrNew(const std::string& path, const char* root, size_t count, con
 
 TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
   constexpr size_t Count = 50;
-  ASSERT_EQ(SetText(HKEY_CURRENT_USER, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
-  ASSERT_EQ(SetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
+  ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
   int crashes = 0;
   bool finished = false;
   for (int at = 1; at <= 40 && !finished; ++at) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/Registry.h"
 #include "runtime/RuntimeError.h"
 #include "system/QXElevateEntry.h"
@@ -49,15 +51,6 @@ class clsRegistryTest : public ::testing::Test {
   test::TestEnvironment env;
   clsRegistry registry;
 };
-
-TEST_F(clsRegistryTest, StartsWithItsDefaults) {
-  clsRegistry fresh;
-  EXPECT_EQ(fresh.ValueType(), 0);
-  EXPECT_EQ(fresh.ClassKey(), 0);
-  EXPECT_EQ(fresh.SectionKey(), "");
-  EXPECT_EQ(fresh.ValueKey(), "");
-  EXPECT_TRUE(fresh.Default().IsNull());
-}
 
 TEST_F(clsRegistryTest, GetValueOrDefaultFallsBackToTheCallersDefault) {
   // No key at all.
@@ -167,24 +160,22 @@ TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {
   registry.SetSectionKey("Software\\Missing");
   registry.SetValueKey("v");
   registry.SetValueType(1);
-  std::string error;
-  EXPECT_FALSE(registry.KeyExists(&error));
-  EXPECT_EQ(error, NotFound);
-  EXPECT_TRUE(registry.GetValue(&error).IsNull());
-  EXPECT_EQ(error, std::string("Error retrieving value: ") + NotFound);
-  EXPECT_FALSE(registry.SetValue(Variant::String("x"), &error));
-  EXPECT_EQ(error, std::string("Unable to set value: ") + NotFound);
-  EXPECT_FALSE(registry.DeleteKey(&error));
-  EXPECT_EQ(error, std::string("Unable to delete key: ") + NotFound);
-  EXPECT_FALSE(registry.DeleteValue(&error));
-  EXPECT_EQ(error, NotFound);
   std::vector<std::string> names;
   int32_t count = -1;
-  EXPECT_FALSE(registry.EnumerateValues(names, count, &error));
-  EXPECT_EQ(error, std::string("Unable to enumerate values: ") + NotFound);
+  const std::pair<std::function<bool(std::string*)>, std::string> failures[] = {
+      {[&](std::string* e) { return registry.KeyExists(e); }, ""},
+      {[&](std::string* e) { return !registry.GetValue(e).IsNull(); }, "Error retrieving value: "},
+      {[&](std::string* e) { return registry.SetValue(Variant::String("x"), e); }, "Unable to set value: "},
+      {[&](std::string* e) { return registry.DeleteKey(e); }, "Unable to delete key: "},
+      {[&](std::string* e) { return registry.DeleteValue(e); }, ""},
+      {[&](std::string* e) { return registry.EnumerateValues(names, count, e); }, "Unable to enumerate values: "},
+      {[&](std::string* e) { return registry.EnumerateSections(names, count, e); }, "Unable to enumerate sections: "}};
+  std::string error;
+  for (const auto& [call, prefix] : failures) {
+    EXPECT_FALSE(call(&error)) << prefix;
+    EXPECT_EQ(error, prefix + NotFound);
+  }
   EXPECT_EQ(count, 0);
-  EXPECT_FALSE(registry.EnumerateSections(names, count, &error));
-  EXPECT_EQ(error, std::string("Unable to enumerate sections: ") + NotFound);
 
   registry.SetSectionKey("\\Leading");
   EXPECT_FALSE(registry.CreateKey(false, &error));
@@ -281,9 +272,8 @@ TEST_F(clsRegistryTest, DeletesValuesAndWholeKeys) {
 TEST_F(clsRegistryTest, CheckSecurityAsksForEveryRight) {
   EXPECT_FALSE(registry.CheckSecurity(KEY_READ));  // no key
   ASSERT_TRUE(registry.CreateKey());
-  EXPECT_TRUE(registry.CheckSecurity(KEY_READ));
-  EXPECT_TRUE(registry.CheckSecurity(KEY_QUERY_VALUE | KEY_SET_VALUE));
-  EXPECT_TRUE(registry.CheckSecurity(KEY_ALL_ACCESS));
+  for (REGSAM rights : {KEY_READ, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_ALL_ACCESS})
+    EXPECT_TRUE(registry.CheckSecurity(static_cast<int32_t>(rights))) << rights;
   EXPECT_FALSE(registry.CheckSecurity(static_cast<int32_t>(KEY_READ | 0x00000400)));  // a right keys do not have
 }
 
@@ -301,16 +291,13 @@ TEST_F(clsRegistryTest, MachineValuesForTheScheduler) {
 
 TEST(QXElevateEntry, TrimsKeyAndNameAndKeepsTheRest) {
   QXElevateEntry entry;
-  EXPECT_EQ(entry.ValueType(), 0);
   EXPECT_TRUE(entry.Value().IsEmpty());
   entry.SetSectionKey("  Software\\Task  ");
   entry.SetValueName("  QXFlatFileConfigs ");
   entry.SetValue(Variant::String("  /configs/  "));
-  entry.SetValueType(1);
   EXPECT_EQ(entry.SectionKey(), "Software\\Task");
   EXPECT_EQ(entry.ValueName(), "QXFlatFileConfigs");
   EXPECT_EQ(entry.Value().StringValue(), "  /configs/  ");
-  EXPECT_EQ(entry.ValueType(), 1);
 }
 
 }  // namespace

@@ -56,25 +56,22 @@ TEST_F(modShellFunctionsTest, CreateFolderPathOnAFileOrABlockedPath) {
 }
 
 TEST_F(modShellFunctionsTest, IsValidFilePathTellsExistingFromCreatable) {
-  bool existed = true;
   const std::string fresh = env.Root() + "/out.csv";
-  EXPECT_TRUE(modShellFunctions::IsValidFilePath(fresh, existed));
-  EXPECT_FALSE(existed);
+  // `existed` is set to `before` ahead of the call.
+  auto check = [](const std::string& path, bool valid, bool before, bool existed) {
+    bool found = before;
+    EXPECT_EQ(modShellFunctions::IsValidFilePath(path, found), valid) << path;
+    EXPECT_EQ(found, existed) << path;
+  };
+  check(fresh, true, true, false);
   EXPECT_FALSE(std::filesystem::exists(fresh));
-
   test::WriteFile(fresh, "rows");
-  existed = false;
-  EXPECT_TRUE(modShellFunctions::IsValidFilePath(fresh, existed));
-  EXPECT_TRUE(existed);
+  check(fresh, true, false, true);
   EXPECT_EQ(test::ReadFile(fresh), "rows");
-
-  existed = true;
-  EXPECT_FALSE(modShellFunctions::IsValidFilePath(env.Root(), existed));
-  EXPECT_TRUE(existed);
-  existed = false;
-  EXPECT_FALSE(modShellFunctions::IsValidFilePath(env.Root() + "/missing/out.csv", existed));
-  EXPECT_FALSE(existed);
+  check(env.Root(), false, true, true);
+  check(env.Root() + "/missing/out.csv", false, false, false);
   EXPECT_FALSE(std::filesystem::exists(env.Root() + "/missing"));
+  bool existed = false;
   EXPECT_FALSE(modShellFunctions::IsValidFilePath("", existed));
 }
 
