@@ -118,11 +118,10 @@ TEST(FormatPatterns, CompiledOnceAppliedOften) {
 }
 
 TEST(FormatRoundTrip, CalendarDayGrouping) {
-  // A job's calendar day: its date formatted with "MMM dd, yyyy" and read back.
-  double day = 0;
-  ASSERT_TRUE(Convert::ParseDate(FormatDate(kJob, "MMM dd, yyyy"), day));
-  EXPECT_EQ(day, At(2024, 1, 5));
+  // A job's calendar day: its date formatted with "MMM dd, yyyy" and read back,
+  // also where the month abbreviations are not English.
   LocaleScope fr("fr_FR");
+  double day = 0;
   ASSERT_TRUE(Convert::ParseDate(FormatDate(At(2024, 2, 5, 9, 0, 0), "MMM dd, yyyy"), day));
   EXPECT_EQ(day, At(2024, 2, 5));
 }
