@@ -2,34 +2,23 @@
 // the context map, the pages, the contents, and damaged or missing files.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <cstdlib>
+#include <filesystem>
 #include <tuple>
 
 #include <unistd.h>
 
+#include "tests/support/TestEnvironment.h"
 #include "ui/HelpFile.h"
 #include "ui/modHelp.h"
 
 namespace qx6 {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 const std::string StagedHelpFile = std::string(QX6_PRODUCT_DIR) + "/help/qx6jbman.chm";
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string WriteBytes(const std::string& name, const std::string& bytes) {
-  // Builds in other folders may run this test at the same time.
-  const std::string path =
-      (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string();
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  return path;
-}
 
 // The context ID's entry in the map, as stored: "#IVB" holds its length,
 // then pairs of an ID and an offset into "#STRINGS".
@@ -65,7 +54,7 @@ TEST_F(StagedHelpFileTest, MapsTheDialogTopicToItsPage) {
   const auto html = file.ReadFile(*page);
   ASSERT_TRUE(html);
   // The page is stored byte for byte as written.
-  EXPECT_EQ(*html, ReadBytes(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
+  EXPECT_EQ(*html, ReadFile(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
   // Relative names and the style sheet the pages link to are found too.
   EXPECT_TRUE(file.ReadFile("qx6help.css"));
 }
@@ -100,9 +89,8 @@ TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
   // chmcmd run in a folder of its own stores that folder in front of the page.
   const char* chmcmd = "/usr/bin/chmcmd";
   ASSERT_EQ(access(chmcmd, X_OK), 0) << "chmcmd, which the build needs, is missing";
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("qx6_help_build_" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const test::TempFolder temp;
+  const std::filesystem::path folder = temp.Path();
   for (const auto& entry : std::filesystem::directory_iterator(std::string(QX6_SOURCE_DIR) + "/help"))
     if (entry.path().extension() != ".txt" && entry.path().extension() != ".cpp" &&
         entry.path().extension() != ".cmake")
@@ -116,8 +104,6 @@ TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
   EXPECT_TRUE(file.HasFile("/settings.html"));
   EXPECT_FALSE(file.TopicPath(11));
   EXPECT_NE(file.ErrorText().find("page of topic 11 is missing"), std::string::npos) << file.ErrorText();
-  file.Close();
-  std::filesystem::remove_all(folder);
 }
 
 TEST(HelpFileTest, MissingOrForeignFilesDoNotOpen) {
@@ -131,26 +117,32 @@ TEST(HelpFileTest, MissingOrForeignFilesDoNotOpen) {
 
   EXPECT_FALSE(file.Open(""));
   EXPECT_FALSE(file.Open(std::string(QX6_SOURCE_DIR) + "/help"));  // a folder
-  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_empty.chm", "")));
-  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_text.chm", "<html>not compiled</html>")));
+  const test::TempFolder temp;
+  WriteFile(temp / "empty.chm", "");
+  WriteFile(temp / "text.chm", "<html>not compiled</html>");
+  EXPECT_FALSE(file.Open(temp / "empty.chm"));
+  EXPECT_FALSE(file.Open(temp / "text.chm"));
   EXPECT_NE(file.ErrorText().find("damaged"), std::string::npos);
 }
 
 // A cut file either fails to open or fails to read what it lost; whatever it
 // still returns is what the whole file holds.
 TEST(HelpFileTest, CutOrDamagedFilesFailCleanly) {
-  const std::string whole = ReadBytes(StagedHelpFile);
+  const std::string whole = ReadFile(StagedHelpFile);
   ASSERT_GT(whole.size(), 1000u);
   HelpFile reference;
   ASSERT_TRUE(reference.Open(StagedHelpFile));
   const std::string settings = *reference.ReadFile("/settings.html");
   const std::string scheduling = *reference.ReadFile("/scheduling.html");
 
+  const test::TempFolder temp;
+  const std::string path = temp / "help.chm";
   bool someReadFailed = false;
   for (size_t length : {size_t{16}, size_t{90}, size_t{600}, whole.size() / 4, whole.size() / 2,
                         whole.size() * 3 / 4, whole.size() - 700, whole.size() - 1}) {
     HelpFile file;
-    if (!file.Open(WriteBytes("qx6_help_cut.chm", whole.substr(0, length)))) {
+    WriteFile(path, whole.substr(0, length));
+    if (!file.Open(path)) {
       EXPECT_FALSE(file.ErrorText().empty());
       someReadFailed = true;
       continue;
@@ -171,7 +163,8 @@ TEST(HelpFileTest, CutOrDamagedFilesFailCleanly) {
     std::string damaged = whole;
     damaged.replace(at, 64, 64, '\xFF');
     HelpFile file;
-    if (!file.Open(WriteBytes("qx6_help_damaged.chm", damaged))) continue;
+    WriteFile(path, damaged);
+    if (!file.Open(path)) continue;
     file.TopicPath(11);
     file.ReadFile("/settings.html");
     file.Contents();
