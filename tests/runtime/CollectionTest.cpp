@@ -2,17 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/runtime/RuntimeTesting.h"
+
 namespace qx6 {
 namespace {
 
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 TEST(Collection, IsOneBasedAndKeysIgnoreLetterCase) {
   Collection<std::string> c;

@@ -1,158 +1,143 @@
 #include "runtime/TextFile.h"
 
-#include <cstdlib>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
-#include <sys/stat.h>
+#include <optional>
 #include <thread>
 #include <vector>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "runtime/CodePage.h"
-#include "runtime/RuntimeError.h"
+#include "tests/runtime/RuntimeTesting.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace qx6 {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace TextFile;
+using test::ErrorOf;
+using test::ReadFile;
+using test::WriteFile;
+using Lines_ = std::vector<std::string>;
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.Number();
+// Runs `body` as a user without privileges and gives back its result (0 to
+// 255). Root ignores file permissions, so as root `body` runs in a child
+// process that has become "nobody" (65534) first; its exit status carries the
+// result, and 255 says the child could not drop its privileges.
+int Unprivileged(const std::function<int()>& body) {
+  if (geteuid() != 0) return body();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || geteuid() == 0) _exit(255);
+    _exit(body() & 0xFF);
   }
-  return 0;
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 class TextFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qx6-textfile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    if (const char* old = std::getenv("QX6_ANSI_CODEPAGE")) oldCodePage_ = old;
-    setenv("QX6_ANSI_CODEPAGE", "1252", 1);
+    // In /tmp rather than TMPDIR: the permission test needs a path "nobody" can walk.
+    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+    codePage_.emplace("QX6_ANSI_CODEPAGE", "1252");
     CodePage::Reset();
   }
   void TearDown() override {
     CloseAll();
-    if (oldCodePage_.empty()) unsetenv("QX6_ANSI_CODEPAGE");
-    else setenv("QX6_ANSI_CODEPAGE", oldCodePage_.c_str(), 1);
+    codePage_.reset();
     CodePage::Reset();
     std::error_code ignored;
     fs::permissions(dir_, fs::perms::owner_all, ignored);
     fs::remove_all(dir_, ignored);
   }
-  std::string Path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
-  static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  static void Put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  std::vector<std::string> Lines(const std::string& path) {
-    int16_t n = FreeFile();
-    OpenForInput(n, path);
-    std::vector<std::string> lines;
-    std::string line;
-    while (ReadLine(n, line)) lines.push_back(line);
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  // Writes `bytes` to a file of the folder and reads it back line by line.
+  Lines_ Lines(const std::string& name, const std::string& bytes) {
+    WriteFile(Path(name), bytes);
+    const int16_t n = FreeFile();
+    OpenForInput(n, Path(name));
+    Lines_ lines;
+    for (std::string line; ReadLine(n, line);) lines.push_back(line);
     Close(n);
     return lines;
   }
 
-  std::string dir_;
-  std::string oldCodePage_;
+  std::string dir_ = "/tmp/qx6-textfile-XXXXXX";
+  std::optional<test::ScopedEnv> codePage_;
 };
 
-using Lines_ = std::vector<std::string>;
-
 TEST_F(TextFileTest, LineEnds) {
-  Put(Path("a.txt"), "one\r\ntwo\rthree\nstill three\r\n\r\nlast");
-  EXPECT_EQ(Lines(Path("a.txt")), (Lines_{"one", "two", "three\nstill three", "", "last"}));
-  Put(Path("b.txt"), "only\r\n");
-  EXPECT_EQ(Lines(Path("b.txt")), (Lines_{"only"}));
-  Put(Path("c.txt"), "");
-  EXPECT_EQ(Lines(Path("c.txt")), Lines_{});
-  Put(Path("d.txt"), "\r");
-  EXPECT_EQ(Lines(Path("d.txt")), (Lines_{""}));
-}
-
-TEST_F(TextFileTest, LineEndAcrossTheReadBuffer) {
+  EXPECT_EQ(Lines("a.txt", "one\r\ntwo\rthree\nstill three\r\n\r\nlast"),
+            (Lines_{"one", "two", "three\nstill three", "", "last"}));
+  EXPECT_EQ(Lines("b.txt", "only\r\n"), (Lines_{"only"}));
+  EXPECT_EQ(Lines("c.txt", ""), Lines_{});
+  EXPECT_EQ(Lines("d.txt", "\r"), (Lines_{""}));
   // CR as the last byte of one 64 KiB block and LF as the first of the next.
-  std::string first(65535, 'x');
-  Put(Path("long.txt"), first + "\r\nnext\r\n");
-  Lines_ lines = Lines(Path("long.txt"));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], first);
-  EXPECT_EQ(lines[1], "next");
+  const std::string first(65535, 'x');
+  EXPECT_EQ(Lines("long.txt", first + "\r\nnext\r\n"), (Lines_{first, "next"}));
 }
 
 TEST_F(TextFileTest, AtEndAfterTheLastLine) {
-  Put(Path("a.txt"), "x\r\n");
+  WriteFile(Path("a.txt"), "x\r\n");
   OpenForInput(1, Path("a.txt"));
   std::string line;
   EXPECT_FALSE(AtEnd(1));
   EXPECT_TRUE(ReadLine(1, line));
   EXPECT_TRUE(AtEnd(1));
   EXPECT_FALSE(ReadLine(1, line));
-  Close(1);
 }
 
 TEST_F(TextFileTest, OutputEmptiesAndAppendKeeps) {
-  std::string path = Path("out.txt");
-  Put(path, "old content");
+  const std::string path = Path("out.txt");
+  WriteFile(path, "old content");
   OpenForOutput(1, path);
   Write(1, "new");
   Close(1);
-  EXPECT_EQ(Bytes(path), "new");
+  EXPECT_EQ(ReadFile(path), "new");
   OpenForAppend(1, path);
   WriteLine(1, " more");
   Write(1, "end");
   Close(1);
-  EXPECT_EQ(Bytes(path), "new more\r\nend");
+  EXPECT_EQ(ReadFile(path), "new more\r\nend");
   OpenForAppend(2, Path("fresh.txt"));  // append creates
   Write(2, "x");
   Close(2);
-  EXPECT_EQ(Bytes(Path("fresh.txt")), "x");
+  EXPECT_EQ(ReadFile(Path("fresh.txt")), "x");
 }
 
-TEST_F(TextFileTest, AnsiCodePageOnDisk) {
-  std::string path = Path("ansi.txt");
+TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
+  const std::string path = Path("ansi.txt");
   OpenForOutput(1, path);
   Write(1, "Gr\u00FC\u00DFe \u20AC \u0100");
   WriteBytes(1, "|\xE9");
   Close(1);
-  EXPECT_EQ(Bytes(path), "Gr\xFC\xDF" "e \x80 ?|\xE9");
-  EXPECT_EQ(Lines(path), (Lines_{"Gr\u00FC\u00DFe \u20AC ?|\u00E9"}));
-}
+  const std::string bytes = ReadFile(path);
+  EXPECT_EQ(bytes, "Gr\xFC\xDF" "e \x80 ?|\xE9");
+  EXPECT_EQ(Lines("ansi.txt", bytes), (Lines_{"Gr\u00FC\u00DFe \u20AC ?|\u00E9"}));
 
-TEST_F(TextFileTest, Utf8CodePageSkipsByteOrderMark) {
-  setenv("QX6_ANSI_CODEPAGE", "65001", 1);
+  test::ScopedEnv utf8("QX6_ANSI_CODEPAGE", "65001");
   CodePage::Reset();
-  Put(Path("bom.txt"), "\xEF\xBB\xBFk\u00E9y\r\nv");
-  EXPECT_EQ(Lines(Path("bom.txt")), (Lines_{"k\u00E9y", "v"}));
+  EXPECT_EQ(Lines("bom.txt", "\xEF\xBB\xBFk\u00E9y\r\nv"), (Lines_{"k\u00E9y", "v"}));
 }
 
 TEST_F(TextFileTest, ManySmallWritesArriveWhole) {
-  std::string path = Path("big.txt");
-  OpenForOutput(1, path);
+  OpenForOutput(1, Path("big.txt"));
   std::string expected;
   for (int i = 0; i < 20000; ++i) {
-    std::string row = "row " + std::to_string(i) + ";";
+    const std::string row = "row " + std::to_string(i) + ";";
     Write(1, row);
     expected += row;
   }
   Close(1);
-  EXPECT_EQ(Bytes(path), expected);
+  EXPECT_EQ(ReadFile(Path("big.txt")), expected);
 }
 
 TEST_F(TextFileTest, FileNumbers) {
@@ -169,29 +154,25 @@ TEST_F(TextFileTest, FileNumbers) {
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(256, Path("x.txt")); }), 52);
   EXPECT_EQ(ErrorOf([] { Write(2, "x"); }), 52);
   EXPECT_EQ(ErrorOf([] { Close(2); }), 52);
+  int16_t other = 0;  // numbers are per thread
+  std::thread([&] { other = FreeFile(); }).join();
+  EXPECT_EQ(other, 1);
   Close(1);
   EXPECT_EQ(FreeFile(), 1);
-  for (int n = 1; n <= 255; ++n)
-    if (!IsOpen(static_cast<int16_t>(n))) OpenForOutput(static_cast<int16_t>(n), Path("f" + std::to_string(n)));
+  for (int16_t n = 1; n <= 255; ++n)
+    if (!IsOpen(n)) OpenForOutput(n, Path("f" + std::to_string(n)));
   EXPECT_EQ(ErrorOf([] { FreeFile(); }), 67);
   CloseAll();
   EXPECT_EQ(FreeFile(), 1);
 }
 
-TEST_F(TextFileTest, FileNumbersArePerThread) {
-  OpenForOutput(1, Path("main.txt"));
-  int16_t other = 0;
-  std::thread([&] { other = FreeFile(); }).join();
-  EXPECT_EQ(other, 1);
-}
-
 TEST_F(TextFileTest, ModesAndSharing) {
-  std::string path = Path("shared.txt");
-  Put(path, "line\r\n");
+  const std::string path = Path("shared.txt");
+  WriteFile(path, "line\r\n");
   OpenForInput(1, path);
   OpenForInput(2, path);  // readers may share
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(3, path); }), 55);
-  EXPECT_EQ(Bytes(path), "line\r\n");  // and it was not emptied
+  EXPECT_EQ(ReadFile(path), "line\r\n");  // and it was not emptied
   EXPECT_EQ(ErrorOf([] { Write(1, "x"); }), 54);
   CloseAll();
   OpenForAppend(1, path);
@@ -211,25 +192,23 @@ TEST_F(TextFileTest, FileSystemFailures) {
 }
 
 TEST_F(TextFileTest, NoPermissionLeavesTheFileAlone) {
-  if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
-  std::string path = Path("locked.txt");
-  Put(path, "keep me");
-  fs::permissions(path, fs::perms::owner_read);
-  EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, path); }), 70);
-  EXPECT_EQ(Bytes(path), "keep me");
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }), 70);
+  const std::string path = Path("locked.txt");
+  WriteFile(path, "keep me");
+  fs::permissions(path, static_cast<fs::perms>(0444));
+  fs::permissions(dir_, static_cast<fs::perms>(0555));  // anyone may walk and read it, no one write
+  EXPECT_EQ(Unprivileged([&] { return ErrorOf([&] { OpenForOutput(1, path); }); }), 70);
+  EXPECT_EQ(ReadFile(path), "keep me");
+  EXPECT_EQ(Unprivileged([&] { return ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }); }), 70);
+  EXPECT_FALSE(fs::exists(Path("new.txt")));
 }
 
 TEST_F(TextFileTest, FullDiskIsError61) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   OpenForOutput(1, "/dev/full");
   Write(1, "small");  // buffered: the failure shows at the flush
   EXPECT_EQ(ErrorOf([] { Close(1); }), 61);
   EXPECT_FALSE(IsOpen(1));
   OpenForOutput(1, "/dev/full");
   EXPECT_EQ(ErrorOf([] { Write(1, std::string(70000, 'x')); }), 61);
-  CloseAll();
 }
 
 }  // namespace

@@ -16,16 +16,15 @@ namespace {
 
 using platform::ResourceModule;
 
-uint32_t U32(const std::string& b, size_t at) {
-  uint32_t v = 0;
-  std::memcpy(&v, b.data() + at, 4);
+// A little-endian field of the module's bytes.
+template <typename T>
+T Field(const std::string& b, size_t at) {
+  T v = 0;
+  std::memcpy(&v, b.data() + at, sizeof v);
   return v;
 }
-uint16_t U16(const std::string& b, size_t at) {
-  uint16_t v = 0;
-  std::memcpy(&v, b.data() + at, 2);
-  return v;
-}
+uint32_t U32(const std::string& b, size_t at) { return Field<uint32_t>(b, at); }
+uint16_t U16(const std::string& b, size_t at) { return Field<uint16_t>(b, at); }
 
 std::shared_ptr<const ResourceModule> CompileAndLoad(const std::string& source, TempFolder& dir,
                                                      const std::string& extraArguments = "") {
@@ -68,24 +67,12 @@ TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
   auto module = CompileAndLoad(source, dir);
   ASSERT_TRUE(module);
 
+  // An empty string reads as no string, as with LoadString.
   const std::map<uint32_t, std::optional<std::string>> expected = {
-      {0, "zero // not a comment"},
-      {1, std::nullopt},
-      {14, std::nullopt},
-      {15, "fifteen"},
-      {16, "sixteen"},
-      {17, std::nullopt},  // an empty string reads as no string, as with LoadString
-      {18, "tab\tnl\n back\\ q\" dq\"x\"A\xC3\xA9" "Az"},
-      {19, std::string("a\0b", 3)},
-      {20, std::nullopt},
-      {999, std::nullopt},
-      {1000, "Grüße – 日本語 😀"},
-      {2000, longText},
-      {2001, "Quorvex 6"},
-      {65534, std::nullopt},
-      {65535, "last"},
-      {65536, std::nullopt},
-  };
+      {0, "zero // not a comment"}, {1, std::nullopt}, {14, std::nullopt}, {15, "fifteen"}, {16, "sixteen"},
+      {17, std::nullopt}, {18, "tab\tnl\n back\\ q\" dq\"x\"A\xC3\xA9" "Az"}, {19, std::string("a\0b", 3)},
+      {20, std::nullopt}, {999, std::nullopt}, {1000, "Grüße – 日本語 😀"}, {2000, longText}, {2001, "Quorvex 6"},
+      {65534, std::nullopt}, {65535, "last"}, {65536, std::nullopt}};
   for (const auto& [id, text] : expected) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
 }
 

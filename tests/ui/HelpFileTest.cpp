@@ -2,52 +2,23 @@
 // the context map, the pages, the contents, and damaged or missing files.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <cstdlib>
+#include <filesystem>
+#include <tuple>
 
 #include <unistd.h>
 
+#include "tests/support/TestEnvironment.h"
 #include "ui/HelpFile.h"
 #include "ui/modHelp.h"
 
 namespace qx6 {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 const std::string StagedHelpFile = std::string(QX6_PRODUCT_DIR) + "/help/qx6jbman.chm";
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string WriteBytes(const std::string& name, const std::string& bytes) {
-  // Builds in other folders may run this test at the same time.
-  const std::string path =
-      (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string();
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  return path;
-}
-
-TEST(HelpFileTest, StagedFileMapsTheDialogTopicToItsPage) {
-  HelpFile file;
-  ASSERT_TRUE(file.Open(StagedHelpFile)) << file.ErrorText();
-  EXPECT_EQ(file.Title(), "Quorvex 6 Flat File Export Help");
-  EXPECT_EQ(file.DefaultTopic(), "welcome.html");
-
-  const auto page = file.TopicPath(modHelp::SettingsDialogTopic);
-  ASSERT_TRUE(page) << file.ErrorText();
-  EXPECT_EQ(*page, "/settings.html");
-  const auto html = file.ReadFile(*page);
-  ASSERT_TRUE(html);
-  EXPECT_NE(html->find("<title>The settings dialog</title>"), std::string::npos);
-  EXPECT_NE(html->find("Save As..."), std::string::npos);
-  // The page is stored byte for byte as written.
-  EXPECT_EQ(*html, ReadBytes(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
-  // Relative names and the style sheet the pages link to are found too.
-  EXPECT_TRUE(file.ReadFile("qx6help.css"));
-}
 
 // The context ID's entry in the map, as stored: "#IVB" holds its length,
 // then pairs of an ID and an offset into "#STRINGS".
@@ -65,22 +36,61 @@ std::string StoredTopicName(HelpFile& file, uint32_t contextId) {
   return "(no entry)";
 }
 
-TEST(HelpFileTest, TheMapNamesTheDialogPageAsAFileInsideTheHelpFile) {
+class StagedHelpFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(file.Open(StagedHelpFile)) << file.ErrorText(); }
   HelpFile file;
-  ASSERT_TRUE(file.Open(StagedHelpFile)) << file.ErrorText();
-  // Exactly the page's name inside the file, as the original viewer looks it
-  // up: no folder of the machine that built it in front.
+};
+
+TEST_F(StagedHelpFileTest, MapsTheDialogTopicToItsPage) {
+  EXPECT_EQ(file.Title(), "Quorvex 6 Flat File Export Help");
+  EXPECT_EQ(file.DefaultTopic(), "welcome.html");
+  // The map stores exactly the page's name inside the file, as the original
+  // viewer looks it up: no folder of the machine that built it in front.
   EXPECT_EQ(StoredTopicName(file, 11), "/settings.html");
-  EXPECT_TRUE(file.HasFile(StoredTopicName(file, 11)));
+  const auto page = file.TopicPath(modHelp::SettingsDialogTopic);
+  ASSERT_TRUE(page) << file.ErrorText();
+  EXPECT_EQ(*page, "/settings.html");
+  const auto html = file.ReadFile(*page);
+  ASSERT_TRUE(html);
+  // The page is stored byte for byte as written.
+  EXPECT_EQ(*html, ReadFile(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
+  // Relative names and the style sheet the pages link to are found too.
+  EXPECT_TRUE(file.ReadFile("qx6help.css"));
+}
+
+TEST_F(StagedHelpFileTest, ContentsListEveryPageWithItsDepth) {
+  const auto entries = file.Contents();
+  ASSERT_GE(entries.size(), 8u);
+  EXPECT_EQ(entries[0].name, "Flat File Export");
+  EXPECT_EQ(entries[0].level, 0);
+  int dialogLevel = -1, formatLevel = -1;
+  for (const auto& entry : entries) {
+    EXPECT_TRUE(file.HasFile(entry.local)) << entry.local;
+    if (entry.local == "settings.html") dialogLevel = entry.level;
+    if (entry.local == "format.html") formatLevel = entry.level;
+  }
+  EXPECT_EQ(dialogLevel, 0);
+  EXPECT_EQ(formatLevel, 1);
+}
+
+TEST_F(StagedHelpFileTest, UnknownTopicsAndPagesFailWithAText) {
+  for (int32_t id : {0, 12, -1, 0x7fffffff}) {
+    EXPECT_FALSE(file.TopicPath(id)) << id;
+    EXPECT_NE(file.ErrorText().find("topic " + std::to_string(id)), std::string::npos) << file.ErrorText();
+  }
+  EXPECT_FALSE(file.ReadFile("/missing.html"));
+  EXPECT_NE(file.ErrorText().find("missing.html"), std::string::npos);
+  EXPECT_FALSE(file.ReadFile(""));
+  EXPECT_FALSE(file.ReadFile(std::string(2000, 'a')));
 }
 
 TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
   // chmcmd run in a folder of its own stores that folder in front of the page.
   const char* chmcmd = "/usr/bin/chmcmd";
-  if (access(chmcmd, X_OK) != 0) GTEST_SKIP() << "chmcmd is not installed";
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("qx6_help_build_" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  ASSERT_EQ(access(chmcmd, X_OK), 0) << "chmcmd, which the build needs, is missing";
+  const test::TempFolder temp;
+  const std::filesystem::path folder = temp.Path();
   for (const auto& entry : std::filesystem::directory_iterator(std::string(QX6_SOURCE_DIR) + "/help"))
     if (entry.path().extension() != ".txt" && entry.path().extension() != ".cpp" &&
         entry.path().extension() != ".cmake")
@@ -90,43 +100,10 @@ TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   HelpFile file;
   ASSERT_TRUE(file.Open((folder / "qx6jbman.chm").string())) << file.ErrorText();
-  const std::string stored = StoredTopicName(file, 11);
-  EXPECT_EQ(stored, (folder / "settings.html").string());
+  EXPECT_EQ(StoredTopicName(file, 11), (folder / "settings.html").string());
   EXPECT_TRUE(file.HasFile("/settings.html"));
   EXPECT_FALSE(file.TopicPath(11));
   EXPECT_NE(file.ErrorText().find("page of topic 11 is missing"), std::string::npos) << file.ErrorText();
-  file.Close();
-  std::filesystem::remove_all(folder);
-}
-
-TEST(HelpFileTest, ContentsListEveryPageWithItsDepth) {
-  HelpFile file;
-  ASSERT_TRUE(file.Open(StagedHelpFile));
-  const auto entries = file.Contents();
-  ASSERT_GE(entries.size(), 8u);
-  EXPECT_EQ(entries[0].name, "Flat File Export");
-  EXPECT_EQ(entries[0].level, 0);
-  bool dialog = false, format = false;
-  for (const auto& entry : entries) {
-    EXPECT_TRUE(file.HasFile(entry.local)) << entry.local;
-    if (entry.local == "settings.html") dialog = entry.level == 0;
-    if (entry.local == "format.html") format = entry.level == 1;
-  }
-  EXPECT_TRUE(dialog);
-  EXPECT_TRUE(format);
-}
-
-TEST(HelpFileTest, UnknownTopicsAndPagesFailWithAText) {
-  HelpFile file;
-  ASSERT_TRUE(file.Open(StagedHelpFile));
-  for (int32_t id : {0, 12, -1, 0x7fffffff}) {
-    EXPECT_FALSE(file.TopicPath(id)) << id;
-    EXPECT_NE(file.ErrorText().find("topic " + std::to_string(id)), std::string::npos) << file.ErrorText();
-  }
-  EXPECT_FALSE(file.ReadFile("/missing.html"));
-  EXPECT_NE(file.ErrorText().find("missing.html"), std::string::npos);
-  EXPECT_FALSE(file.ReadFile(""));
-  EXPECT_FALSE(file.ReadFile(std::string(2000, 'a')));
 }
 
 TEST(HelpFileTest, MissingOrForeignFilesDoNotOpen) {
@@ -140,54 +117,54 @@ TEST(HelpFileTest, MissingOrForeignFilesDoNotOpen) {
 
   EXPECT_FALSE(file.Open(""));
   EXPECT_FALSE(file.Open(std::string(QX6_SOURCE_DIR) + "/help"));  // a folder
-  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_empty.chm", "")));
-  EXPECT_FALSE(file.Open(WriteBytes("qx6_help_text.chm", "<html>not compiled</html>")));
+  const test::TempFolder temp;
+  WriteFile(temp / "empty.chm", "");
+  WriteFile(temp / "text.chm", "<html>not compiled</html>");
+  EXPECT_FALSE(file.Open(temp / "empty.chm"));
+  EXPECT_FALSE(file.Open(temp / "text.chm"));
   EXPECT_NE(file.ErrorText().find("damaged"), std::string::npos);
 }
 
 // A cut file either fails to open or fails to read what it lost; whatever it
 // still returns is what the whole file holds.
-TEST(HelpFileTest, TruncatedFilesFailCleanly) {
-  const std::string whole = ReadBytes(StagedHelpFile);
+TEST(HelpFileTest, CutOrDamagedFilesFailCleanly) {
+  const std::string whole = ReadFile(StagedHelpFile);
   ASSERT_GT(whole.size(), 1000u);
   HelpFile reference;
   ASSERT_TRUE(reference.Open(StagedHelpFile));
   const std::string settings = *reference.ReadFile("/settings.html");
   const std::string scheduling = *reference.ReadFile("/scheduling.html");
 
+  const test::TempFolder temp;
+  const std::string path = temp / "help.chm";
   bool someReadFailed = false;
   for (size_t length : {size_t{16}, size_t{90}, size_t{600}, whole.size() / 4, whole.size() / 2,
                         whole.size() * 3 / 4, whole.size() - 700, whole.size() - 1}) {
-    const std::string path = WriteBytes("qx6_help_cut.chm", whole.substr(0, length));
     HelpFile file;
+    WriteFile(path, whole.substr(0, length));
     if (!file.Open(path)) {
       EXPECT_FALSE(file.ErrorText().empty());
       someReadFailed = true;
       continue;
     }
     const auto topic = file.TopicPath(11);
-    if (topic) {
-      EXPECT_EQ(*topic, "/settings.html");
-    }
+    EXPECT_EQ(topic.value_or("/settings.html"), "/settings.html") << "cut at " << length;
     for (const auto& [page, expected] : {std::pair{"/settings.html", &settings}, {"/scheduling.html", &scheduling}}) {
       const auto bytes = file.ReadFile(page);
-      if (bytes) {
-        EXPECT_EQ(*bytes, *expected) << "cut at " << length;
-      }
+      EXPECT_EQ(bytes.value_or(*expected), *expected) << "cut at " << length;
       someReadFailed = someReadFailed || !bytes;
     }
     file.Contents();
   }
   EXPECT_TRUE(someReadFailed);
-}
 
-TEST(HelpFileTest, DamagedBytesNeverCrashTheReader) {
-  const std::string whole = ReadBytes(StagedHelpFile);
+  // Damaged bytes anywhere never crash the reader.
   for (size_t at = 0; at + 64 < whole.size(); at += whole.size() / 13) {
     std::string damaged = whole;
-    for (size_t i = at; i < at + 64; ++i) damaged[i] = static_cast<char>(0xFF);
+    damaged.replace(at, 64, 64, '\xFF');
     HelpFile file;
-    if (!file.Open(WriteBytes("qx6_help_damaged.chm", damaged))) continue;
+    WriteFile(path, damaged);
+    if (!file.Open(path)) continue;
     file.TopicPath(11);
     file.ReadFile("/settings.html");
     file.Contents();
@@ -207,16 +184,10 @@ TEST(HelpSitemapTest, ReadsNestedEntriesAndSkipsTheRest) {
       <LI><OBJECT type="text/sitemap"><param name="Name" value="Heading"></OBJECT>
     </UL>
     <UL><LI><OBJECT type="text/sitemap"><param name="Name" value="cut off)");
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].name, "Top & more");
-  EXPECT_EQ(entries[0].local, "a.html");
-  EXPECT_EQ(entries[0].level, 0);
-  EXPECT_EQ(entries[1].name, "Inner");
-  EXPECT_EQ(entries[1].local, "b.html");
-  EXPECT_EQ(entries[1].level, 1);
-  EXPECT_EQ(entries[2].name, "Heading");
-  EXPECT_EQ(entries[2].local, "");
-  EXPECT_EQ(entries[2].level, 0);
+  std::vector<std::tuple<std::string, std::string, int>> read;
+  for (const auto& e : entries) read.emplace_back(e.name, e.local, e.level);
+  EXPECT_EQ(read, (std::vector<std::tuple<std::string, std::string, int>>{
+                      {"Top & more", "a.html", 0}, {"Inner", "b.html", 1}, {"Heading", "", 0}}));
   EXPECT_TRUE(ParseSitemap("").empty());
   EXPECT_TRUE(ParseSitemap("<<<<</UL></UL><param").empty());
 }

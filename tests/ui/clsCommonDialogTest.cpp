@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/ScriptedUserInteraction.h"
-#include "runtime/Strings.h"
 
 namespace qx6 {
 namespace {
@@ -20,35 +21,23 @@ class FileDialogTest : public ::testing::Test {
 };
 
 TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADot) {
-  script->QueueFile(FileDialogResult{"/home/ann/out/jobs", 1});
-  std::string extension = "unchanged";
-  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs.txt");
-  EXPECT_EQ(extension, ".txt");
-
-  script->QueueFile(FileDialogResult{"/home/ann/out/jobs.dat", 1});
-  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs.dat");
-  EXPECT_EQ(extension, ".txt");
-}
-
-TEST_F(FileDialogTest, AllFilesPatternAddsNothing) {
-  script->QueueFile(FileDialogResult{"/home/ann/out/jobs", 3});
-  std::string extension;
-  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/out/jobs");
-  EXPECT_EQ(extension, "*.*");
-}
-
-TEST_F(FileDialogTest, ADotInAFolderNameCountsAsOne) {
-  script->QueueFile(FileDialogResult{"/home/ann/v1.2/jobs", 2});
-  std::string extension;
-  EXPECT_EQ(ShowFileDialog(0, "Output file", true, ThreePairs, "", &extension), "/home/ann/v1.2/jobs");
-  EXPECT_EQ(extension, ".csv");
-}
-
-TEST_F(FileDialogTest, LongerExtensionGivesItsLastFourCharacters) {
-  script->QueueFile(FileDialogResult{"/tmp/report", 1});
-  std::string extension;
-  EXPECT_EQ(ShowFileDialog(0, "", true, "Web pages|*.html", "", &extension), "/tmp/reporthtml");
-  EXPECT_EQ(extension, "html");
+  struct Case {
+    std::string filter;
+    int16_t index;
+    const char *chosen, *returned, *extension;
+  };
+  const Case cases[] = {
+      {ThreePairs, 1, "/home/ann/out/jobs", "/home/ann/out/jobs.txt", ".txt"},
+      {ThreePairs, 1, "/home/ann/out/jobs.dat", "/home/ann/out/jobs.dat", ".txt"},
+      {ThreePairs, 3, "/home/ann/out/jobs", "/home/ann/out/jobs", "*.*"},      // all files: nothing added
+      {ThreePairs, 2, "/home/ann/v1.2/jobs", "/home/ann/v1.2/jobs", ".csv"},   // a dot in a folder counts
+      {"Web pages|*.html", 1, "/tmp/report", "/tmp/reporthtml", "html"}};      // its last four characters
+  for (const Case& c : cases) {
+    script->QueueFile(FileDialogResult{c.chosen, c.index});
+    std::string extension = "unchanged";
+    EXPECT_EQ(ShowFileDialog(0, "Output file", true, c.filter, "", &extension), c.returned) << c.chosen;
+    EXPECT_EQ(extension, c.extension) << c.chosen;
+  }
 }
 
 TEST_F(FileDialogTest, CancelReturnsNothingAndLeavesTheExtension) {
@@ -80,7 +69,7 @@ TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
   EXPECT_EQ(open.title, "Open it");
 }
 
-TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPattern) {
+TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPatternAndTitle) {
   clsCommonDialog dialog;
   dialog.SetFilter("A|*.aaa|B|*.bbb|C|*.ccc");
   dialog.SetFilterIndex(1);
@@ -93,6 +82,15 @@ TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPattern) {
   EXPECT_EQ(dialog.FileName(), "/tmp/out/result.ccc");
   EXPECT_EQ(dialog.FileTitle(), "result.ccc");
   EXPECT_NE(dialog.APIReturn(), 0);
+  script->QueueFile(FileDialogResult{"relative.aaa", 1});
+  ASSERT_TRUE(dialog.ShowSave());
+  EXPECT_EQ(dialog.FileTitle(), "relative.aaa");
+  // An index below one or beyond the filter has no extension.
+  for (int32_t index : {0, 4}) {
+    script->QueueFile(FileDialogResult{"/tmp/x", index});
+    ASSERT_TRUE(dialog.ShowSave());
+    EXPECT_EQ(dialog.FilterExt(), "") << index;
+  }
 }
 
 TEST_F(FileDialogTest, CancelledDialogKeepsItsProperties) {
@@ -110,20 +108,8 @@ TEST_F(FileDialogTest, CancelledDialogKeepsItsProperties) {
   EXPECT_EQ(dialog.FilterExt(), ".bbb");
 }
 
-TEST_F(FileDialogTest, IndexBelowOneOrBeyondTheFilterHasNoExtension) {
-  clsCommonDialog dialog;
-  dialog.SetFilter("A|*.aaa");
-  script->QueueFile(FileDialogResult{"/tmp/x", 0});
-  ASSERT_TRUE(dialog.ShowSave());
-  EXPECT_EQ(dialog.FilterExt(), "");
-  script->QueueFile(FileDialogResult{"/tmp/x", 4});
-  ASSERT_TRUE(dialog.ShowSave());
-  EXPECT_EQ(dialog.FilterExt(), "");
-}
-
 TEST_F(FileDialogTest, InitialNamesAreCutToFitTheirBuffers) {
   // Default buffers of 512 bytes hold 511 bytes and the closing zero.
-  script->QueueFile(std::nullopt);
   ShowFileDialog(0, "", true, ThreePairs, std::string(600, 'n'));
   EXPECT_EQ(script->FileDialogs().back().fileName, std::string(511, 'n'));
 
@@ -131,7 +117,6 @@ TEST_F(FileDialogTest, InitialNamesAreCutToFitTheirBuffers) {
   dialog.SetMaxFileSize(10);  // buffers of 20 bytes
   dialog.SetFileName("/tmp/abcdefghijklmnopqrstuvwxyz");
   dialog.SetInitDir("/home/someone/with/a/long/folder");
-  script->QueueFile(std::nullopt);
   dialog.ShowSave();
   EXPECT_EQ(script->FileDialogs().back().fileName, "/tmp/abcdefghijklmn");
   EXPECT_EQ(script->FileDialogs().back().initialFolder, "/home/someone/with/");
@@ -140,20 +125,8 @@ TEST_F(FileDialogTest, InitialNamesAreCutToFitTheirBuffers) {
   std::string accented;
   for (int i = 0; i < 30; ++i) accented += "é";
   dialog.SetFileName(accented);
-  script->QueueFile(std::nullopt);
   dialog.ShowSave();
-  EXPECT_EQ(Strings::Len(script->FileDialogs().back().fileName), 19);
-}
-
-TEST_F(FileDialogTest, FileTitleIsTheNameWithoutItsFolder) {
-  clsCommonDialog dialog;
-  dialog.SetFilter("A|*.aaa");
-  script->QueueFile(FileDialogResult{"/srv/exports/2024/jobs.aaa", 1});
-  ASSERT_TRUE(dialog.ShowSave());
-  EXPECT_EQ(dialog.FileTitle(), "jobs.aaa");
-  script->QueueFile(FileDialogResult{"relative.aaa", 1});
-  ASSERT_TRUE(dialog.ShowSave());
-  EXPECT_EQ(dialog.FileTitle(), "relative.aaa");
+  EXPECT_EQ(script->FileDialogs().back().fileName, accented.substr(0, 2 * 19));
 }
 
 // The colour, font, printer and help methods go to the same user
@@ -183,33 +156,29 @@ TEST_F(FileDialogTest, ColourFontPrinterAndHelpGoThroughTheUserInteraction) {
   dialog.SetCopies(1);
   script->QueuePrinter(platform::PrinterChoice{2, 5, 1, 9, 3, 0});
   script->QueuePrinter(std::nullopt);
+  auto pages = [&] {
+    return std::vector<int32_t>{dialog.FromPage(), dialog.ToPage(), dialog.Min(), dialog.Max(), dialog.Copies()};
+  };
   ASSERT_TRUE(dialog.ShowPrinter());
-  EXPECT_EQ(dialog.FromPage(), 2);
-  EXPECT_EQ(dialog.ToPage(), 5);
-  EXPECT_EQ(dialog.Min(), 1);
-  EXPECT_EQ(dialog.Max(), 9);
-  EXPECT_EQ(dialog.Copies(), 3);
+  EXPECT_EQ(pages(), (std::vector<int32_t>{2, 5, 1, 9, 3}));
   EXPECT_FALSE(dialog.ShowPrinter());
-  EXPECT_EQ(dialog.Copies(), 3);
+  EXPECT_EQ(pages(), (std::vector<int32_t>{2, 5, 1, 9, 3}));
   EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionPrinter);
 
   // Only the context commands hand over a context; a text that is no
   // number hands over 0.
   dialog.SetHelpFile("/opt/qx6/help/qx6jbman.chm");
-  dialog.SetHelpCommand(clsCommonDialog::HELP_CONTEXT);
-  dialog.SetHelpContext("11");
-  dialog.ShowHelp(0);
-  dialog.SetHelpContext("eleven");
-  dialog.ShowHelp(0);
-  dialog.SetHelpCommand(clsCommonDialog::HELP_KEY);
-  dialog.SetHelpContext("11");
-  dialog.ShowHelp(0);
+  for (const auto& [command, context] : {std::pair{clsCommonDialog::HELP_CONTEXT, "11"},
+                                         {clsCommonDialog::HELP_CONTEXT, "eleven"}, {clsCommonDialog::HELP_KEY, "11"}}) {
+    dialog.SetHelpCommand(command);
+    dialog.SetHelpContext(context);
+    dialog.ShowHelp(0);
+  }
   const auto& shown = script->HelpTopics();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[0].helpFile, "/opt/qx6/help/qx6jbman.chm");
-  EXPECT_EQ(shown[0].contextId, 11);
-  EXPECT_EQ(shown[1].contextId, 0);
-  EXPECT_EQ(shown[2].contextId, 0);
+  EXPECT_EQ((std::vector<int32_t>{shown[0].contextId, shown[1].contextId, shown[2].contextId}),
+            (std::vector<int32_t>{11, 0, 0}));
   EXPECT_EQ(dialog.APIReturn(), 1);
 }
 

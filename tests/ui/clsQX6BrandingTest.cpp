@@ -31,36 +31,27 @@ class BrandingTest : public ::testing::Test {
   test::ProductFolder product;
 };
 
-TEST_F(BrandingTest, ProductNameComesFromTheLibraryWithoutOuterSpaces) {
-  BuildMark({{103, "  Acme Print Manager  "}});
-  clsQX6Branding branding;
-  EXPECT_TRUE(branding.IsLoaded());
-  EXPECT_EQ(branding.ProductName(), "Acme Print Manager");
-}
-
-TEST_F(BrandingTest, ProductNameOfOnlySpacesGivesTheDefault) {
-  BuildMark({{103, "     "}});
-  clsQX6Branding branding;
-  EXPECT_TRUE(branding.IsLoaded());
-  EXPECT_EQ(branding.ProductName(), "Quorvex 6");
-}
-
-TEST_F(BrandingTest, LibraryWithoutTheNameGivesTheDefault) {
-  BuildMark({{102, "Acme"}, {104, "Acme"}});
-  EXPECT_EQ(clsQX6Branding().ProductName(), "Quorvex 6");
+TEST_F(BrandingTest, ProductNameComesFromTheLibraryOrTheDefault) {
+  const std::pair<test::StringTable, const char*> cases[] = {
+      {{{103, "  Acme Print Manager  "}}, "Acme Print Manager"},  // without outer spaces
+      {{{103, "     "}}, "Quorvex 6"},
+      {{{102, "Acme"}, {104, "Acme"}}, "Quorvex 6"}};
+  for (const auto& [strings, name] : cases) {
+    BuildMark(strings);
+    clsQX6Branding branding;
+    EXPECT_TRUE(branding.IsLoaded()) << name;
+    EXPECT_EQ(branding.ProductName(), name);
+  }
 }
 
 TEST_F(BrandingTest, MissingOrDamagedLibraryGivesTheDefault) {
   product.MakeFolder("common");
-  {
+  for (const bool damaged : {false, true}) {
+    if (damaged) test::WriteFile(product / "common/qxmark.dll", "MZ and then nothing a module needs");
     clsQX6Branding branding;
-    EXPECT_FALSE(branding.IsLoaded());
+    EXPECT_FALSE(branding.IsLoaded()) << damaged;
     EXPECT_EQ(branding.ProductName(), "Quorvex 6");
   }
-  test::WriteFile(product / "common/qxmark.dll", "MZ and then nothing a module needs");
-  clsQX6Branding damaged;
-  EXPECT_FALSE(damaged.IsLoaded());
-  EXPECT_EQ(damaged.ProductName(), "Quorvex 6");
 }
 
 TEST_F(BrandingTest, CommonFolderIsFoundUpwardApartFromTheLanguageFolder) {

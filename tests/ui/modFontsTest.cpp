@@ -32,38 +32,29 @@ void SetFont(const char* name, const std::string& value) {
   ASSERT_TRUE(registry.SetCreateValue(name, Variant::String(value)));
 }
 
+// "name size charSet", or "none".
+std::string Describe(const std::optional<UIFont>& font) {
+  return font ? font->name + " " + std::to_string(font->size) + " " + std::to_string(font->charSet) : "none";
+}
+
 TEST(modFonts, TheRegistrySettingIsUsedAsSetWithDefaultsForTheMissingValues) {
   test::TestEnvironment env;
   Catalog catalog;
   EXPECT_FALSE(modFonts::ReadFontSetting());
   SetFont("FontName", "Not Installed Face");
-  const auto font = modFonts::LoadDialogFont(catalog);
-  ASSERT_TRUE(font);
-  EXPECT_EQ(font->name, "Not Installed Face");
-  EXPECT_EQ(font->charSet, 0);
-  EXPECT_EQ(font->size, 8);
+  EXPECT_EQ(Describe(modFonts::LoadDialogFont(catalog)), "Not Installed Face 8 0");
   SetFont("FontCharSet", "204");
   SetFont("FontSize", "11");
-  EXPECT_EQ(modFonts::LoadDialogFont(catalog)->charSet, 204);
-  EXPECT_EQ(modFonts::LoadDialogFont(catalog)->size, 11);
+  EXPECT_EQ(Describe(modFonts::LoadDialogFont(catalog)), "Not Installed Face 11 204");
 }
 
 TEST(modFonts, TheCodePageChoosesAStandardFaceOrItsFallback) {
   Catalog catalog;
   catalog.faces = {{"Arial", 0}, {"Tahoma", 0}};
-  auto western = modFonts::ChooseUIFont(catalog, 1252);
-  ASSERT_TRUE(western);
-  EXPECT_EQ(western->name, "Arial");
-  EXPECT_EQ(western->size, 8);
-  EXPECT_EQ(western->charSet, 0);
+  EXPECT_EQ(Describe(modFonts::ChooseUIFont(catalog, 1252)), "Arial 8 0");
   catalog.faces.insert({"MS Sans Serif", 0});
   EXPECT_EQ(modFonts::ChooseUIFont(catalog, 1252)->name, "MS Sans Serif");
-
-  auto japanese = modFonts::ChooseUIFont(catalog, 932);
-  ASSERT_TRUE(japanese);
-  EXPECT_EQ(japanese->name, "\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF");
-  EXPECT_EQ(japanese->size, 9);
-  EXPECT_EQ(japanese->charSet, 128);
+  EXPECT_EQ(Describe(modFonts::ChooseUIFont(catalog, 932)), "\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF 9 128");
   catalog.faces.insert({"Tahoma", 128});
   EXPECT_EQ(modFonts::ChooseUIFont(catalog, 932)->name, "Tahoma");
   EXPECT_FALSE(modFonts::ChooseUIFont(catalog, 65001)) << "UTF-8 has no character set";
@@ -96,19 +87,12 @@ TEST(modFonts, ApplyFontKeepsOwnFacesThatFitAndOwnSizes) {
   Control bigger("Label", {"Form Face", 14, 0}, {0, 204});
   Control grid("ColumnsGrid", {"Grid Face", 12, 0}, {0, 204});
   modFonts::ApplyFont(form, {&plain, &ownFits, &ownLacks, &bigger, &grid}, chosen);
-  EXPECT_EQ(plain.font_.name, "New Face");
-  EXPECT_EQ(plain.font_.size, 9);
-  EXPECT_EQ(ownFits.font_.name, "Mono");
-  EXPECT_EQ(ownFits.font_.size, 10);
-  EXPECT_EQ(ownFits.font_.charSet, 204);
-  EXPECT_EQ(ownLacks.font_.name, "New Face");
-  EXPECT_EQ(ownLacks.font_.size, 9) << "its size was the form's";
-  EXPECT_EQ(bigger.font_.name, "New Face");
-  EXPECT_EQ(bigger.font_.size, 14);
-  EXPECT_EQ(grid.font_.name, "New Face");
-  EXPECT_EQ(grid.font_.size, 9);
-  EXPECT_EQ(form.name, "New Face");
-  EXPECT_EQ(form.size, 9);
+  EXPECT_EQ(Describe(plain.font_), "New Face 9 204");
+  EXPECT_EQ(Describe(ownFits.font_), "Mono 10 204");
+  EXPECT_EQ(Describe(ownLacks.font_), "New Face 9 0") << "its size was the form's";
+  EXPECT_EQ(Describe(bigger.font_), "New Face 14 204");
+  EXPECT_EQ(Describe(grid.font_), "New Face 9 204");
+  EXPECT_EQ(Describe(form), "New Face 9 204");
   modFonts::ApplyFont(form, {&plain}, std::nullopt);
   EXPECT_EQ(form.name, "New Face");
 }

@@ -10,7 +10,6 @@
 #include "platform/ComponentFile.h"
 #include "platform/Registry.h"
 #include "runtime/Locale.h"
-#include "runtime/Strings.h"
 #include "system/clsRegistry.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/ResourceLibraries.h"
@@ -45,6 +44,11 @@ class LanguageTest : public ::testing::Test {
     ASSERT_TRUE(registry.SetCreateValue("LocaleId", value, false, &error)) << error;
   }
 
+  void BuildEnglishAndFrench() {
+    product.BuildLanguage("1033", EnglishTexts);
+    product.BuildLanguage("1036", FrenchTexts);
+  }
+
   std::string LibraryFolderOf(const modLanguage::LanguageLibrary& library) {
     return std::filesystem::path(library->Path()).parent_path().filename().string();
   }
@@ -76,13 +80,18 @@ TEST_F(LanguageTest, WithoutAnyLangFolderTheRootOneIsNamed) {
 }
 
 TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibrary) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
+  BuildEnglishAndFrench();
+  // Nothing is loaded before the application names itself.
+  EXPECT_EQ(modLanguage::GetLangString(3), "");
+  EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
+
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   ASSERT_NE(modLanguage::EnglishLibrary(), nullptr);
   EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
   EXPECT_EQ(LibraryFolderOf(modLanguage::EnglishLibrary()), "1033");
   EXPECT_EQ(modLanguage::GetLangString(3), "Details");
+  EXPECT_EQ(modLanguage::GetLangString(47, {Variant("Quorvex 6")}), "Quorvex 6 Flat File Export");
+  EXPECT_EQ(modLanguage::GetLangString(47), "%s Flat File Export");
 
   modLanguage::UnloadLanguage();
   EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
@@ -90,8 +99,7 @@ TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibrary) {
 }
 
 TEST_F(LanguageTest, UsersOwnLocaleFolderIsUsedWithEnglishBehind) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
+  BuildEnglishAndFrench();
   Locale::SetUser("fr_FR");
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), "1036");
@@ -100,22 +108,19 @@ TEST_F(LanguageTest, UsersOwnLocaleFolderIsUsedWithEnglishBehind) {
   // Missing from the French library: the English text.
   EXPECT_EQ(modLanguage::GetLangString(5), "Export type:");
   // Missing from both: nothing, and the arguments have nowhere to go.
-  EXPECT_EQ(modLanguage::GetLangString(999), "");
   EXPECT_EQ(modLanguage::GetLangString(999, {Variant(3)}), "");
 }
 
 TEST_F(LanguageTest, FallbackSearchSkipsFilesAndNonNumericFolders) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
-  // Decoys listed before 1036: a non-numeric folder holding a library, and
-  // files whose numeric names share the language byte 0C of 3084.
+  BuildEnglishAndFrench();
+  // Decoys: non-numeric folders holding a library, and files whose numeric
+  // names share the language byte 0C of 3084.
   product.BuildLanguage("0fr", {{3, "wrong: folder 0fr"}});
   product.BuildLanguage("fr", {{3, "wrong: folder fr"}});
   test::WriteFile(product / "lang/0268", "not a folder");
   test::WriteFile(product / "lang/3084", "not a folder");
   Locale::SetUser("fr_CA");
   ASSERT_EQ(modLanguage::GetUserLocaleId(), 3084);
-
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   ASSERT_NE(modLanguage::CurrentLibrary(), nullptr);
   EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), "1036");
@@ -123,11 +128,9 @@ TEST_F(LanguageTest, FallbackSearchSkipsFilesAndNonNumericFolders) {
 }
 
 TEST_F(LanguageTest, FirstMatchingFolderEndsTheSearchEvenWithoutALibrary) {
-  product.BuildLanguage("1033", EnglishTexts);
+  BuildEnglishAndFrench();
   product.MakeFolder("lang/0268");  // 0x10C: language byte 0C, no library inside
-  product.BuildLanguage("1036", FrenchTexts);
   EXPECT_EQ(modLanguage::FindLanguageLibrary(3084), nullptr);
-
   Locale::SetUser("fr_CA");
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
@@ -140,7 +143,6 @@ TEST_F(LanguageTest, AnotherEnglishLocaleMakesNoSearch) {
   product.BuildLanguage("0265", {{3, "wrong: folder 0265"}});
   product.BuildLanguage("3081", {{3, "wrong: folder 3081"}});
   EXPECT_EQ(modLanguage::FindLanguageLibrary(2057), nullptr);
-
   Locale::SetUser("en_GB");
   ASSERT_EQ(modLanguage::GetUserLocaleId(), 2057);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -150,10 +152,8 @@ TEST_F(LanguageTest, AnotherEnglishLocaleMakesNoSearch) {
 }
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
+  BuildEnglishAndFrench();
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
-
   SetLocaleIdSetting(Variant::Long(1036));
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), 1036);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
@@ -166,10 +166,8 @@ TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
   EXPECT_EQ(modLanguage::GetLangString(3), "Details");
-}
 
-TEST_F(LanguageTest, EmptyLocaleIdSettingMeansTheUsersLocale) {
-  Locale::SetUser("fr_FR");
+  // An empty setting means the user's locale.
   SetLocaleIdSetting(Variant::String(""), platform::REG_SZ);
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
@@ -179,7 +177,6 @@ TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppears) {
   product.MakeFolder("lang");
   EXPECT_FALSE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
-  EXPECT_EQ(modLanguage::GetLangString(3), "");
   EXPECT_EQ(modLanguage::GetLangString(47, {Variant("Quorvex 6")}), "");
 
   product.BuildLanguage("1033", EnglishTexts);
@@ -187,65 +184,41 @@ TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppears) {
   EXPECT_NE(modLanguage::CurrentLibrary(), nullptr);
 }
 
-TEST_F(LanguageTest, NothingIsLoadedWithoutAnApplicationName) {
-  product.BuildLanguage("1033", EnglishTexts);
-  EXPECT_EQ(modLanguage::GetLangString(3), "");
-  EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
-}
-
 TEST_F(LanguageTest, LibraryTextsAreCutAt511Characters) {
-  const std::string accented = [] {
-    std::string s;
-    for (int i = 0; i < 600; ++i) s += "é";
-    return s;
-  }();
+  std::string accented;
+  for (int i = 0; i < 600; ++i) accented += "é";
   product.BuildLanguage("1033", {{1, std::string(511, 'x')}, {2, std::string(600, 'y')}, {3, accented},
                                  {4, std::string(509, 'z') + "%s"}});
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::GetLangString(1), std::string(511, 'x'));
   EXPECT_EQ(modLanguage::GetLangString(2), std::string(511, 'y'));
-  // Characters, not UTF-8 bytes.
-  EXPECT_EQ(Strings::Len(modLanguage::GetLangString(3)), 511);
+  // Characters, not UTF-8 bytes ("é" is two bytes).
   EXPECT_EQ(modLanguage::GetLangString(3), accented.substr(0, 2 * 511));
   // The cut comes before the placeholders are filled.
   EXPECT_EQ(modLanguage::GetLangString(4, {Variant("long argument")}), std::string(509, 'z') + "long argument");
 }
 
-TEST_F(LanguageTest, FetchedTextsHaveTheirPlaceholdersFilled) {
-  product.BuildLanguage("1033", EnglishTexts);
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  EXPECT_EQ(modLanguage::GetLangString(47, {Variant("Quorvex 6")}), "Quorvex 6 Flat File Export");
-  EXPECT_EQ(modLanguage::GetLangString(47), "%s Flat File Export");
-}
-
-std::string Fill(std::string_view text, std::vector<Variant> args) {
-  return modLanguage::ReplacePlaceholders(text, &args);
-}
-
-TEST(ReplacePlaceholders, ArgumentsFillPlaceholdersInOrder) {
-  EXPECT_EQ(Fill("from %s to %s.", {Variant(3), Variant(7)}), "from 3 to 7.");
-  EXPECT_EQ(Fill("from %s to %s.", {Variant(3)}), "from 3 to %s.");
-  EXPECT_EQ(Fill("from %s to %s.", {Variant(3), Variant(7), Variant(9)}), "from 3 to 7.");
-  EXPECT_EQ(Fill("no placeholder", {Variant(3)}), "no placeholder");
-  EXPECT_EQ(Fill("%s%s", {Variant("a"), Variant("b")}), "ab");
+TEST(ReplacePlaceholders, FillsInOrderAndNeverSearchesInsertedText) {
+  struct Case {
+    const char* text;
+    std::vector<Variant> args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"from %s to %s.", {3, 7}, "from 3 to 7."}, {"from %s to %s.", {3}, "from 3 to %s."},
+      {"from %s to %s.", {3, 7, 9}, "from 3 to 7."}, {"no placeholder", {3}, "no placeholder"},
+      {"%s%s", {"a", "b"}, "ab"},
+      // The upper-case mark counts, other marks do not.
+      {"%S and %s", {1, 2}, "1 and 2"}, {"100%d %s", {"x"}, "100%d x"}, {"50%", {"x"}, "50%"},
+      {"\"%s\" then %s", {"a%sb", 7}, "\"a%sb\" then 7"}, {"%s|%s", {"%S", "%s"}, "%S|%s"},
+      // Numbers in plain decimal.
+      {"Error %s: %s", {-2147467259, "Unspecified error"}, "Error -2147467259: Unspecified error"},
+      {"%s", {1234567.5}, "1234567.5"}};
+  for (const Case& c : cases) {
+    std::vector<Variant> args = c.args;
+    EXPECT_EQ(modLanguage::ReplacePlaceholders(c.text, &args), c.expected) << c.text;
+  }
   EXPECT_EQ(modLanguage::ReplacePlaceholders("from %s", nullptr), "from %s");
-}
-
-TEST(ReplacePlaceholders, UpperCaseMarkCountsAndOtherMarksDoNot) {
-  EXPECT_EQ(Fill("%S and %s", {Variant(1), Variant(2)}), "1 and 2");
-  EXPECT_EQ(Fill("100%d %s", {Variant("x")}), "100%d x");
-  EXPECT_EQ(Fill("50%", {Variant("x")}), "50%");
-}
-
-TEST(ReplacePlaceholders, InsertedTextIsNeverSearched) {
-  EXPECT_EQ(Fill("\"%s\" then %s", {Variant("a%sb"), Variant(7)}), "\"a%sb\" then 7");
-  EXPECT_EQ(Fill("%s|%s", {Variant("%S"), Variant("%s")}), "%S|%s");
-}
-
-TEST(ReplacePlaceholders, NumbersAreWrittenInPlainDecimal) {
-  EXPECT_EQ(Fill("Error %s: %s", {Variant(static_cast<int32_t>(-2147467259)), Variant("Unspecified error")}),
-            "Error -2147467259: Unspecified error");
-  EXPECT_EQ(Fill("%s", {Variant(1234567.5)}), "1234567.5");
 }
 
 }  // namespace
