@@ -39,25 +39,19 @@ std::string Damaged(const std::string& path, const std::string& why) {
   return std::to_string(InvalidFileFormat) + " " + path + ": database is damaged (" + why + ")";
 }
 
-void ExecuteSql(const std::string& path, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* message = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-  sqlite3_free(message);
-  sqlite3_close(db);
-}
-
-// The first row of `sql` on the file at `path`, its columns separated by "|".
-std::string QueryRow(const std::string& path, const char* sql) {
+// Runs one statement of `sql` on the file at `path`: its first row, columns
+// separated by "|", "" when it gives none, or "error: ..." when it fails.
+std::string Sql(const std::string& path, const char* sql) {
   sqlite3* db = nullptr;
   sqlite3_stmt* s = nullptr;
-  std::string row = "no row";
-  if (sqlite3_open(path.c_str(), &db) == SQLITE_OK && sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK &&
-      sqlite3_step(s) == SQLITE_ROW) {
-    row.clear();
+  std::string row;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
+    row = "error: " + std::string(sqlite3_errmsg(db));
+  } else if (const int rc = sqlite3_step(s); rc == SQLITE_ROW) {
     for (int i = 0; i < sqlite3_column_count(s); ++i)
       row += (i ? "|" : "") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+  } else if (rc != SQLITE_DONE) {
+    row = "error: " + std::string(sqlite3_errmsg(db));
   }
   sqlite3_finalize(s);
   sqlite3_close(db);
@@ -92,7 +86,7 @@ TEST(JobDatabaseOpen, CreatesTheSchemaOnceAndReopensIt) {
   // Create on an existing job database opens it as it is.
   { JobDatabase again(path, OpenMode::Create); }
   // Schema version, column count, the date's type, the key and the date index.
-  EXPECT_EQ(QueryRow(path, "SELECT (SELECT user_version FROM pragma_user_version), "
+  EXPECT_EQ(Sql(path, "SELECT (SELECT user_version FROM pragma_user_version), "
                            "(SELECT count(*) FROM pragma_table_info('jobs')), "
                            "(SELECT type FROM pragma_table_info('jobs') WHERE name = 'date_time'), "
                            "(SELECT pk FROM pragma_table_info('jobs') WHERE name = 'job_id'), "
@@ -104,7 +98,7 @@ TEST(JobDatabaseOpen, RefusesFilesThatAreNoJobDatabaseAndLeavesThemAlone) {
   TempFolder folder;
   const std::string text = folder / "notes.txt", foreign = folder / "foreign.db";
   WriteFile(text, "job_id,user\n1,alice\nthis is not a database, but a long enough text file\n");
-  ExecuteSql(foreign, "CREATE TABLE invoices (id INTEGER PRIMARY KEY, amount REAL)");
+  ASSERT_EQ(Sql(foreign, "CREATE TABLE invoices (id INTEGER PRIMARY KEY, amount REAL)"), "");
   for (const std::string& path : {text, foreign}) {
     const std::string before = ReadFile(path);
     for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite, OpenMode::Create})
@@ -131,12 +125,12 @@ TEST(JobDatabaseOpen, NamesMissingFilesNewerSchemasAndDamage) {
 
   const std::string newer = folder / "newer.db", altered = folder / "altered.db";
   Sample(newer, 0);
-  ExecuteSql(newer, "PRAGMA user_version = 2");
+  ASSERT_EQ(Sql(newer, "PRAGMA user_version = 2"), "");
   const std::string error = Failure([&] { JobDatabase db(newer, OpenMode::ReadOnly); });
   EXPECT_EQ(error.rfind(std::to_string(InvalidFileFormat) + " ", 0), 0u) << error;
   EXPECT_NE(error.find("newer version"), std::string::npos) << error;
   Sample(altered, 0);
-  ExecuteSql(altered, "ALTER TABLE jobs DROP COLUMN notes");
+  ASSERT_EQ(Sql(altered, "ALTER TABLE jobs DROP COLUMN notes"), "");
   EXPECT_EQ(Failure([&] { JobDatabase db(altered, OpenMode::ReadWrite); }),
             Damaged(altered, "the jobs table lacks the column notes"));
 }
@@ -302,10 +296,10 @@ TEST(JobDatabaseValues, ValuesWrittenBehindTheHostsBackAreReportedAsDamage) {
   TempFolder folder;
   const std::string path = folder / "jobs.db";
   Sample(path, 0);
-  ExecuteSql(path, "INSERT INTO jobs (job_id, date_time) VALUES (5, 'yesterday')");
+  ASSERT_EQ(Sql(path, "INSERT INTO jobs (job_id, date_time) VALUES (5, 'yesterday')"), "");
   JobDatabase db(path, OpenMode::ReadOnly);
   EXPECT_EQ(Failure([&] { test::DumpJobs(db); }), Damaged(path, "job 5 has 'yesterday' as Date/Time"));
-  ExecuteSql(path, "UPDATE jobs SET date_time = NULL, status = 9");
+  ASSERT_EQ(Sql(path, "UPDATE jobs SET date_time = NULL, status = 9"), "");
   EXPECT_EQ(Failure([&] { test::DumpJobs(db); }), Damaged(path, "job 5 has '9' as Status"));
 }
 
@@ -473,7 +467,7 @@ TEST_F(JobDatabaseParallelRead, ADamagedValueIsReportedAfterTheJobsBeforeIt) {
   TempFolder folder;
   const std::string copy = folder / "copy.db";
   fs::copy_file(Path(), copy);
-  ExecuteSql(copy, "UPDATE jobs SET pages = 'many' WHERE job_id = 9000");
+  ASSERT_EQ(Sql(copy, "UPDATE jobs SET pages = 'many' WHERE job_id = 9000"), "");
   JobDatabase db(copy, OpenMode::ReadOnly);
   db.SetReadThreads(2);
   auto job = MakeHostColumns();
