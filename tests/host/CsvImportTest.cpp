@@ -16,21 +16,16 @@ using qx6::test::WriteFile;
 
 class CsvImportTest : public ::testing::Test {
  protected:
-  int64_t Import(const std::string& text) {
+  int64_t Import(const std::string& text, size_t limit = CsvImport::MaxRecordBytes) {
     WriteFile(path_, text);
-    return CsvImport::ImportFile(db_, path_);
+    return CsvImport::ImportFile(db_, path_, limit);
   }
-  // The error of importing `text`, after which the database must be unchanged.
-  RuntimeError ImportError(const std::string& text) {
+  // The error of importing `text` as "NUMBER DESCRIPTION"; the database must be unchanged.
+  std::string ImportError(const std::string& text, size_t limit = CsvImport::MaxRecordBytes) {
     const auto before = test::DumpJobs(db_);
-    try {
-      Import(text);
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(test::DumpJobs(db_), before) << "the failed import left jobs behind";
-      return e;
-    }
-    ADD_FAILURE() << "the import succeeded";
-    return RuntimeError(0, "");
+    const std::string error = test::Failure([&] { Import(text, limit); });
+    EXPECT_EQ(test::DumpJobs(db_), before) << "the failed import left jobs behind";
+    return error;
   }
   // Column `column` of every job, in job id order.
   std::vector<std::string> Values(int32_t column) {
@@ -117,76 +112,44 @@ TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
        }(),
        "line 1: the header names 46 columns; there are 45 host columns"},
   };
-  for (const Case& c : cases) {
-    RuntimeError e = ImportError(c.csv);
-    EXPECT_EQ(e.Number(), InvalidFileFormat) << c.csv;
-    const std::string expected = path_ + (c.message[0] == ' ' ? "" : " ") + c.message;
-    EXPECT_EQ(e.Description(), expected) << c.csv;
-  }
+  for (const Case& c : cases)
+    EXPECT_EQ(ImportError(c.csv), std::to_string(InvalidFileFormat) + " " + path_ + (c.message[0] == ' ' ? "" : " ") + c.message) << c.csv;
   EXPECT_EQ(Values(2), (std::vector<std::string>{"s:existing"}));
 }
 
 TEST_F(CsvImportTest, BlankLinesAndAMissingFinalLineBreakAreFine) {
   EXPECT_EQ(Import("User,Pages\n\nalice,1\r\n\r\nbob,2"), 2);
   EXPECT_EQ(Values(23), (std::vector<std::string>{"l:1", "l:2"}));
-  try {
-    CsvImport::ImportFile(db_, folder_ / "missing.csv");
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), RuntimeErrorNumber::FileNotFound);
-  }
 }
 
 TEST_F(CsvImportTest, ARecordBeyondTheLimitIsRefusedWithItsLine) {
-  constexpr size_t kLimit = 64;
-  auto importLimited = [&](const std::string& text) {
-    WriteFile(path_, text);
-    return CsvImport::ImportFile(db_, path_, kLimit);
-  };
-  const std::string fits(kLimit - 2, 'x');  // two bytes for "1,"
-  EXPECT_EQ(importLimited("Pages,User\n1," + fits + "\n"), 1);
-
-  auto errorOf = [&](const std::string& text) -> std::string {
-    try {
-      importLimited(text);
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.Number(), InvalidFileFormat);
-      return e.Description();
-    }
-    return "no error";
-  };
-  EXPECT_EQ(errorOf("Pages,User\n1,x\n2," + fits + "y\n"), path_ + " line 3: the record is longer than 64 bytes");
+  const std::string fits(62, 'x');  // two bytes for "1,"
+  EXPECT_EQ(Import("Pages,User\n1," + fits + "\n", 64), 1);
+  const std::string tooLong = std::to_string(InvalidFileFormat) + " " + path_ + " line ";
+  EXPECT_EQ(ImportError("Pages,User\n1,x\n2," + fits + "y\n", 64), tooLong + "3: the record is longer than 64 bytes");
   // A quote never closed stops at the limit, not at the end of the input,
   // and the line named is the one where the record began.
   std::string unclosed = "Pages,User\n\n1,\"";
   for (int i = 0; i < 1000; ++i) unclosed += "a line of a field that goes on\n";
-  EXPECT_EQ(errorOf(unclosed), path_ + " line 3: the record is longer than 64 bytes (is a quote never closed?)");
+  EXPECT_EQ(ImportError(unclosed, 64), tooLong + "3: the record is longer than 64 bytes (is a quote never closed?)");
   // Commas count as bytes, so many empty fields cannot run away either.
-  EXPECT_EQ(errorOf("Pages\n" + std::string(200, ',') + "\n"), path_ + " line 2: the record is longer than 64 bytes");
+  EXPECT_EQ(ImportError("Pages\n" + std::string(200, ',') + "\n", 64), tooLong + "2: the record is longer than 64 bytes");
   EXPECT_EQ(Values(23), (std::vector<std::string>{"l:1"}));
   EXPECT_EQ(CsvImport::MaxRecordBytes, size_t{64} << 20);
 }
 
 TEST_F(CsvImportTest, OnlyRegularFilesAreRead) {
-  auto errorOf = [&](const std::string& path) -> RuntimeError {
-    try {
-      CsvImport::ImportFile(db_, path);
-    } catch (const RuntimeError& e) {
-      return e;
-    }
-    ADD_FAILURE() << path << " was imported";
-    return RuntimeError(0, "");
-  };
   // A pipe without a writer would block a reader for ever.
   const std::string fifo = folder_ / "jobs.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  RuntimeError e = errorOf(fifo);
-  EXPECT_EQ(e.Number(), RuntimeErrorNumber::PathFileAccessError);
-  EXPECT_EQ(e.Description(), fifo + " is a pipe (FIFO), not a CSV file: only regular files can be imported");
-  EXPECT_EQ(errorOf("/dev/zero").Description(),
-            "/dev/zero is a device, not a CSV file: only regular files can be imported");
-  EXPECT_EQ(errorOf(folder_.Path()).Description(),
-            folder_.Path() + " is a folder, not a CSV file: only regular files can be imported");
+  const std::pair<std::string, std::string> cases[] = {
+      {fifo, "a pipe (FIFO)"}, {"/dev/zero", "a device"}, {folder_.Path(), "a folder"}};
+  for (const auto& [path, kind] : cases)
+    EXPECT_EQ(test::Failure([&] { CsvImport::ImportFile(db_, path); }),
+              std::to_string(RuntimeErrorNumber::PathFileAccessError) + " " + path + " is " + kind +
+                  ", not a CSV file: only regular files can be imported");
+  EXPECT_EQ(test::Failure([&] { CsvImport::ImportFile(db_, folder_ / "missing.csv"); }).substr(0, 3),
+            std::to_string(RuntimeErrorNumber::FileNotFound) + " ");
   EXPECT_EQ(db_.CountJobs(), 0);
 }
 

@@ -12,20 +12,18 @@ double Expected(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 }
 
 TEST(IsoDate, ParsesTheStoredFormAndTheTypedForms) {
-  double serial = 0;
-  ASSERT_TRUE(IsoDate::Parse("2024-01-05 14:30:05", serial));
-  EXPECT_EQ(serial, Expected(2024, 1, 5, 14, 30, 5));
-  ASSERT_TRUE(IsoDate::Parse("2024-01-05T14:30:05", serial));
-  EXPECT_EQ(serial, Expected(2024, 1, 5, 14, 30, 5));
-  ASSERT_TRUE(IsoDate::Parse("2024-01-05 14:30", serial));
-  EXPECT_EQ(serial, Expected(2024, 1, 5, 14, 30));
-  ASSERT_TRUE(IsoDate::Parse("2024-02-29", serial));
-  EXPECT_EQ(serial, Expected(2024, 2, 29));
-  // Before the epoch the time still counts forwards: 29 December 1899 06:00 is -1.25.
-  ASSERT_TRUE(IsoDate::Parse("1899-12-29 06:00:00", serial));
-  EXPECT_EQ(serial, -1.25);
-  ASSERT_TRUE(IsoDate::Parse("0100-01-01 00:00:00", serial));
-  EXPECT_EQ(serial, Expected(100, 1, 1));
+  const std::pair<const char*, double> cases[] = {
+      {"2024-01-05 14:30:05", Expected(2024, 1, 5, 14, 30, 5)}, {"2024-01-05T14:30:05", Expected(2024, 1, 5, 14, 30, 5)},
+      {"2024-01-05 14:30", Expected(2024, 1, 5, 14, 30)},       {"2024-02-29", Expected(2024, 2, 29)},
+      {"0100-01-01 00:00:00", Expected(100, 1, 1)},
+      // Before the epoch the time still counts forwards: 29 December 1899 06:00 is -1.25.
+      {"1899-12-29 06:00:00", -1.25},
+  };
+  for (const auto& [text, expected] : cases) {
+    double serial = 0;
+    ASSERT_TRUE(IsoDate::Parse(text, serial)) << text;
+    EXPECT_EQ(serial, expected) << text;
+  }
 }
 
 TEST(IsoDate, RefusesImpossibleOrMisshapenDates) {

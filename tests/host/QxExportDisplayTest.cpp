@@ -32,21 +32,9 @@ using test::ReadFile;
 
 constexpr const char* DialogCaption = "Quorvex 6 Flat File Configurations";
 
-std::optional<std::string> FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string folders = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= folders.size();) {
-    size_t end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    const std::string candidate = folders.substr(start, end - start) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return std::nullopt;
-}
-
-// Starts `argv` with stdin from /dev/null and stdout and stderr into files;
-// `display` set names DISPLAY and unsets the Qt platform, so xcb is used.
+// Starts `argv` (searched in PATH) with stdin from /dev/null and stdout and
+// stderr into files; `display` set names DISPLAY and unsets the Qt platform,
+// so xcb is used.
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& err,
             const std::optional<std::string>& display = std::nullopt, int keepFd = -1) {
   const pid_t pid = fork();
@@ -67,7 +55,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& out, const 
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  execv(args[0], args.data());
+  execvp(args[0], args.data());
   _exit(127);
 }
 
@@ -94,10 +82,10 @@ void Stop(pid_t pid) {
 // A private X server on a display number it picks itself.
 class XvfbServer {
  public:
-  XvfbServer(const std::string& xvfb, const std::string& logFolder) {
+  explicit XvfbServer(const std::string& logFolder) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
-    pid_ = Spawn({xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
                  logFolder + "/xvfb.out", logFolder + "/xvfb.err", std::nullopt, fds[1]);
     close(fds[1]);
     // Xvfb writes the display number and a newline once it accepts clients.
@@ -124,22 +112,17 @@ class XvfbServer {
 
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }  // windows may vanish while we look
 
+// The window's title as a window manager shows it (_NET_WM_NAME, in UTF-8).
 std::string WindowTitle(Display* x, Window w) {
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
   std::string title;
-  const Atom netName = XInternAtom(x, "_NET_WM_NAME", False);
-  for (Atom property : {netName, static_cast<Atom>(XA_WM_NAME)}) {
-    if (XGetWindowProperty(x, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
-            Success &&
-        data) {
-      if (format == 8) title.assign(reinterpret_cast<char*>(data), count);
-      XFree(data);
-      data = nullptr;
-      if (!title.empty()) break;
-    }
+  if (XGetWindowProperty(x, w, XInternAtom(x, "_NET_WM_NAME", False), 0, 1024, False, AnyPropertyType, &type, &format,
+                         &count, &after, &data) == Success && data) {
+    if (format == 8) title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
   }
   return title;
 }
@@ -169,36 +152,35 @@ std::optional<Window> FindWindow(Display* x, const std::string& title, std::chro
   return std::nullopt;
 }
 
-bool Supports(Display* x, Window w, Atom protocol) {
+// Asks `w` to close as a window manager's close button does; false when the
+// window does not take part in WM_DELETE_WINDOW, so that nothing can close it.
+bool RequestClose(Display* x, Window w) {
+  const Atom deleteWindow = XInternAtom(x, "WM_DELETE_WINDOW", False);
   Atom* protocols = nullptr;
   int count = 0;
-  bool found = false;
+  bool supported = false;
   if (XGetWMProtocols(x, w, &protocols, &count)) {
-    for (int i = 0; i < count; ++i) found = found || protocols[i] == protocol;
+    for (int i = 0; i < count; ++i) supported = supported || protocols[i] == deleteWindow;
     XFree(protocols);
   }
-  return found;
-}
-
-void RequestClose(Display* x, Window w) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = w;
   event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] = static_cast<long>(deleteWindow);
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(x, w, False, NoEventMask, &event);
   XFlush(x);
+  return supported;
 }
 
 class QxExportOnX : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto xvfb = FindProgram("Xvfb");
-    if (!xvfb) GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb, which ./qx6 test installs)";
-    server_ = std::make_unique<XvfbServer>(*xvfb, env.Root());
-    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start: " << ReadFile(env.Root() + "/xvfb.err");
+    server_ = std::make_unique<XvfbServer>(env.Root());
+    ASSERT_FALSE(server_->Display().empty())
+        << "Xvfb did not start (Debian package xvfb, which ./qx6 test installs): " << ReadFile(env.Root() + "/xvfb.err");
     XSetErrorHandler(IgnoreXError);
     x_ = XOpenDisplay(server_->Display().c_str());
     ASSERT_NE(x_, nullptr) << "cannot connect to " << server_->Display();
@@ -240,8 +222,7 @@ class QxExportOnX : public ::testing::Test {
     XGetWindowAttributes(x_, *window, &attributes);
     EXPECT_GE(attributes.width, 400);
     EXPECT_GE(attributes.height, 300);
-    EXPECT_TRUE(Supports(x_, *window, XInternAtom(x_, "WM_DELETE_WINDOW", False)));
-    RequestClose(x_, *window);
+    EXPECT_TRUE(RequestClose(x_, *window));
     const auto status = WaitFor(program_, 20s);
     if (status) program_ = -1;
     else ADD_FAILURE() << "qx6export edit still runs 20 s after the dialog was asked to close";
