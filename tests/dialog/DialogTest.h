@@ -148,10 +148,8 @@ class DialogTest : public ConfigTest {
 
   // Edits grid cell (row, col) by typing, or by choosing list item `item`.
   void TypeInCell(int row, int col, const std::string& text) {
-    QWidget* editor = StartEdit(row, col);
-    ASSERT_NE(editor, nullptr);
-    QWidget* target = editor;
-    if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
+    QWidget* target = KeyTarget(StartEdit(row, col));
+    ASSERT_NE(target, nullptr);
     if (auto* line = qobject_cast<QLineEdit*>(target)) line->selectAll();
     QTest::keyClick(target, Qt::Key_Delete);
     QTest::keyClicks(target, QString::fromStdString(text));
@@ -160,16 +158,17 @@ class DialogTest : public ConfigTest {
   void ChooseInCell(int row, int col, int item) { ChooseInList(qobject_cast<QComboBox*>(StartEdit(row, col)), item); }
   // The items of the list a cell offers when it is edited.
   std::vector<std::string> CellList(int row, int col) {
-    QWidget* editor = StartEdit(row, col);
+    QWidget* target = KeyTarget(StartEdit(row, col));
     std::vector<std::string> items;
     for (int i = 0; i < Grid().ComboCount(); ++i)
       items.push_back(std::to_string(Grid().ComboData(i)) + ":" + Grid().ComboItem(i));
-    if (editor) {
-      QWidget* target = editor;
-      if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
-      QTest::keyClick(target, Qt::Key_Escape);
-    }
+    if (target) QTest::keyClick(target, Qt::Key_Escape);
     return items;
+  }
+  // Where typed keys go in a cell's editor: an editable list's line, else the editor.
+  static QWidget* KeyTarget(QWidget* editor) {
+    auto* combo = qobject_cast<QComboBox*>(editor);
+    return combo && combo->lineEdit() ? combo->lineEdit() : editor;
   }
   QWidget* StartEdit(int row, int col) {
     W<QTabBar>("tabOptions")->setCurrentIndex(1);
