@@ -39,6 +39,15 @@ inline QApplication& TestApplication() {
   return *app;
 }
 
+// A face that the machine need not have, shipped beside the tests.
+inline QString ShippedFamily() {
+  static const QString family = [] {
+    const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
+    return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+  }();
+  return family;
+}
+
 class DialogTest : public ConfigTest {
  protected:
   DialogTest() {
@@ -61,15 +70,6 @@ class DialogTest : public ConfigTest {
     config.Save();
   }
 
-  // A face that the machine need not have, shipped beside the tests, so the
-  // dialog meets a font other than the one it was laid out with.
-  static QString ShippedFamily() {
-    static const QString family = [] {
-      const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
-      return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-    }();
-    return family;
-  }
   // The product's dialog font for the user, as the registry holds it.
   static void SetDialogFont(const QString& name, int size) {
     clsRegistry registry;

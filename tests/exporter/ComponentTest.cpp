@@ -145,9 +145,10 @@ TEST_F(Component, FixedTextsAndStateBeforeInitialize) {
   EXPECT_EQ(exporter->get_CanEmailResults(&flag), S_OK);
   EXPECT_TRUE(flag);
   EXPECT_FALSE(Start(1));
-  int32_t id = 1;
+  int32_t id = 5;  // no dialog before Initialize: nothing changes
   EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &flag), S_OK);
   EXPECT_FALSE(flag);
+  EXPECT_EQ(id, 5);
   ComPtr<IJobColumns> sortColumns;
   EXPECT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
   EXPECT_FALSE(sortColumns);
