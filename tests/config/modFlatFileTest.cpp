@@ -168,7 +168,7 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "old.cfg"));
 }
 
-TEST_F(ConfigurationStore, DefaultColumnOrderAndSkippedTitles) {
+TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
   ExportConfig c;
   c.SetColumnsToDefault();
   std::vector<int> order;
