@@ -21,12 +21,15 @@ std::string ConfigText(const std::string& name, const std::string& extra = "") {
 
 class ConfigurationStore : public test::ConfigTest {
  protected:
-  Variant Build(ExportConfigs& configs, const std::string& overrideFolder = "", const std::string& remembered = "") {
-    return modFlatFile::LoadConfigurations(configs, 2, overrideFolder, remembered, configId);
+  void Put(const std::string& file, const std::string& name, const std::string& extra = "") {
+    WriteFile(env.ConfigFolder() + file, ConfigText(name, extra));
   }
-  std::vector<std::string> Names(const Variant& list) {
-    std::vector<std::string> names;
+  // Builds `configs` afresh and returns the names listed, checking their numbers.
+  std::vector<std::string> List(const std::string& overrideFolder = "", const std::string& remembered = "") {
+    configs = ExportConfigs();
+    const Variant list = modFlatFile::LoadConfigurations(configs, 2, overrideFolder, remembered, configId);
     auto rows = list.ArrayValue();
+    std::vector<std::string> names;
     for (int32_t r = 0; r <= rows.UpperBound(1); ++r) {
       EXPECT_EQ(rows.At(r, 0).Type(), VarType::Integer);
       EXPECT_EQ(rows.At(r, 0).IntegerValue(), r + 1);
@@ -34,6 +37,8 @@ class ConfigurationStore : public test::ConfigTest {
     }
     return names;
   }
+  using Names = std::vector<std::string>;
+  ExportConfigs configs;
   int32_t configId = 0;
 };
 
@@ -50,57 +55,50 @@ TEST_F(ConfigurationStore, FolderAndFileNames) {
 }
 
 TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefault) {
-  ExportConfigs configs;
-  Variant list = Build(configs);
-  EXPECT_EQ(Names(list), std::vector<std::string>{"<Default>"});
+  EXPECT_EQ(List(), Names{"<Default>"});
   EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
   const auto& builtIn = configs.Item(1);
   EXPECT_TRUE(builtIn->IsDefault());
   EXPECT_EQ(builtIn->NumDecimalPlaces(), 2);
   EXPECT_EQ(builtIn->Columns()->Count(), 45);
   EXPECT_EQ(configId, 0);
+  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
 }
 
 TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) {
-  WriteFile(env.ConfigFolder() + "b.cfg", ConfigText("Beta"));
-  WriteFile(env.ConfigFolder() + "a.cfg", ConfigText("Alpha"));
-  WriteFile(env.ConfigFolder() + "c.cfg", ConfigText("ALPHA"));
-  WriteFile(env.ConfigFolder() + "d.CFG", ConfigText("Delta"));
-  WriteFile(env.ConfigFolder() + "_default_.cfg", ConfigText("&ltdefault&gt"));
-  WriteFile(env.ConfigFolder() + "notes.txt", ConfigText("Not a configuration"));
-  WriteFile(env.ConfigFolder() + "unreadable.cfg", ConfigText("Hidden"));
+  Put("b.cfg", "Beta");
+  Put("a.cfg", "Alpha");
+  Put("c.cfg", "ALPHA");
+  Put("d.CFG", "Delta");
+  Put("_default_.cfg", "&ltdefault&gt");
+  Put("notes.txt", "Not a configuration");
+  Put("unreadable.cfg", "Hidden");
   // A configuration without a name is keyed by the empty name: the first
   // such file is listed, the second is a duplicate.
-  WriteFile(env.ConfigFolder() + "e.cfg", ConfigText("", "<OutputType>1</OutputType>\r\n"));
-  WriteFile(env.ConfigFolder() + "f.cfg", ConfigText(""));
+  Put("e.cfg", "", "<OutputType>1</OutputType>\r\n");
+  Put("f.cfg", "");
   chmod((env.ConfigFolder() + "unreadable.cfg").c_str(), 0);
-  ExportConfigs configs;
-  Variant list = Build(configs, "", "beta");
-  std::vector<std::string> expected = {"<Default>", "Alpha", "Beta", "Delta", ""};
+  Names expected = {"<Default>", "Alpha", "Beta", "Delta", ""};
   if (geteuid() == 0) expected.push_back("Hidden");  // root reads any file
-  EXPECT_EQ(Names(list), expected);
+  EXPECT_EQ(List("", "beta"), expected);
   EXPECT_EQ(configId, 3);
   EXPECT_EQ(configs.Item("alpha")->ConfigFile(), env.ConfigFolder() + "a.cfg");
   EXPECT_EQ(configs.Item("")->ConfigFile(), env.ConfigFolder() + "e.cfg");
-}
-
-TEST_F(ConfigurationStore, RememberedNameNotListedKeepsTheIdentifier) {
+  // A remembered name that is not listed keeps the identifier.
   configId = 7;
-  ExportConfigs configs;
-  Build(configs, "", "missing");
+  List("", "missing");
   EXPECT_EQ(configId, 7);
-  Build(configs = ExportConfigs(), "", "<DEFAULT>");
+  List("", "<DEFAULT>");
   EXPECT_EQ(configId, 1);
 }
 
 TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
-  WriteFile(env.ConfigFolder() + "a.cfg", ConfigText("First"));
-  WriteFile(env.ConfigFolder() + "b.cfg", ConfigText("Broken", "<OutputType>abc</OutputType>\r\n"));
-  WriteFile(env.ConfigFolder() + "c.cfg", ConfigText("Later"));
-  ExportConfigs configs;
+  Put("a.cfg", "First");
+  Put("b.cfg", "Broken", "<OutputType>abc</OutputType>\r\n");
+  Put("c.cfg", "Later");
   configId = 5;
   try {
-    Build(configs, "", "First");
+    List("", "First");
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), 13);
@@ -114,47 +112,36 @@ TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
 }
 
 TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
-  const std::string folder = env.Root() + "/scheduled/";
-  WriteFile(folder + "x.cfg", ConfigText("Scheduled"));
-  ExportConfigs configs;
-  EXPECT_EQ(Names(Build(configs, folder)), (std::vector<std::string>{"<Default>", "Scheduled"}));
+  WriteFile(env.Root() + "/scheduled/x.cfg", ConfigText("Scheduled"));
+  EXPECT_EQ(List(env.Root() + "/scheduled/"), (Names{"<Default>", "Scheduled"}));
   // Without the trailing "/" the pattern joins the last name: nothing is found.
-  ExportConfigs again;
-  EXPECT_EQ(Names(Build(again, env.Root() + "/scheduled")), std::vector<std::string>{"<Default>"});
-}
-
-TEST_F(ConfigurationStore, FolderThatCannotBeCreatedLeavesTheDefault) {
+  EXPECT_EQ(List(env.Root() + "/scheduled"), Names{"<Default>"});
+  // A folder that cannot be created leaves the default.
   WriteFile(env.Root() + "/file", "not a folder");
-  ExportConfigs configs;
-  EXPECT_EQ(Names(Build(configs, env.Root() + "/file/sub/")), std::vector<std::string>{"<Default>"});
+  EXPECT_EQ(List(env.Root() + "/file/sub/"), Names{"<Default>"});
 }
 
 TEST_F(ConfigurationStore, OnlyRegularFilesAreListed) {
-  WriteFile(env.ConfigFolder() + "real.cfg", ConfigText("Real"));
+  Put("real.cfg", "Real");
   // Neither a FIFO nor a link to a device may block the listing or feed it
   // without end; a link to a regular file is listed.
   ASSERT_EQ(mkfifo((env.ConfigFolder() + "fifo.cfg").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/dev/zero", (env.ConfigFolder() + "zero.cfg").c_str()), 0);
   ASSERT_EQ(symlink((env.ConfigFolder() + "real.cfg").c_str(), (env.ConfigFolder() + "s.cfg").c_str()), 0);
   std::filesystem::create_directory(env.ConfigFolder() + "folder.cfg");
-  ExportConfigs configs;
-  EXPECT_EQ(Names(Build(configs)), (std::vector<std::string>{"<Default>", "Real"}));
+  EXPECT_EQ(List(), (Names{"<Default>", "Real"}));
   EXPECT_EQ(configs.Count(), 2);
-}
-
-TEST_F(ConfigurationStore, ListIsNullForAnEmptyCollection) {
-  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull());
 }
 
 TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   const std::string earlier = env.Documents() + "/Quorvex Inc/Quorvex/5.0/FlatFileExport/";
   WriteFile(earlier + "old.cfg", ConfigText("Old", "<Version>3</Version>\r\n<Column>\r\n<Index>13</Index>\r\n</Column>\r\n"));
   WriteFile(earlier + "both.cfg", ConfigText("Earlier both"));
-  WriteFile(env.ConfigFolder() + "both.cfg", ConfigText("Current both"));
+  Put("both.cfg", "Current both");
   // File names compare without regard to letter case: "Mig.cfg" is the
   // current "mig.cfg" and stays out.
   WriteFile(earlier + "Mig.cfg", ConfigText("Earlier mig"));
-  WriteFile(env.ConfigFolder() + "mig.cfg", ConfigText("Current mig"));
+  Put("mig.cfg", "Current mig");
   WriteFile(earlier + "Upper.cfg", ConfigText("Upper"));
   modFlatFile::MigrateEarlierSettings();
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "old.cfg"), ReadFile(earlier + "old.cfg"));
@@ -164,8 +151,7 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "Upper.cfg"));
   EXPECT_TRUE(test::FileExists(earlier + "old.cfg"));
   // A migrated version 3 file shows host column 14 for its 13.
-  ExportConfigs configs;
-  Build(configs);
+  List();
   EXPECT_EQ(configs.Item("Old")->Columns()->Item(1)->Index(), 14);
   // Saving the copied "Upper.cfg" replaces it rather than adding "upper.cfg"
   // beside it, which the listing would hide behind the old file.
@@ -173,9 +159,8 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   configs.Item("upper")->Save();
   EXPECT_EQ(configs.Item("upper")->ConfigFile(), env.ConfigFolder() + "Upper.cfg");
   EXPECT_FALSE(test::FileExists(env.ConfigFolder() + "upper.cfg"));
-  ExportConfigs reread;
-  Build(reread);
-  EXPECT_EQ(reread.Item("upper")->OutputFile(), "/tmp/upper.txt");
+  List();
+  EXPECT_EQ(configs.Item("upper")->OutputFile(), "/tmp/upper.txt");
   EXPECT_TRUE(test::FileExists(earlier + "Upper.cfg"));
   // Deleted by the user, brought back at the next start.
   std::filesystem::remove(env.ConfigFolder() + "old.cfg");
@@ -183,7 +168,7 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "old.cfg"));
 }
 
-TEST_F(ConfigurationStore, DefaultColumnOrderAndSkippedTitles) {
+TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
   ExportConfig c;
   c.SetColumnsToDefault();
   std::vector<int> order;

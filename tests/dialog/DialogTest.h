@@ -39,6 +39,15 @@ inline QApplication& TestApplication() {
   return *app;
 }
 
+// A face that the machine need not have, shipped beside the tests.
+inline QString ShippedFamily() {
+  static const QString family = [] {
+    const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
+    return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+  }();
+  return family;
+}
+
 class DialogTest : public ConfigTest {
  protected:
   DialogTest() {
@@ -61,15 +70,6 @@ class DialogTest : public ConfigTest {
     config.Save();
   }
 
-  // A face that the machine need not have, shipped beside the tests, so the
-  // dialog meets a font other than the one it was laid out with.
-  static QString ShippedFamily() {
-    static const QString family = [] {
-      const int id = QFontDatabase::addApplicationFont(QX6_SOURCE_DIR "/tests/dialog/fonts/NotoMono-Regular.ttf");
-      return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-    }();
-    return family;
-  }
   // The product's dialog font for the user, as the registry holds it.
   static void SetDialogFont(const QString& name, int size) {
     clsRegistry registry;
@@ -148,10 +148,8 @@ class DialogTest : public ConfigTest {
 
   // Edits grid cell (row, col) by typing, or by choosing list item `item`.
   void TypeInCell(int row, int col, const std::string& text) {
-    QWidget* editor = StartEdit(row, col);
-    ASSERT_NE(editor, nullptr);
-    QWidget* target = editor;
-    if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
+    QWidget* target = KeyTarget(StartEdit(row, col));
+    ASSERT_NE(target, nullptr);
     if (auto* line = qobject_cast<QLineEdit*>(target)) line->selectAll();
     QTest::keyClick(target, Qt::Key_Delete);
     QTest::keyClicks(target, QString::fromStdString(text));
@@ -160,16 +158,17 @@ class DialogTest : public ConfigTest {
   void ChooseInCell(int row, int col, int item) { ChooseInList(qobject_cast<QComboBox*>(StartEdit(row, col)), item); }
   // The items of the list a cell offers when it is edited.
   std::vector<std::string> CellList(int row, int col) {
-    QWidget* editor = StartEdit(row, col);
+    QWidget* target = KeyTarget(StartEdit(row, col));
     std::vector<std::string> items;
     for (int i = 0; i < Grid().ComboCount(); ++i)
       items.push_back(std::to_string(Grid().ComboData(i)) + ":" + Grid().ComboItem(i));
-    if (editor) {
-      QWidget* target = editor;
-      if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->lineEdit()) target = combo->lineEdit();
-      QTest::keyClick(target, Qt::Key_Escape);
-    }
+    if (target) QTest::keyClick(target, Qt::Key_Escape);
     return items;
+  }
+  // Where typed keys go in a cell's editor: an editable list's line, else the editor.
+  static QWidget* KeyTarget(QWidget* editor) {
+    auto* combo = qobject_cast<QComboBox*>(editor);
+    return combo && combo->lineEdit() ? combo->lineEdit() : editor;
   }
   QWidget* StartEdit(int row, int col) {
     W<QTabBar>("tabOptions")->setCurrentIndex(1);

@@ -80,14 +80,6 @@ class ComponentDialog : public ::testing::Test {
   ComPtr<IJobColumns> hostColumns;
 };
 
-TEST_F(ComponentDialog, BeforeInitializeNoDialogIsShown) {
-  int32_t id = 5;
-  bool changed = true;
-  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &changed), S_OK);
-  EXPECT_FALSE(changed);
-  EXPECT_EQ(id, 5);
-}
-
 TEST_F(ComponentDialog, ASaveAsInTheDialogIsListedUnderTheIdentifierHandedBack) {
   test::WriteFile(env.ConfigFolder() + "zeta.cfg",
                   "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Zeta</Name>\r\n<Version>4</Version>\r\n"

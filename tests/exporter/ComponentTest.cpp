@@ -39,6 +39,10 @@ std::string C(int index, int width = -1, const std::string& extra = "") {
   return "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n<Width>" + std::to_string(width) +
          "</Width>\r\n" + extra + "</Column>\r\n";
 }
+// A column with a group, sort or total action.
+std::string A(int index, int action) { return C(index, -1, "<Action>" + std::to_string(action) + "</Action>\r\n"); }
+
+const std::string NoQuotes = "<StringsInQuotes>False</StringsInQuotes>\r\n";
 
 class Component : public ::testing::Test {
  protected:
@@ -80,6 +84,12 @@ class Component : public ::testing::Test {
     EXPECT_EQ(exporter->StartExport(id, silent, &started), S_OK);
     return started;
   }
+  // Saves configuration `name` (file "<name>.cfg") and starts an export with it.
+  bool StartWith(const std::string& name, const std::string& outputFile, const std::string& options,
+                 const std::string& columns, bool silent = true) {
+    WriteFile(env.ConfigFolder() + name + ".cfg", Cfg(name, outputFile, options, columns));
+    return Start(IdOf(name), silent);
+  }
   ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
     auto job = host::MakeHostColumns();
     for (const auto& [id, value] : values) ColumnAt(*job, id).SetValue(value);
@@ -102,8 +112,7 @@ class Component : public ::testing::Test {
   std::string Run(const std::string& options, const std::string& columns,
                   const std::vector<std::map<int, Variant>>& jobs) {
     const std::string out = env.Root() + "/out.txt";
-    WriteFile(env.ConfigFolder() + "run.cfg", Cfg("Run", out, options, columns));
-    EXPECT_TRUE(Start(IdOf("Run")));
+    EXPECT_TRUE(StartWith("Run", out, options, columns));
     for (const auto& job : jobs) EXPECT_EQ(Write(Job(job)), S_OK);
     Done();
     return ReadFile(out);
@@ -136,9 +145,10 @@ TEST_F(Component, FixedTextsAndStateBeforeInitialize) {
   EXPECT_EQ(exporter->get_CanEmailResults(&flag), S_OK);
   EXPECT_TRUE(flag);
   EXPECT_FALSE(Start(1));
-  int32_t id = 1;
+  int32_t id = 5;  // no dialog before Initialize: nothing changes
   EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &flag), S_OK);
   EXPECT_FALSE(flag);
+  EXPECT_EQ(id, 5);
   ComPtr<IJobColumns> sortColumns;
   EXPECT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
   EXPECT_FALSE(sortColumns);
@@ -183,66 +193,56 @@ TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndSpecialTexts) {
   EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
 }
 
-TEST_F(Component, DelimitedOptionsAndRowDelimiters) {
+TEST_F(Component, DelimitedOptionsFixedWidthAndStripping) {
   const std::string columns = C(2) + C(6);
   const std::vector<std::map<int, Variant>> jobs = {{{2, Variant("ann")}, {6, Variant("P1")}},
                                                     {{2, Variant("bob")}, {6, Variant("P|2")}}};
-  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<BeginningDelimiter>True</BeginningDelimiter>\r\n"
-                "<TrailingDelimiter>True</TrailingDelimiter>\r\n<RowDelimiter>2</RowDelimiter>\r\n",
+  EXPECT_EQ(Run(NoQuotes + "<BeginningDelimiter>True</BeginningDelimiter>\r\n<TrailingDelimiter>True</TrailingDelimiter>\r\n"
+                           "<FieldDelimiter>|</FieldDelimiter>\r\n<RowDelimiter>2</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
                 columns, jobs),
-            ",ann,P1,\n,bob,P|2,\n");
-  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>||</FieldDelimiter>\r\n"
-                "<RowDelimiter>1</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
-                columns, jobs),
-            "ann||P1||\rbob||P|2||\r");
-  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n"
-                "<RowDelimiter>3</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
-                columns, jobs),
-            "ann|P1bob|P2");
-  EXPECT_EQ(Run("<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>&ltTAB&gt</FieldDelimiter>\r\n"
-                "<RowDelimiter>4</RowDelimiter>\r\n<CustomRowDelimiter>;;</CustomRowDelimiter>\r\n"
-                "<StripChars>P</StripChars>\r\n",
+            "|ann|P1|\n|bob|P2|\n");
+  EXPECT_EQ(Run(NoQuotes + "<FieldDelimiter>&ltTAB&gt</FieldDelimiter>\r\n<RowDelimiter>4</RowDelimiter>\r\n"
+                           "<CustomRowDelimiter>;;</CustomRowDelimiter>\r\n<StripChars>P</StripChars>\r\n",
                 columns, jobs),
             "ann\t1;;bob\t|2;;");
-}
-
-TEST_F(Component, FixedWidthWithPaddingAndCutting) {
-  const std::string columns = C(2, 5) + C(23, 6, "<RightJustify>True</RightJustify>\r\n<PadChar>0</PadChar>\r\n") +
-                              C(7, 4);
-  EXPECT_EQ(Run("<OutputType>1</OutputType>\r\n<ColumnNames>True</ColumnNames>\r\n", columns,
+  EXPECT_EQ(Run("<OutputType>1</OutputType>\r\n<ColumnNames>True</ColumnNames>\r\n",
+                C(2, 5) + C(23, 6, "<RightJustify>True</RightJustify>\r\n<PadChar>0</PadChar>\r\n") + C(7, 4),
                 {{{2, Variant("ab")}, {23, Variant(42)}, {7, Variant("Report.pdf")}}}),
             "User 0PagesDocu\r\nab   000042Repo\r\n");
 }
 
 TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
-  const std::string columns = C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n") + C(2);
-  const std::string options = "<ExportType>1</ExportType>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n";
-  EXPECT_EQ(Run(options, columns,
-                {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
-                 {{4, Variant("A")}, {23, Variant(2)}, {2, Variant("x")}},
-                 {{4, Variant("B")}, {23, Variant(4)}, {2, Variant("y")}}}),
-            "A,3,\r\nB,4,y\r\n");
-  const std::string byDay = C(12, -1, "<Action>1</Action>\r\n") + C(25, -1, "<Action>3</Action>\r\n");
-  EXPECT_EQ(Run(options + "<DateFormat>yyyy-mm-dd hh:nn</DateFormat>\r\n", byDay,
-                {{{12, Variant::Date(When(2024, 2, 1, 9))}, {25, Variant(3)}},
-                 {{12, Variant::Date(When(2024, 2, 1, 17))}, {25, Variant(4)}},
-                 {{12, Variant::Date(When(2024, 2, 2, 8))}, {25, Variant(1)}}}),
-            "2024-02-01 00:00,7\r\n2024-02-02 00:00,1\r\n");
-  // No group column: one row at the end; Null group values form their own group.
-  EXPECT_EQ(Run(options, C(23, -1, "<Action>3</Action>\r\n"), {{{23, Variant(5)}}, {{23, Variant(6)}}}), "11\r\n");
-  EXPECT_EQ(Run(options, C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n"),
-                {{{4, Variant("A")}, {23, Variant(1)}},
-                 {{4, Variant::Null()}, {23, Variant(2)}},
-                 {{4, Variant::Null()}, {23, Variant(3)}}}),
-            "A,1\r\n,5\r\n");
-  // A run that receives no job writes no row.
-  EXPECT_EQ(Run(options, C(23, -1, "<Action>3</Action>\r\n"), {}), "");
+  const std::string summary = "<ExportType>1</ExportType>\r\n" + NoQuotes;
+  struct Case {
+    std::string options, columns;
+    std::vector<std::map<int, Variant>> jobs;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {summary, A(4, 1) + A(23, 3) + C(2),
+       {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
+        {{4, Variant("A")}, {23, Variant(2)}, {2, Variant("x")}},
+        {{4, Variant("B")}, {23, Variant(4)}, {2, Variant("y")}}},
+       "A,3,\r\nB,4,y\r\n"},
+      {summary + "<DateFormat>yyyy-mm-dd hh:nn</DateFormat>\r\n", A(12, 1) + A(25, 3),
+       {{{12, Variant::Date(When(2024, 2, 1, 9))}, {25, Variant(3)}},
+        {{12, Variant::Date(When(2024, 2, 1, 17))}, {25, Variant(4)}},
+        {{12, Variant::Date(When(2024, 2, 2, 8))}, {25, Variant(1)}}},
+       "2024-02-01 00:00,7\r\n2024-02-02 00:00,1\r\n"},
+      // No group column: one row at the end.
+      {summary, A(23, 3), {{{23, Variant(5)}}, {{23, Variant(6)}}}, "11\r\n"},
+      // Null group values form their own group.
+      {summary, A(4, 1) + A(23, 3),
+       {{{4, Variant("A")}, {23, Variant(1)}}, {{4, Variant::Null()}, {23, Variant(2)}}, {{4, Variant::Null()}, {23, Variant(3)}}},
+       "A,1\r\n,5\r\n"},
+      // A run that receives no job writes no row.
+      {summary, A(23, 3), {}, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Run(c.options, c.columns, c.jobs), c.expected) << c.columns;
 }
 
 TEST_F(Component, SortColumnsComeFromGroupAndSortActions) {
-  WriteFile(env.ConfigFolder() + "s.cfg",
-            Cfg("Sorted", env.Root() + "/s.txt", "", C(29, -1, "<Action>2</Action>\r\n") + C(2)));
-  ASSERT_TRUE(Start(IdOf("Sorted")));
+  ASSERT_TRUE(StartWith("Sorted", env.Root() + "/s.txt", "", A(29, 2) + C(2)));
   ComPtr<IJobColumns> sortColumns;
   ASSERT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
   ASSERT_TRUE(sortColumns);
@@ -255,10 +255,8 @@ TEST_F(Component, SortColumnsComeFromGroupAndSortActions) {
 }
 
 TEST_F(Component, OutputFileModes) {
-  const std::string out = env.Root() + "/my.dir/jobs";
-  WriteFile(env.ConfigFolder() + "stamp.cfg",
-            Cfg("Stamp", env.Root() + "/out.csv", "<AppendDateTime>True</AppendDateTime>\r\n", C(2)));
-  ASSERT_TRUE(Start(IdOf("Stamp")));
+  const std::string stamp = "<AppendDateTime>True</AppendDateTime>\r\n";
+  ASSERT_TRUE(StartWith("Stamp", env.Root() + "/out.csv", stamp, C(2)));
   Done();
   const std::string path = ResultsPath();
   // out<mmm><dd><yyyy><hh><nn><ss>.csv
@@ -266,32 +264,29 @@ TEST_F(Component, OutputFileModes) {
   EXPECT_EQ(path.substr(path.size() - 4), ".csv");
   EXPECT_TRUE(test::FileExists(path));
   // A dot in a folder name takes the stamp when the file has none.
+  const std::string out = env.Root() + "/my.dir/jobs";
   const double now = DateTime::Now();
   for (int second = 0; second < 3; ++second)
     std::filesystem::create_directories(env.Root() + "/my" +
                                         Format::FormatDate(now + second / 86400.0, "mmmddyyyyhhmmss") + ".dir");
-  WriteFile(env.ConfigFolder() + "stamp.cfg", Cfg("Stamp", out, "<AppendDateTime>True</AppendDateTime>\r\n", C(2)));
-  ASSERT_TRUE(Start(IdOf("Stamp")));
+  ASSERT_TRUE(StartWith("Stamp", out, stamp, C(2)));
   Done();
-  EXPECT_EQ(ResultsPath().rfind(env.Root() + "/my", 0), 0u) << ResultsPath();
-  EXPECT_EQ(ResultsPath().size(), out.size() + 15) << ResultsPath();
-  EXPECT_EQ(ResultsPath().substr(ResultsPath().size() - 9), ".dir/jobs") << ResultsPath();
-  EXPECT_TRUE(test::FileExists(ResultsPath()));
+  const std::string stamped = ResultsPath();
+  EXPECT_EQ(stamped.rfind(env.Root() + "/my", 0), 0u) << stamped;
+  EXPECT_EQ(stamped.size(), out.size() + 15) << stamped;
+  EXPECT_EQ(stamped.substr(stamped.size() - 9), ".dir/jobs") << stamped;
+  EXPECT_TRUE(test::FileExists(stamped));
 
   // Append keeps the earlier rows; overwrite empties the file even without jobs.
-  WriteFile(env.Root() + "/keep.txt", "earlier\r\n");
-  WriteFile(env.ConfigFolder() + "app.cfg",
-            Cfg("App", env.Root() + "/keep.txt",
-                "<AppendJobs>True</AppendJobs>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n<ColumnNames>True</ColumnNames>\r\n",
-                C(2)));
-  ASSERT_TRUE(Start(IdOf("App")));
+  const std::string keep = env.Root() + "/keep.txt";
+  WriteFile(keep, "earlier\r\n");
+  ASSERT_TRUE(StartWith("App", keep, "<AppendJobs>True</AppendJobs>\r\n<ColumnNames>True</ColumnNames>\r\n" + NoQuotes, C(2)));
   EXPECT_EQ(Write(Job({{2, Variant("u1")}})), S_OK);
   Done();
-  EXPECT_EQ(ReadFile(env.Root() + "/keep.txt"), "earlier\r\nUser\r\nu1\r\n");
-  WriteFile(env.ConfigFolder() + "app.cfg", Cfg("App", env.Root() + "/keep.txt", "", C(2)));
-  ASSERT_TRUE(Start(IdOf("App")));
+  EXPECT_EQ(ReadFile(keep), "earlier\r\nUser\r\nu1\r\n");
+  ASSERT_TRUE(StartWith("App", keep, "", C(2)));
   Done();
-  EXPECT_EQ(ReadFile(env.Root() + "/keep.txt"), "");
+  EXPECT_EQ(ReadFile(keep), "");
 }
 
 TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
@@ -303,11 +298,9 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   EXPECT_TRUE(ui->FileDialogs().empty());
   EXPECT_EQ(ResultsPath(), "");
 
-  WriteFile(env.ConfigFolder() + "ok.cfg", Cfg("Ok", env.Root() + "/ok.txt", "", C(2)));
-  ASSERT_TRUE(Start(IdOf("Ok")));
+  ASSERT_TRUE(StartWith("Ok", env.Root() + "/ok.txt", "", C(2)));
   Done();
-  WriteFile(env.ConfigFolder() + "gone.cfg", Cfg("Gone", env.Root() + "/missing/out.txt", "", C(2)));
-  EXPECT_FALSE(Start(IdOf("Gone"), true));
+  EXPECT_FALSE(StartWith("Gone", env.Root() + "/missing/out.txt", "", C(2)));
   EXPECT_NE(LastError(), noName);
   EXPECT_NE(LastError().find("76"), std::string::npos) << LastError();
   // The standard text, then the file it is about.
@@ -324,8 +317,7 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   // A file that is not found in a folder that exists (a link to nowhere) is
   // error 53, whose message speaks of the file, not of its folder.
   ASSERT_EQ(symlink((env.Root() + "/missing/out.txt").c_str(), (env.Root() + "/dangling.txt").c_str()), 0);
-  WriteFile(env.ConfigFolder() + "dangling.cfg", Cfg("Dangling", env.Root() + "/dangling.txt", "", C(2)));
-  EXPECT_FALSE(Start(IdOf("Dangling"), false));
+  EXPECT_FALSE(StartWith("Dangling", env.Root() + "/dangling.txt", "", C(2), false));
   EXPECT_NE(LastError().find("(error 53: File not found)"), std::string::npos) << LastError();
   ASSERT_EQ(ui->Messages().size(), 2u);
   EXPECT_EQ(ui->Messages()[1].icon, platform::MessageIcon::Exclamation);
@@ -355,10 +347,7 @@ TEST_F(Component, InteractiveRunAsksForTheFileAndKeepsIt) {
 }
 
 TEST_F(Component, FailuresInsideWriteJobReachTheHost) {
-  WriteFile(env.ConfigFolder() + "f.cfg",
-            Cfg("F", env.Root() + "/f.txt", "<StringsInQuotes>False</StringsInQuotes>\r\n<DateFormat>yyyy</DateFormat>\r\n",
-                C(12)));
-  ASSERT_TRUE(Start(IdOf("F")));
+  ASSERT_TRUE(StartWith("F", env.Root() + "/f.txt", NoQuotes + "<DateFormat>yyyy</DateFormat>\r\n", C(12)));
   EXPECT_EQ(Write(Job({{12, Variant::Date(When(2024, 1, 1))}})), S_OK);
   EXPECT_EQ(Write(Job({{12, Variant::Null()}})), RuntimeErrorStatus(94));
   auto info = platform::TakeErrorInfo();
@@ -371,15 +360,12 @@ TEST_F(Component, FailuresInsideWriteJobReachTheHost) {
   Done();
   EXPECT_EQ(ReadFile(env.Root() + "/f.txt"), "2024\r\n");
 
-  WriteFile(env.ConfigFolder() + "w.cfg", Cfg("W", env.Root() + "/w.txt", "<OutputType>1</OutputType>\r\n", C(2)));
-  ASSERT_TRUE(Start(IdOf("W")));
+  ASSERT_TRUE(StartWith("W", env.Root() + "/w.txt", "<OutputType>1</OutputType>\r\n", C(2)));
   EXPECT_EQ(Write(Job({{2, Variant("x")}})), RuntimeErrorStatus(5));
   Done();
 
   // A total that is no number: the summary's column is named too.
-  WriteFile(env.ConfigFolder() + "t.cfg", Cfg("T", env.Root() + "/t.txt", "<ExportType>1</ExportType>\r\n",
-                                              C(4, -1, "<Action>1</Action>\r\n") + C(23, -1, "<Action>3</Action>\r\n")));
-  ASSERT_TRUE(Start(IdOf("T")));
+  ASSERT_TRUE(StartWith("T", env.Root() + "/t.txt", "<ExportType>1</ExportType>\r\n", A(4, 1) + A(23, 3)));
   EXPECT_EQ(Write(Job({{4, Variant("A")}, {23, Variant("many")}})), RuntimeErrorStatus(13));
   info = platform::TakeErrorInfo();
   ASSERT_TRUE(info);
@@ -419,7 +405,7 @@ TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
   EXPECT_EQ(exporter->GetSchedulingEntries(1, entries.Put(), &error, &ok), S_OK);
   EXPECT_FALSE(ok);
   EXPECT_NE(error, notLoaded);
-  WriteFile(env.ConfigFolder() + "s.cfg", Cfg("Nightly", env.Root() + "/n.txt", "", C(2)));
+  WriteFile(env.ConfigFolder() + "nightly.cfg", Cfg("Nightly", env.Root() + "/n.txt", "", C(2)));
   EXPECT_EQ(exporter->GetSchedulingEntries(IdOf("Nightly"), entries.Put(), &error, &ok), S_OK);
   ASSERT_TRUE(ok);
   auto collection = entries.As<IObjectCollection>(IID_IObjectCollection);
@@ -452,8 +438,7 @@ TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
 }
 
 TEST_F(Component, DoneExportTwiceAndTitleRowWaitsForTheFirstJob) {
-  WriteFile(env.ConfigFolder() + "t.cfg", Cfg("T", env.Root() + "/t.txt", "<ColumnNames>True</ColumnNames>\r\n", C(2)));
-  ASSERT_TRUE(Start(IdOf("T")));
+  ASSERT_TRUE(StartWith("T", env.Root() + "/t.txt", "<ColumnNames>True</ColumnNames>\r\n", C(2)));
   Done();
   Done();
   EXPECT_EQ(ReadFile(env.Root() + "/t.txt"), "");
