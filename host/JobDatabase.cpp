@@ -451,7 +451,9 @@ void JobInserter::End(bool commit) {
   JobDatabase& database = *database_;
   sqlite3* db = database.connection_->db;
   sqlite3_finalize(insert_);
-  insert_ = nullptr;
+  sqlite3_finalize(findOrigin_);
+  sqlite3_finalize(addOrigin_);
+  insert_ = findOrigin_ = addOrigin_ = nullptr;
   // The error of a failed commit is taken before the rollback replaces
   // SQLite's account of it.
   std::exception_ptr error;
@@ -599,6 +601,46 @@ int64_t JobInserter::Insert() {
   const int64_t id = sqlite3_last_insert_rowid(database_->connection_->db);
   if (id > std::numeric_limits<int32_t>::max())
     Raise(RuntimeErrorNumber::Overflow, "Job ids beyond 2147483647 cannot be given out");
+  return id;
+}
+
+// The origin keys live in a table of their own, made by the first insert
+// that needs it; readers and earlier versions of the host ignore it.
+void JobInserter::PrepareOrigins() {
+  if (findOrigin_) return;
+  sqlite3* db = database_->connection_->db;
+  database_->Execute("CREATE TABLE IF NOT EXISTS job_origins (origin_key TEXT PRIMARY KEY, job_id INTEGER NOT NULL)");
+  int rc = sqlite3_prepare_v2(db, "SELECT 1 FROM job_origins WHERE origin_key = ?", -1, &findOrigin_, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_prepare_v2(db, "INSERT INTO job_origins (origin_key, job_id) VALUES (?, ?)", -1, &addOrigin_, nullptr);
+  if (rc != SQLITE_OK) database_->RaiseSqlite(rc, "prepare the job origins");
+}
+
+void JobInserter::ClearValues() {
+  sqlite3_reset(insert_);
+  sqlite3_clear_bindings(insert_);
+}
+
+std::optional<int64_t> JobInserter::InsertOnce(std::string_view originKey) {
+  Column(1);
+  PrepareOrigins();
+  sqlite3_bind_text(findOrigin_, 1, originKey.data(), static_cast<int>(originKey.size()), SQLITE_STATIC);
+  const int found = sqlite3_step(findOrigin_);
+  sqlite3_reset(findOrigin_);
+  if (found == SQLITE_ROW) {
+    ClearValues();
+    return std::nullopt;
+  }
+  if (found != SQLITE_DONE) {
+    ClearValues();
+    database_->RaiseSqlite(found, "look up a job's origin");
+  }
+  const int64_t id = Insert();
+  sqlite3_bind_text(addOrigin_, 1, originKey.data(), static_cast<int>(originKey.size()), SQLITE_STATIC);
+  sqlite3_bind_int64(addOrigin_, 2, id);
+  const int rc = sqlite3_step(addOrigin_);
+  sqlite3_reset(addOrigin_);
+  if (rc != SQLITE_DONE) database_->RaiseSqlite(rc, "record a job's origin");
   return id;
 }
 

@@ -145,6 +145,12 @@ class JobInserter {
   // Writes the job and returns its id; the columns are Null again afterwards.
   // Error 457 when the job id exists already.
   int64_t Insert();
+  // Writes the job unless a job with the same origin key was written before,
+  // by this insert or any earlier one; the key is kept with the job. Returns
+  // the new job's id, or nothing (the columns Null again either way) when
+  // the key is known. The key names a job where it came from, for imports
+  // that see the same job again ("cups:<server>/<printer>/<job id>/<time>").
+  std::optional<int64_t> InsertOnce(std::string_view originKey);
   void Commit();
 
  private:
@@ -155,7 +161,12 @@ class JobInserter {
   void End(bool commit);
 
   JobDatabase* database_;
+  void PrepareOrigins();
+  void ClearValues();
+
   sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* findOrigin_ = nullptr;
+  sqlite3_stmt* addOrigin_ = nullptr;
   std::array<std::array<char, 20>, HostColumnCount> dates_{};
 };
 

@@ -292,6 +292,34 @@ TEST(JobDatabaseValues, ATransactionKeepsAllOrNothing) {
   EXPECT_EQ(ErrorNumber([&] { reader.BeginInsert(); }), RuntimeErrorNumber::PermissionDenied);
 }
 
+TEST(JobDatabaseValues, AnOriginKeyAddsItsJobOnceAcrossInserts) {
+  TempFolder folder;
+  const std::string path = folder / "jobs.db";
+  JobDatabase db(path, OpenMode::Create);
+  auto once = [&](JobInserter& insert, const char* key, const char* user) {
+    insert.SetText(2, user);
+    return insert.InsertOnce(key);
+  };
+  {
+    JobInserter insert = db.BeginInsert();
+    EXPECT_EQ(once(insert, "cups:a/1", "ann"), 1);
+    EXPECT_EQ(once(insert, "cups:a/1", "bob"), std::nullopt);  // the same job in the same insert
+    EXPECT_EQ(insert.Insert(), 2);  // the values of the refused job did not linger
+    insert.Commit();
+  }
+  {
+    JobInserter insert = db.BeginInsert();
+    EXPECT_EQ(once(insert, "cups:a/1", "cy"), std::nullopt);
+    EXPECT_EQ(once(insert, "cups:a/2", "dee"), 3);
+    // Rolled back: the key of job 3 goes with it.
+  }
+  JobInserter insert = db.BeginInsert();
+  EXPECT_EQ(once(insert, "cups:a/2", "eve"), 3);
+  insert.Commit();
+  EXPECT_EQ(Sql(path, "SELECT group_concat(\"user\", ',') FROM jobs"), "ann,eve");
+  EXPECT_EQ(Sql(path, "SELECT count(*) FROM job_origins"), "2");
+}
+
 TEST(JobDatabaseValues, ValuesWrittenBehindTheHostsBackAreReportedAsDamage) {
   TempFolder folder;
   const std::string path = folder / "jobs.db";
