@@ -165,6 +165,9 @@ int Export(const Options& options, const ExportRequest& request) {
   run.range.to = ParseDate(request.to, true);
   run.progress = isatty(STDERR_FILENO);
   JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
+  // Made before the session, so that it outlives the exporter's file.
+  std::optional<StandardOutputCopy> standardOutput;
+  if (request.output == "-") standardOutput.emplace();
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
@@ -197,22 +200,26 @@ int Export(const Options& options, const ExportRequest& request) {
     std::shared_ptr<platform::UserInteraction> inner = previous;
     if (silent) inner = std::make_shared<platform::NoUserInteraction>();
     platform::InstallUserInteraction(
-        std::make_shared<OutputFileAnswer>(toStandardOutput ? StandardOutputPath : request.output, inner));
+        std::make_shared<OutputFileAnswer>(toStandardOutput ? standardOutput->Path() : request.output, inner));
     silent = false;
   }
   RunResult result = RunExport(
       session, database,
       [&] { return request.quick ? session.QuickStartExport(columns.Get(), silent) : session.StartExport(id, silent); },
       run);
-  if (!result.started && toStandardOutput && result.lastError.find(StandardOutputPath) != std::string::npos &&
-      result.lastError.find(std::string(StandardOutputPath) + "\"") == std::string::npos) {
+  if (!toStandardOutput) return Report(result);
+  // The exporter has closed its file: what it wrote is on its way.
+  const std::string path = standardOutput->Path(), outputError = standardOutput->Finish();
+  if (!result.started && result.lastError.find(path) != std::string::npos &&
+      result.lastError.find(path + "\"") == std::string::npos) {
     std::fprintf(stderr,
                  "qx6export: the configuration '%s' adds the date and time to its file name, which standard output "
                  "cannot have; use --output FILE\n",
                  request.config.c_str());
     return 2;
   }
-  return Report(result, toStandardOutput);
+  if (!outputError.empty()) return Fail("cannot write the export to standard output: " + outputError);
+  return Report(result, true);
 }
 
 int Import(const Options& options, const std::string& file) {
