@@ -140,7 +140,11 @@ const std::vector<ColumnRule>& MappingTable() {
       {30, "Total Pages when not Colour",
        [](const CupsJob& j) { return Variant::Long(IsColour(j).value_or(false) ? 0 : static_cast<int32_t>(Impressions(j).value_or(0))); },
        U::Zero},
-      {31, "%j, job-id", [](const CupsJob& j) { return Variant::Long(static_cast<int32_t>(j.id)); }, U::Null},
+      {31, "%j, job-id",
+       [](const CupsJob& j) {
+         return j.id <= std::numeric_limits<int32_t>::max() ? Variant::Long(static_cast<int32_t>(j.id)) : Variant::Null();
+       },
+       U::Null},
       {32, "(CUPS has no prices)", [](const CupsJob&) { return Variant::Null(); }, U::Zero},
       {33, "(CUPS has no prices)", [](const CupsJob&) { return Variant::Null(); }, U::Zero},
       {34, "(CUPS has no prices)", [](const CupsJob&) { return Variant::Null(); }, U::Zero},

@@ -16,6 +16,8 @@ namespace {
 // A line longer than this is no page log line (cupsd writes a few hundred
 // bytes); it is skipped rather than held in memory.
 constexpr size_t MaxLineBytes = 64 * 1024;
+// 31 December 9999, the last day a job's date can have.
+constexpr int64_t LastLogTime = 253402300799;
 
 bool IsDigits(std::string_view text) {
   return !text.empty() && text.size() <= 18 &&
@@ -75,7 +77,7 @@ std::optional<int64_t> ParseLogTime(std::string_view t) {
                 s = ToNumber(second), zh = ToNumber(zone.substr(0, 2)), zm = ToNumber(zone.substr(2));
   static constexpr int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (month == 0 || y < 1970 || d < 1 || d > monthDays[month - 1] || (month == 2 && d == 29 && !leap) || h > 23 ||
+  if (month == 0 || y < 1970 || y > 9999 || d < 1 || d > monthDays[month - 1] || (month == 2 && d == 29 && !leap) || h > 23 ||
       mi > 59 || s > 60 || zh > 23 || zm > 59)
     return std::nullopt;
   const int64_t offset = (zh * 60 + zm) * 60 * (t[22] == '-' ? -1 : 1);
@@ -402,7 +404,8 @@ CupsJob Finish(OpenJob& open, const std::string& where) {
   // scheduler gives it over IPP; without, the time of its last line, which
   // a rotation that drops its first lines leaves alone.
   job.identityTime = open.lastTime;
-  if (const std::string* created = job.Attribute("time-at-creation"); created && IsDigits(*created)) {
+  if (const std::string* created = job.Attribute("time-at-creation");
+      created && IsDigits(*created) && ToNumber(*created) <= LastLogTime) {
     job.identityTime = ToNumber(*created);
     job.time = job.identityTime;
   }

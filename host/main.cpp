@@ -226,7 +226,8 @@ int Import(const Options& options, const std::string& file) {
 // Jobs from CUPS: every source read first, so that a missing log or an
 // unreachable scheduler leaves the database untouched.
 int ImportCups(const Options& options, const CupsImport::Request& request) {
-  const auto report = [](const std::string& message) { std::fprintf(stderr, "qx6export: %s\n", message.c_str()); };
+  // "PATH:LINE: why", as compilers write it, so that editors find the line.
+  const auto report = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
   const CupsImport::Gathered gathered = CupsImport::Gather(request, report);
   JobDatabase database = OpenDatabaseForNewJobs(options);
   const CupsImport::Counts counts = CupsImport::ImportJobs(database, gathered.jobs, report);

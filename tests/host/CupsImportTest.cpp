@@ -15,10 +15,10 @@ namespace {
 using test::Describe;
 
 // Dates in the database are local time; the tests fix the zone.
-class UtcZone : public ::testing::Test {
+class CupsMapping : public ::testing::Test {
  protected:
-  UtcZone() : zone_("TZ", "UTC") { tzset(); }
-  ~UtcZone() override { tzset(); }
+  CupsMapping() : zone_("TZ", "UTC") { tzset(); }
+  ~CupsMapping() override { tzset(); }
   qx6::test::ScopedEnv zone_;
 };
 
@@ -36,7 +36,7 @@ CupsJob Job(int64_t id, int64_t created) {
   return job;
 }
 
-TEST_F(UtcZone, MapsEveryKnownFieldToItsColumn) {
+TEST_F(CupsMapping, MapsEveryKnownFieldToItsColumn) {
   const std::vector<Variant> values = CupsImport::HostValues(Job(42, 1796653755));
   auto at = [&](int32_t column) { return Describe(values[column - 1]); };
   const std::pair<int32_t, std::string> expected[] = {
@@ -49,7 +49,7 @@ TEST_F(UtcZone, MapsEveryKnownFieldToItsColumn) {
   EXPECT_EQ(at(12), "t:" + std::to_string(46363.0 + (14 * 3600 + 29 * 60 + 15) / 86400.0));
 }
 
-TEST_F(UtcZone, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
+TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
   CupsJob job = Job(7, 1796653755);
   job.attributes = {{"job-impressions-completed", "3"}};
   job.state = 7;  // canceled
@@ -77,7 +77,7 @@ TEST_F(UtcZone, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
   }
 }
 
-TEST_F(UtcZone, AJobIsImportedOnceAndARestartedIdIsAnotherJob) {
+TEST_F(CupsMapping, AJobIsImportedOnceAndARestartedIdIsAnotherJob) {
   qx6::test::TempFolder folder;
   JobDatabase database(folder / "jobs.db", OpenMode::Create);
   std::vector<std::string> reports;
@@ -101,7 +101,7 @@ TEST_F(UtcZone, AJobIsImportedOnceAndARestartedIdIsAnotherJob) {
   EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(UtcZone, AJobThatCannotBeWrittenIsReportedAndTheOthersKept) {
+TEST_F(CupsMapping, AJobThatCannotBeWrittenIsReportedAndTheOthersKept) {
   qx6::test::TempFolder folder;
   JobDatabase database(folder / "jobs.db", OpenMode::Create);
   std::vector<std::string> reports;

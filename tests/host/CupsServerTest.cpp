@@ -298,6 +298,17 @@ TEST_F(CupsServer, JobsFromTheStandardPageLogExportFieldByField) {
   EXPECT_EQ(b.at("Duplex"), "No");
   EXPECT_EQ(b.at("Total Pages"), "3");
   EXPECT_EQ(b.at("Sequence"), "2");
+  // A line that cannot be read is named and skipped; the jobs around it come.
+  const std::string text = ReadFile(log);
+  const std::string damaged = env_.Root() + "/damaged_log";
+  WriteFile(damaged, text.substr(0, text.find('\n') + 1) + "office root 9 [today] total 1\n" +
+                         text.substr(text.find('\n') + 1));
+  const auto skipped = Run("--db " + Quote(Db("damaged")) + " jobs import-cups --page-log " + Quote(damaged) +
+                           " --page-log-format " + Quote(StandardFormat));
+  EXPECT_EQ(skipped.first, 0) << skipped.second;
+  EXPECT_NE(skipped.second.find(damaged + ":2: the time \"[today]\" is no date"), std::string::npos) << skipped.second;
+  EXPECT_NE(skipped.second.find("2 jobs imported, 0 known already, 1 line skipped"), std::string::npos)
+      << skipped.second;
   // Again: nothing new.
   const auto again = Run("--db " + Quote(Db("log")) + " jobs import-cups --page-log " + Quote(log) +
                          " --cupsd-conf " + Quote(dir_ + "/cupsd.conf"));
