@@ -228,6 +228,9 @@ Gathered Gather(const Request& request, const CupsReport& report) {
     const PageLogFormat format(formatText);
     const std::string server = PrintServerName(request.printServer);
     for (const std::string& log : request.pageLogs) {
+      std::error_code ec;
+      if (std::filesystem::is_directory(log, ec))
+        throw std::runtime_error(log + " is a folder; name the page log in it (" + log + "/page_log)");
       const std::vector<std::string> files = PageLogFiles(log);
       if (files.empty()) throw std::runtime_error("there is no page log " + log + " (nor any rotated one beside it)");
       PageLogJobs read = ReadPageLogs(files, format, server, report);

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <optional>
@@ -31,6 +32,7 @@ std::string DefaultServer() { return cupsServer(); }
 std::vector<CupsJob> CompletedJobs(const std::string& server, const std::string& serverName,
                                    const CupsReport& report) {
   std::string host = server.empty() ? DefaultServer() : server;
+  if (host.empty()) host = "localhost";
   int port = ippPort();
   // "host:port", but not a socket path or a bare IPv6 address.
   if (!host.empty() && host[0] != '/') {
@@ -110,6 +112,10 @@ std::vector<CupsJob> CompletedJobs(const std::string& server, const std::string&
     }
   }
   if (job) finish(*job);
+  // In the order they were made, so that the host's ids follow it.
+  std::stable_sort(jobs.begin(), jobs.end(), [](const CupsJob& a, const CupsJob& b) {
+    return a.identityTime != b.identityTime ? a.identityTime < b.identityTime : a.id < b.id;
+  });
   return jobs;
 }
 

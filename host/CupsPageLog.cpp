@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 namespace qx6::host {
@@ -277,6 +278,7 @@ std::vector<std::string> PageLogFiles(const std::string& path) {
   std::vector<std::pair<int64_t, std::string>> numbered;       // number, path
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
     std::string entry = it->path().filename().string();
     if (entry.size() <= name.size() || entry.compare(0, name.size(), name) != 0) continue;
     std::string_view rest = std::string_view(entry).substr(name.size());
@@ -293,8 +295,8 @@ std::vector<std::string> PageLogFiles(const std::string& path) {
   std::vector<std::string> files;
   for (const auto& [date, file] : dated) files.push_back(file);
   for (const auto& [number, file] : numbered) files.push_back(file);
-  if (fs::exists(path + ".O", ec)) files.push_back(path + ".O");
-  if (fs::exists(path, ec)) files.push_back(path);
+  if (fs::is_regular_file(path + ".O", ec)) files.push_back(path + ".O");
+  if (fs::is_regular_file(path, ec)) files.push_back(path);
   return files;
 }
 
@@ -439,7 +441,15 @@ PageLogJobs ReadPageLogs(const std::vector<std::string>& files, const PageLogFor
   for (size_t f = 0; f < files.size(); ++f) {
     const std::string& path = files[f];
     const bool newest = f + 1 == files.size();
-    LogReader reader(path);
+    std::unique_ptr<LogReader> opened;
+    try {
+      opened = std::make_unique<LogReader>(path);
+    } catch (const std::runtime_error&) {
+      // logrotate may remove its oldest file while the import lists them.
+      if (!newest && !std::filesystem::exists(path)) continue;
+      throw;
+    }
+    LogReader& reader = *opened;
     bool complete = false, tooLong = false;
     int64_t number = 0;
     while (reader.Next(text, complete, tooLong)) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 
 #include "host/CupsImport.h"
 #include "host/HostColumns.h"
@@ -116,6 +117,47 @@ TEST_F(CupsMapping, AJobThatCannotBeWrittenIsReportedAndTheOthersKept) {
   const auto rows = test::DumpJobs(database);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NE(rows[1].find("|l:3|"), std::string::npos);  // job 3's Sequence, nothing of job 2
+}
+
+// Run before each export: the log rotates between runs, a job spans the
+// rotation, and every job comes in once.
+TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
+  qx6::test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  JobDatabase database(folder / "jobs.db", OpenMode::Create);
+  CupsImport::Request request;
+  request.pageLogs = {log};
+  request.pageLogFormat = "%p %u %j %T %P %C %{job-name}";
+  request.printServer = "printhost";
+  std::vector<std::string> reports;
+  auto run = [&] {
+    const CupsImport::Gathered gathered = CupsImport::Gather(request, [&](const std::string& m) { reports.push_back(m); });
+    return CupsImport::SummaryText(gathered, CupsImport::ImportJobs(database, gathered.jobs, [](const std::string&) {}));
+  };
+  auto line = [](int id, const std::string& time, const std::string& page, int copies) {
+    return "q ann " + std::to_string(id) + " [07/Dec/2026:" + time + " +0000] " + page + " " + std::to_string(copies) +
+           " Report " + std::to_string(id) + "\n";
+  };
+  qx6::test::WriteFile(log, line(1, "08:00:00", "total", 2) + line(2, "09:00:00", "1", 1));
+  EXPECT_EQ(run(), "1 job imported, 0 known already, 0 lines skipped; 1 job is still printing and will come next time");
+  // Rotated by logrotate, job 2 going on in the new log.
+  std::filesystem::rename(log, log + ".1");
+  qx6::test::WriteFile(log, line(2, "09:00:05", "2", 1) + line(2, "09:00:06", "total", 2) + line(1, "10:00:00", "total", 1));
+  EXPECT_EQ(run(), "2 jobs imported, 1 known already, 0 lines skipped");
+  EXPECT_EQ(run(), "0 jobs imported, 3 known already, 0 lines skipped");
+  // The oldest file gone: what is left of its jobs is known.
+  std::filesystem::remove(log + ".1");
+  EXPECT_EQ(run(), "0 jobs imported, 2 known already, 0 lines skipped");
+  const auto rows = test::DumpJobs(database);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_NE(rows[1].find("|s:Report 2|"), std::string::npos);
+  EXPECT_NE(rows[1].find("|l:2|l:1|l:2|l:0|"), std::string::npos) << rows[1];  // pages, copies, total, sheets
+  EXPECT_TRUE(reports.empty());
+  // A folder, or no log at all, stops before anything is read.
+  request.pageLogs = {folder.Path()};
+  EXPECT_THROW(run(), std::runtime_error);
+  request.pageLogs = {folder / "nothing"};
+  EXPECT_THROW(run(), std::runtime_error);
 }
 
 TEST(CupsImportSummary, SaysWhatHappened) {
