@@ -160,16 +160,5 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   EXPECT_THROW(run(), std::runtime_error);
 }
 
-TEST(CupsImportSummary, SaysWhatHappened) {
-  CupsImport::Gathered gathered;
-  gathered.skippedLines = 1;
-  gathered.pendingJobs = 2;
-  CupsImport::Counts counts;
-  counts.imported = 3;
-  counts.known = 4;
-  EXPECT_EQ(CupsImport::SummaryText(gathered, counts),
-            "3 jobs imported, 4 known already, 1 line skipped; 2 jobs are still printing and will come next time");
-}
-
 }  // namespace
 }  // namespace qx6::host

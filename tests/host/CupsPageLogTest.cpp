@@ -204,11 +204,5 @@ TEST(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
   EXPECT_EQ(read.jobs.pendingJobs, 1);
 }
 
-TEST(CupsPageLogRead, NoLogIsNoFile) {
-  test::TempFolder folder;
-  EXPECT_TRUE(PageLogFiles(folder / "page_log").empty());
-  EXPECT_TRUE(PageLogFiles(folder / "missing/page_log").empty());
-}
-
 }  // namespace
 }  // namespace qx6::host
