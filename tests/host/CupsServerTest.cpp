@@ -127,9 +127,18 @@ class CupsServer : public ::testing::Test {
     dir_ = env_.Root() + "/cups";
     for (const char* sub : {"", "/root", "/spool", "/spool/tmp", "/cache", "/state", "/log", "/out"})
       fs::create_directories(dir_ + sub);
-    // cupsd runs its filters as lp, which must reach the spool and the files.
-    for (std::string path = dir_; path != "/" && !path.empty(); path = fs::path(path).parent_path().string())
-      if (path.rfind("/tmp", 0) == 0 || path.find(env_.Root()) == 0) chmod(path.c_str(), 0755);
+    // cupsd runs its filters as lp, which must reach the spool and the
+    // files: the test's own folders are opened to it, the ones above must be.
+    for (std::string path = dir_; path.size() >= env_.Root().size(); path = fs::path(path).parent_path().string())
+      chmod(path.c_str(), 0755);
+    for (fs::path above = fs::path(env_.Root()).parent_path(); !above.empty() && above != above.root_path();
+         above = above.parent_path()) {
+      struct stat info {};
+      if (stat(above.c_str(), &info) != 0 || !(info.st_mode & S_IXOTH)) {
+        why = above.string() + " is closed to other users, so cupsd's filters cannot reach the test's files; set TMPDIR";
+        return false;
+      }
+    }
     const bool root = geteuid() == 0;
     if (root) {
       const passwd* lp = getpwnam("lp");
