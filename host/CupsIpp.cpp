@@ -1,9 +1,12 @@
 #include "host/CupsIpp.h"
 
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -47,10 +50,19 @@ std::vector<CupsJob> CompletedJobs(const std::string& server, const std::string&
     }
   }
   const std::string named = host + (host[0] == '/' ? "" : ":" + std::to_string(port));
+  // Made without connecting (no time given), so that a failed connection
+  // keeps its reason.
   std::unique_ptr<http_t, HttpClose> http(
-      httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr));
+      httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, cupsEncryption(), 1, 0, nullptr));
   if (!http)
-    throw std::runtime_error("cannot reach the print scheduler at " + named + ": " + cupsLastErrorString());
+    throw std::runtime_error("cannot reach the print scheduler at " + named + ": the name does not resolve");
+  if (httpReconnect2(http.get(), 30000, nullptr) != 0) {
+    // libcups reports every failed address as EHOSTDOWN.
+    const int error = httpError(http.get());
+    std::string why = error && error != EHOSTDOWN ? std::strerror(error) : "nothing answers there (is cupsd running?)";
+    if (host[0] == '/' && access(host.c_str(), F_OK) != 0) why = "there is no such socket";
+    throw std::runtime_error("cannot reach the print scheduler at " + named + ": " + why);
+  }
 
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");

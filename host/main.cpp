@@ -517,7 +517,7 @@ int main(int argc, char** argv) {
   std::string csv;
   import->add_option("FILE", csv, "CSV file")->required()->check(CLI::ExistingFile);
   auto* importCups = jobs->add_subcommand(
-      "import-cups", "import finished jobs from CUPS, its page log or its scheduler; each job once (docs/cups.md)");
+      "import-cups", "import finished jobs from CUPS (its page log, or its scheduler over IPP), each job once");
   CupsImport::Request cups;
   importCups->add_option("--page-log", cups.pageLogs,
                          "page log to read with its rotated files (default: /var/log/cups/page_log unless --ipp)");
