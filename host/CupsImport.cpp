@@ -217,9 +217,9 @@ Gathered Gather(const Request& request, const CupsReport& report) {
         const auto configured = PageLogFormatOf(request.cupsdConf);
         if (!configured)
           throw std::runtime_error(request.cupsdConf +
-                                   " turns page logging off (an empty PageLogFormat): set PageLogFormat there (see "
-                                   "docs/cups.md) and restart cupsd, or give the format of your logs with "
-                                   "--page-log-format");
+                                   " turns page logging off (an empty PageLogFormat): set it there, for example to \"" +
+                                   std::string(PageLogFormat::Standard) +
+                                   "\", and restart cupsd; or give the format of your logs with --page-log-format");
         formatText = *configured;
       } else {
         formatText = PageLogFormat::Standard;

@@ -158,6 +158,12 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   EXPECT_THROW(run(), std::runtime_error);
   request.pageLogs = {folder / "nothing"};
   EXPECT_THROW(run(), std::runtime_error);
+  // Nor is anything read where cupsd.conf turns page logging off.
+  request.pageLogs = {log};
+  request.pageLogFormat.clear();
+  request.cupsdConf = folder / "cupsd.conf";
+  qx6::test::WriteFile(request.cupsdConf, "PageLogFormat\n");
+  EXPECT_THROW(run(), std::runtime_error);
 }
 
 }  // namespace
