@@ -17,6 +17,7 @@
 #include <string>
 
 #include "host/CsvImport.h"
+#include "host/CupsImport.h"
 #include "host/ExportRun.h"
 #include "host/ExporterSession.h"
 #include "host/HostColumns.h"
@@ -64,7 +65,7 @@ JobDatabase OpenExistingDatabase(const std::string& path, OpenMode mode) {
   std::error_code ec;
   if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
     throw std::runtime_error("there is no job database " + path +
-                             "; make one with 'qx6export jobs import FILE.csv' or 'qx6export jobs sample COUNT'"
+                             "; make one with 'qx6export jobs import FILE.csv', 'qx6export jobs import-cups' or 'qx6export jobs sample COUNT'"
                              " (or name another with --db)");
   return JobDatabase(path, mode);
 }
@@ -226,6 +227,18 @@ int Import(const Options& options, const std::string& file) {
   JobDatabase database = OpenDatabaseForNewJobs(options);
   const int64_t count = CsvImport::ImportFile(database, file);
   std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
+  return 0;
+}
+
+// Jobs from CUPS: every source read first, so that a missing log or an
+// unreachable scheduler leaves the database untouched.
+int ImportCups(const Options& options, const CupsImport::Request& request) {
+  // "PATH:LINE: why", as compilers write it, so that editors find the line.
+  const auto report = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
+  const CupsImport::Gathered gathered = CupsImport::Gather(request, report);
+  JobDatabase database = OpenDatabaseForNewJobs(options);
+  const CupsImport::Counts counts = CupsImport::ImportJobs(database, gathered.jobs, report);
+  std::printf("%s into %s\n", CupsImport::SummaryText(gathered, counts).c_str(), database.Path().c_str());
   return 0;
 }
 
@@ -510,6 +523,18 @@ int main(int argc, char** argv) {
   auto* import = jobs->add_subcommand("import", "import jobs from a CSV file (header row of column numbers or titles)");
   std::string csv;
   import->add_option("FILE", csv, "CSV file")->required()->check(CLI::ExistingFile);
+  auto* importCups = jobs->add_subcommand(
+      "import-cups", "import finished jobs from CUPS (its page log, or its scheduler over IPP), each job once");
+  CupsImport::Request cups;
+  importCups->add_option("--page-log", cups.pageLogs,
+                         "page log to read with its rotated files (default: /var/log/cups/page_log unless --ipp)");
+  importCups->add_option("--page-log-format", cups.pageLogFormat,
+                         "the PageLogFormat the log was written with (default: the one in --cupsd-conf)");
+  importCups->add_option("--cupsd-conf", cups.cupsdConf, "cupsd.conf to read PageLogFormat from")->capture_default_str();
+  importCups->add_flag("--ipp", cups.ipp, "ask the scheduler for its completed jobs over IPP");
+  importCups->add_option("--server", cups.server, "the scheduler: HOST[:PORT] or its socket path (implies --ipp)");
+  importCups->add_option("--print-server", cups.printServer,
+                         "name of the print server in the jobs and their keys (default: the host's name)");
   auto* sample = jobs->add_subcommand("sample", "add deterministic sample jobs");
   int64_t count = 0;
   uint64_t seed = 1;
@@ -564,6 +589,11 @@ int main(int argc, char** argv) {
     if (*edit) return Edit(options, config);
     if (*samples) return Samples(samplesOutput);
     if (*import) return Import(options, csv);
+    if (*importCups) {
+      if (!cups.server.empty()) cups.ipp = true;
+      if (cups.pageLogs.empty() && !cups.ipp) cups.pageLogs.push_back("/var/log/cups/page_log");
+      return ImportCups(options, cups);
+    }
     if (*sample) return Sample(options, count, seed);
     if (*add) return ScheduleAdd(options, task, config, replace, at);
     if (*scheduleList) return ScheduleList();
