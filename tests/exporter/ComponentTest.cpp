@@ -2,27 +2,22 @@
 // ProgID through the registry, driven through IJobExporter only.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
-#include "host/HostColumns.h"
 #include "hostapi/ElevateEntry.h"
-#include "hostapi/IJobExporter.h"
-#include "platform/ComponentModel.h"
 #include "platform/Registry.h"
-#include "platform/ScriptedUserInteraction.h"
 #include "runtime/DateTime.h"
 #include "runtime/Format.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/exporter/ExporterTestSupport.h"
+#include "tests/exporter/RegisteredExporter.h"
 
 namespace qx6 {
 namespace {
 
+using test::Job;
 using test::ReadFile;
 using test::WriteFile;
-
-const std::string Product = QX6_PRODUCT_DIR;
 
 double When(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return DateTime::DateSerial(y, mo, d) + DateTime::TimeSerial(h, mi, s);
@@ -44,38 +39,12 @@ std::string A(int index, int action) { return C(index, -1, "<Action>" + std::to_
 
 const std::string NoQuotes = "<StringsInQuotes>False</StringsInQuotes>\r\n";
 
-class Component : public ::testing::Test {
+class Component : public test::RegisteredExporter {
  protected:
-  Component() {
-    Register("");
-    Guid clsid;
-    EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), S_OK);
-    exporter = platform::CreateObject<IJobExporter>(clsid, IID_IJobExporter);
-    EXPECT_TRUE(exporter);
-    hostColumns = host::MakeHostColumns();
-  }
-  static void Register(const std::string& flags) {
-    for (const char* library : {"/lib/libqx6expinf.so", "/exporters/libqx6jeflt.so"}) {
-      std::string command = Product + "/bin/qx6regsvr -s " + flags + " '" + Product + library + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-  }
-
-  std::vector<std::string> Initialize(int16_t decimals = 2) {
-    Variant list;
-    std::string code = "unchanged";
-    EXPECT_EQ(exporter->Initialize(hostColumns.Get(), decimals, &code, &list), S_OK);
-    EXPECT_EQ(code, "");
-    std::vector<std::string> names;
-    auto rows = list.ArrayValue();
-    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) names.emplace_back(rows.At(r, 1).StringValue());
-    return names;
-  }
   int32_t IdOf(const std::string& name) {
     auto names = Initialize();
-    for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t i = 0; i < names.size(); ++i)
       if (names[i] == name) return static_cast<int32_t>(i + 1);
-    }
     ADD_FAILURE() << name << " not listed";
     return 0;
   }
@@ -89,11 +58,6 @@ class Component : public ::testing::Test {
                  const std::string& columns, bool silent = true) {
     WriteFile(env.ConfigFolder() + name + ".cfg", Cfg(name, outputFile, options, columns));
     return Start(IdOf(name), silent);
-  }
-  ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
-    auto job = host::MakeHostColumns();
-    for (const auto& [id, value] : values) ColumnAt(*job, id).SetValue(value);
-    return job;
   }
   HRESULT Write(const ComPtr<IJobColumns>& job) {
     bool ok = false;
@@ -127,11 +91,6 @@ class Component : public ::testing::Test {
     EXPECT_EQ(exporter->get_EmailableResultsPath(&path), S_OK);
     return path;
   }
-
-  test::TestEnvironment env;
-  platform::ScopedScriptedUserInteraction ui;
-  ComPtr<IJobExporter> exporter;
-  ComPtr<IJobColumns> hostColumns;
 };
 
 TEST_F(Component, FixedTextsAndStateBeforeInitialize) {

@@ -194,28 +194,22 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
   config.SetDateFormat("");
   EXPECT_EQ(Value(12, Variant::Date(when)), "Jan 05, 2024 14:30:05");
   config.SetDateFormat("yyyy-mm-dd hh:nn");
-  EXPECT_EQ(Value(12, Variant::Date(when)), "2024-01-05 14:30");
-  EXPECT_EQ(Value(12, Variant("2024-01-05 14:30:05")), "2024-01-05 14:30");
-  EXPECT_EQ(Value(12, Variant("not a date")), "not a date");
-  EXPECT_EQ(Value(28, Variant(3)), "3");
-  EXPECT_EQ(Value(28, Variant(2.5)), "2.50");
-  EXPECT_EQ(Value(28, Variant("abc")), "");
-  config.SetNumDecimalPlaces(0);
-  EXPECT_EQ(Value(32, Variant(12.4)), "12.");
-  config.SetNumDecimalPlaces(2);
-  EXPECT_EQ(Value(35, Variant(1.005)), "1.01");
-  EXPECT_EQ(Value(34, Variant("n/a")), "");
-  EXPECT_EQ(Value(20, Variant(true)), "Yes");
-  EXPECT_EQ(Value(21, Variant(false)), "No");
-  EXPECT_EQ(Value(27, Variant(5)), "No");
-  EXPECT_EQ(Value(36, Variant("maybe")), "maybe");
-  EXPECT_EQ(Value(10, Variant(0)), "Printed");
-  EXPECT_EQ(Value(10, Variant(int16_t{3})), "Held");
-  EXPECT_EQ(Value(10, Variant(7)), "");
-  EXPECT_EQ(Value(10, Variant::Null()), "");
-  EXPECT_EQ(Value(7, Variant::Null()), "");
-  EXPECT_EQ(Value(1, Variant(123456)), "123456");
-  EXPECT_EQ(Value(33, Variant(true)), "-1.00");
+  struct Case {
+    int16_t decimals, column;
+    Variant value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, 12, Variant::Date(when), "2024-01-05 14:30"}, {0, 12, "2024-01-05 14:30:05", "2024-01-05 14:30"},
+      {0, 12, "not a date", "not a date"}, {0, 28, 3, "3"}, {0, 28, 2.5, "2.50"}, {0, 28, "abc", ""},
+      {0, 32, 12.4, "12."}, {2, 35, 1.005, "1.01"}, {2, 34, "n/a", ""}, {2, 33, true, "-1.00"},
+      {2, 20, true, "Yes"}, {2, 21, false, "No"}, {2, 27, 5, "No"}, {2, 36, "maybe", "maybe"},
+      {2, 10, 0, "Printed"}, {2, 10, int16_t{3}, "Held"}, {2, 10, 7, ""}, {2, 10, Variant::Null(), ""},
+      {2, 7, Variant::Null(), ""}, {2, 1, 123456, "123456"}};
+  for (const Case& c : cases) {
+    config.SetNumDecimalPlaces(c.decimals);
+    EXPECT_EQ(Value(c.column, c.value), c.text) << "column " << c.column << ", " << c.decimals << " decimals";
+  }
 }
 
 TEST_F(RowAssembly, ValuesThatHaveNoTextFail) {

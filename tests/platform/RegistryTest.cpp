@@ -425,22 +425,14 @@ TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheMachineHiveToAll) {
   EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
 }
 
-// Runs `check` in a child process as a user who does not own the hives
-// (nobody when the tests run as root), after making the hive folder and
-// the user's hive read-only. The child's exit code is its verdict.
-int RunWithReadOnlyHive(const std::string& folder, const std::string& hive, int (*check)()) {
-  chmod(folder.c_str(), 0555);
-  chmod(hive.c_str(), 0444);
-  const int verdict = Wait(Spawn([check] { return geteuid() == 0 && setuid(65534) != 0 ? 100 : check(); }));
-  chmod(folder.c_str(), 0755);
-  return verdict;
-}
-
 TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Locked", "v", "kept");
   chmod(root_.Path().c_str(), 0755);
   const std::string before = ReadFile(UserHive());
-  int verdict = RunWithReadOnlyHive(Folder(), UserHive(), [] {
+  // As a user who does not own the hives (nobody when the tests run as root).
+  chmod(Folder().c_str(), 0555);
+  chmod(UserHive().c_str(), 0444);
+  const int verdict = RunInChild([] {
     if (Query(HKEY_CURRENT_USER, "Software\\Locked", "v").data != Text("kept")) return 1;
     HKEY key = 0;
     if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Locked", 0, KEY_READ, &key) != 0) return 2;
@@ -453,7 +445,8 @@ TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
     if (Set(HKEY_CURRENT_USER, "v", REG_SZ, "x") != ERROR_ACCESS_DENIED) return 6;
     if (RegDeleteTree(HKEY_CURRENT_USER, "Software") != ERROR_ACCESS_DENIED) return 7;
     return 0;
-  });
+  }, true);
+  chmod(Folder().c_str(), 0755);
   EXPECT_EQ(verdict, 0);
   EXPECT_EQ(ReadFile(UserHive()), before);
 }

@@ -1,5 +1,9 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,5 +76,28 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+int RunShell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunInChild(const std::function<int()>& body, bool unprivileged) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(255);
+    _exit(body() & 0xFF);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
 
 }  // namespace qx6::test

@@ -111,44 +111,47 @@ TEST_F(LanguageTest, UsersOwnLocaleFolderIsUsedWithEnglishBehind) {
   EXPECT_EQ(modLanguage::GetLangString(999, {Variant(3)}), "");
 }
 
-TEST_F(LanguageTest, FallbackSearchSkipsFilesAndNonNumericFolders) {
-  BuildEnglishAndFrench();
-  // Decoys: non-numeric folders holding a library, and files whose numeric
-  // names share the language byte 0C of 3084.
-  product.BuildLanguage("0fr", {{3, "wrong: folder 0fr"}});
-  product.BuildLanguage("fr", {{3, "wrong: folder fr"}});
-  test::WriteFile(product / "lang/0268", "not a folder");
-  test::WriteFile(product / "lang/3084", "not a folder");
-  Locale::SetUser("fr_CA");
-  ASSERT_EQ(modLanguage::GetUserLocaleId(), 3084);
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  ASSERT_NE(modLanguage::CurrentLibrary(), nullptr);
-  EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), "1036");
-  EXPECT_EQ(modLanguage::GetLangString(3), "Détails");
-}
-
-TEST_F(LanguageTest, FirstMatchingFolderEndsTheSearchEvenWithoutALibrary) {
-  BuildEnglishAndFrench();
-  product.MakeFolder("lang/0268");  // 0x10C: language byte 0C, no library inside
-  EXPECT_EQ(modLanguage::FindLanguageLibrary(3084), nullptr);
-  Locale::SetUser("fr_CA");
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
-  EXPECT_EQ(modLanguage::GetLangString(3), "Details");
-}
-
-TEST_F(LanguageTest, AnotherEnglishLocaleMakesNoSearch) {
-  product.BuildLanguage("1033", EnglishTexts);
-  // 0x109 and 0xC09: language byte 09, as 2057 has.
-  product.BuildLanguage("0265", {{3, "wrong: folder 0265"}});
-  product.BuildLanguage("3081", {{3, "wrong: folder 3081"}});
-  EXPECT_EQ(modLanguage::FindLanguageLibrary(2057), nullptr);
-  Locale::SetUser("en_GB");
-  ASSERT_EQ(modLanguage::GetUserLocaleId(), 2057);
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  // A search would have loaded a second module (1033 or 0265 matches).
-  EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
-  EXPECT_EQ(modLanguage::GetLangString(3), "Details");
+// Without the user's own folder, the first numeric folder that shares its
+// language byte ends the search, with a library in it or not; another
+// English locale makes no search at all.
+TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
+  struct Case {
+    const char* locale;
+    int32_t localeId;
+    std::vector<std::string> libraries, folders, files;  // beside 1033 and 1036
+    const char* found;  // FindLanguageLibrary's folder, "" for none
+    const char* used;
+  };
+  const Case cases[] = {
+      // Decoys: non-numeric folders with a library, files with numeric names
+      // that share the language byte 0C of 3084.
+      {"fr_CA", 3084, {"0fr", "fr"}, {}, {"0268", "3084"}, "1036", "1036"},
+      {"fr_CA", 3084, {}, {"0268"}, {}, "", "1033"},       // 0x10C, no library inside
+      {"en_GB", 2057, {"0265", "3081"}, {}, {}, "", "1033"}};  // 0x109 and 0xC09 share byte 09
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + " found " + c.found);
+    test::ProductFolder folder;
+    platform::SetComponentFolderForTesting(folder / "exporters");
+    modLanguage::ResetForTesting();
+    folder.BuildLanguage("1033", EnglishTexts);
+    folder.BuildLanguage("1036", FrenchTexts);
+    for (const std::string& name : c.libraries) folder.BuildLanguage(name, {{3, "wrong: folder " + name}});
+    for (const std::string& name : c.folders) folder.MakeFolder("lang/" + name);
+    for (const std::string& name : c.files) test::WriteFile(folder / ("lang/" + name), "not a folder");
+    Locale::SetUser(c.locale);
+    ASSERT_EQ(modLanguage::GetUserLocaleId(), c.localeId);
+    ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
+    const auto found = modLanguage::FindLanguageLibrary(c.localeId);
+    EXPECT_EQ(found ? LibraryFolderOf(found) : "", c.found);
+    ASSERT_NE(modLanguage::CurrentLibrary(), nullptr);
+    EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), c.used);
+    const bool english = c.used == std::string("1033");
+    // A search would have loaded a second module, even of the English folder.
+    if (english) {
+      EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
+    }
+    EXPECT_EQ(modLanguage::GetLangString(3), english ? "Details" : "Détails");
+  }
 }
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
