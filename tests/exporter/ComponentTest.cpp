@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include "hostapi/ElevateEntry.h"
-#include "platform/Registry.h"
 #include "runtime/DateTime.h"
 #include "runtime/Format.h"
 #include "tests/exporter/ExporterTestSupport.h"
 #include "tests/exporter/RegisteredExporter.h"
+#include "tests/platform/RegistryValues.h"
 
 namespace qx6 {
 namespace {
@@ -380,15 +380,7 @@ TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
   // The scheduled run reads its folder back from HKEY_LOCAL_MACHINE.
   const std::string other = env.Root() + "/scheduled/";
   WriteFile(other + "x.cfg", Cfg("Only here", "", "", ""));
-  platform::HKEY key = 0;
-  ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, "Software\\Tasks\\T1", 0, "", 0,
-                                     platform::KEY_WRITE, nullptr, &key),
-            0);
-  ASSERT_EQ(platform::RegSetValueEx(key, "QXFlatFileConfigs", 0, platform::REG_SZ,
-                                    reinterpret_cast<const platform::BYTE*>(other.c_str()),
-                                    static_cast<platform::DWORD>(other.size() + 1)),
-            0);
-  platform::RegCloseKey(key);
+  ASSERT_EQ(test::PutText(platform::HKEY_LOCAL_MACHINE, "Software\\Tasks\\T1", "QXFlatFileConfigs", other), 0);
   EXPECT_EQ(exporter->LoadSchedulingInfo("Software\\Tasks\\T1", nullptr, &ok), S_OK);
   EXPECT_TRUE(ok);
   EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Only here"}));

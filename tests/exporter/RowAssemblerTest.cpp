@@ -54,18 +54,19 @@ class RowAssembly : public ::testing::Test {
 TEST_F(RowAssembly, DelimitersAtRowStartAndEnd) {
   config.Columns()->Add(Col(-1, "a"));
   config.Columns()->Add(Col(-1, "b"));
-  EXPECT_EQ(Rows({Job({})}), "a,b\r\n");
-  config.SetBeginningDelimiter(true);
-  EXPECT_EQ(Rows({Job({})}), ",a,b\r\n");
-  config.SetBeginningDelimiter(false);
-  config.SetTrailingDelimiter(true);
-  EXPECT_EQ(Rows({Job({})}), "a,b,\r\n");
+  struct Case {
+    bool beginning, trailing;
+    const char *delimiter, *row;
+  };
   // A two-character delimiter always stays after the last field.
-  config.SetTrailingDelimiter(false);
-  config.SetFieldDelimiter("||");
-  EXPECT_EQ(Rows({Job({})}), "a||b||\r\n");
-  config.SetFieldDelimiter("<tab>");
-  EXPECT_EQ(Rows({Job({})}), "a\tb\r\n");
+  for (const Case& c : {Case{false, false, ",", "a,b\r\n"}, Case{true, false, ",", ",a,b\r\n"},
+                        Case{false, true, ",", "a,b,\r\n"}, Case{false, false, "||", "a||b||\r\n"},
+                        Case{false, false, "<tab>", "a\tb\r\n"}}) {
+    config.SetBeginningDelimiter(c.beginning);
+    config.SetTrailingDelimiter(c.trailing);
+    config.SetFieldDelimiter(c.delimiter);
+    EXPECT_EQ(Rows({Job({})}), c.row) << c.beginning << c.trailing << c.delimiter;
+  }
 }
 
 TEST_F(RowAssembly, QuotesWrapEveryFieldAndTitleAndKeepInnerQuotes) {

@@ -534,11 +534,10 @@ TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
 }
 
 TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
-  EXPECT_EQ(FormatSystemMessage(2), "The system cannot find the file specified.");
-  EXPECT_EQ(FormatSystemMessage(5), "Access is denied.");
-  EXPECT_EQ(FormatSystemMessage(234), "More data is available.");
-  EXPECT_EQ(FormatSystemMessage(259), "No more data is available.");
-  EXPECT_EQ(FormatSystemMessage(1009), "The configuration registry database is corrupt.");
+  const std::pair<DWORD, const char*> known[] = {
+      {2, "The system cannot find the file specified."}, {5, "Access is denied."}, {234, "More data is available."},
+      {259, "No more data is available."}, {1009, "The configuration registry database is corrupt."}};
+  for (const auto& [code, text] : known) EXPECT_EQ(FormatSystemMessage(code), text) << code;
   EXPECT_EQ(FormatSystemMessage(1015)->rfind("The registry is corrupted.", 0), 0u);
   EXPECT_FALSE(FormatSystemMessage(9999));
   EXPECT_FALSE(FormatSystemMessage(0xFFFFFFFFu));
@@ -547,14 +546,12 @@ TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
 TEST(ExpandEnvironmentStrings, ReplacesSetVariablesOnly) {
   ScopedEnv a("QX6_TEST_A", "alpha");
   ScopedEnv unset("QX6_TEST_UNSET", nullptr);
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_A%/x"), "alpha/x");
-  EXPECT_EQ(ExpandEnvironmentStrings("%qx6_test_a%"), "alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%"), "%QX6_TEST_UNSET%");
   // An unset name's closing "%" may open the next reference.
-  EXPECT_EQ(ExpandEnvironmentStrings("100% and %QX6_TEST_A%"), "100% and alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%QX6_TEST_A%"), "%QX6_TEST_UNSETalpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%%QX6_TEST_A%"), "%alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("50%"), "50%");
+  const std::pair<const char*, const char*> cases[] = {
+      {"%QX6_TEST_A%/x", "alpha/x"}, {"%qx6_test_a%", "alpha"}, {"%QX6_TEST_UNSET%", "%QX6_TEST_UNSET%"},
+      {"100% and %QX6_TEST_A%", "100% and alpha"}, {"%QX6_TEST_UNSET%QX6_TEST_A%", "%QX6_TEST_UNSETalpha"},
+      {"%%QX6_TEST_A%", "%alpha"}, {"50%", "50%"}};
+  for (const auto& [text, expanded] : cases) EXPECT_EQ(ExpandEnvironmentStrings(text), expanded) << text;
 }
 
 }  // namespace

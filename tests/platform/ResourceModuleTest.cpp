@@ -1,6 +1,7 @@
 // The module reader against PE images laid out by hand here, independent of
 // the project's resource compiler: section mapping, PE32 and PE32+, named
-// entries, languages, blocks and the UTF-16 conversion.
+// entries, blocks and the UTF-16 conversion. The choice among a block's
+// languages is tested on compiled modules (ResourceCompilerTest).
 #include "platform/ResourceModule.h"
 
 #include <gtest/gtest.h>
@@ -197,17 +198,6 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
         EXPECT_EQ(m->LoadString(32), std::nullopt);  // block 3 does not exist
         EXPECT_EQ(m->LoadString(0x10003), std::nullopt);
       }
-}
-
-TEST_F(ResourceModuleTest, TakesTheFirstLanguageOfABlock) {
-  auto m = LoadImage(BuildImage({{6, 1, 0x409, BlockWith(1, u"Yes")},
-                                 {6, 1, 0x407, BlockWith(1, u"Ja")},
-                                 {6, 1, 0x40C, BlockWith(1, u"Oui")},
-                                 {6, 2, 0x409, BlockWith(1, u"English")}},
-                                {}));
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->LoadString(1), "Ja");
-  EXPECT_EQ(m->LoadString(17), "English");
 }
 
 TEST_F(ResourceModuleTest, ConvertsUtf16AndReplacesUnpairedSurrogates) {
