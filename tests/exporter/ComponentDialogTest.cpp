@@ -68,15 +68,11 @@ TEST_F(ComponentDialog, ASaveAsInTheDialogIsListedUnderTheIdentifierHandedBack) 
   ASSERT_EQ(names, (std::vector<std::string>{"<Default>", "Alpha", "Zeta"}));
   EXPECT_EQ(id, 2) << "the identifier of Alpha in the new list";
 
-  // The file is exactly what the configuration writes of itself.
-  const std::string path = env.ConfigFolder() + "alpha.cfg";
-  const std::string written = test::ReadFile(path);
+  // The edit made before the Save As is in the new file (the file's exact
+  // form is the settings dialog tests' concern).
   ExportConfig reread;
-  ASSERT_TRUE(reread.Load(path));
+  ASSERT_TRUE(reread.Load(env.ConfigFolder() + "alpha.cfg"));
   EXPECT_EQ(reread.StripChars(), "#");
-  std::filesystem::remove(path);
-  reread.Save();
-  EXPECT_EQ(test::ReadFile(path), written);
 }
 
 TEST_F(ComponentDialog, ClosingUnchangedLeavesTheIdentifierAlone) {

@@ -8,9 +8,8 @@
 #include <filesystem>
 
 #include "platform/ComponentFile.h"
-#include "platform/Registry.h"
 #include "runtime/Locale.h"
-#include "system/clsRegistry.h"
+#include "tests/platform/RegistryValues.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/ResourceLibraries.h"
 
@@ -35,13 +34,9 @@ class LanguageTest : public ::testing::Test {
     Locale::SetUser("en_US");
   }
 
-  void SetLocaleIdSetting(const Variant& value, int32_t type = platform::REG_DWORD) {
-    clsRegistry registry;
-    registry.SetClassKey(platform::HKEY_CURRENT_USER);
-    registry.SetSectionKey("Software\\Quorvex 6");
-    registry.SetValueType(type);
-    std::string error;
-    ASSERT_TRUE(registry.SetCreateValue("LocaleId", value, false, &error)) << error;
+  // The LocaleId setting as a number, or as a text.
+  static void SetLocaleIdSetting(const std::string& data, uint32_t type = platform::REG_DWORD) {
+    ASSERT_EQ(test::Put(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId", type, data), 0);
   }
 
   void BuildEnglishAndFrench() {
@@ -157,7 +152,7 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
   BuildEnglishAndFrench();
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
-  SetLocaleIdSetting(Variant::Long(1036));
+  SetLocaleIdSetting(test::Lit("\x0C\x04\0\0"));  // 1036
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), 1036);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -165,13 +160,13 @@ TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
 
   // The other way round: a French user who asked for English.
   Locale::SetUser("fr_FR");
-  SetLocaleIdSetting(Variant::Long(1033));
+  SetLocaleIdSetting(test::Lit("\x09\x04\0\0"));  // 1033
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
   EXPECT_EQ(modLanguage::GetLangString(3), "Details");
 
   // An empty setting means the user's locale.
-  SetLocaleIdSetting(Variant::String(""), platform::REG_SZ);
+  SetLocaleIdSetting(std::string(1, '\0'), platform::REG_SZ);
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
 }
