@@ -7,12 +7,14 @@
 #include "runtime/Locale.h"
 #include "runtime/RuntimeError.h"
 #include "tests/exporter/ExporterTestSupport.h"
+#include "tests/runtime/RuntimeTesting.h"
 #include "ui/modLanguage.h"
 
 namespace qx6 {
 namespace {
 
 using test::Col;
+using test::ErrorOf;
 using test::Job;
 
 class RowAssembly : public ::testing::Test {
@@ -39,14 +41,6 @@ class RowAssembly : public ::testing::Test {
     config.Columns()->Add(Col(index));
     RowAssembler rows(config);
     return rows.GetColumnValue(rows.Columns()[0], *Job({{index, value}}));
-  }
-  int ErrorNumber(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const RuntimeError& e) {
-      return e.Number();
-    }
-    return 0;
   }
   ExportConfig config;
 };
@@ -107,7 +101,7 @@ TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
   config.Columns()->Add(Col(2));  // width -1: cutting to it is an invalid argument
   {
     RowAssembler rows(config);
-    EXPECT_EQ(ErrorNumber([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
+    EXPECT_EQ(ErrorOf([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
   }
   config.Columns()->Item(1)->SetIndex(12);
   config.Columns()->Item(1)->SetWidth(11);
@@ -117,7 +111,7 @@ TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
   int16_t file = TextFile::FreeFile();
   TextFile::OpenForOutput(file, folder / "o.txt");
   rows.WriteRow(*Job({{12, Variant::Date(DateTime::DateSerial(2024, 3, 1))}}), file);
-  EXPECT_EQ(ErrorNumber([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
+  EXPECT_EQ(ErrorOf([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
   TextFile::Close(file);
   EXPECT_EQ(test::ReadFile(folder / "o.txt"), "2024-03-01 \r\n");
 }
@@ -214,13 +208,13 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
 }
 
 TEST_F(RowAssembly, ValuesThatHaveNoTextFail) {
-  EXPECT_EQ(ErrorNumber([&] { Value(12, Variant::Null()); }), 94);
-  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorNumber([&] { Value(column, Variant::Null()); }), 94) << column;
-  EXPECT_EQ(ErrorNumber([&] { Value(28, Variant(3e10)); }), 6);
+  EXPECT_EQ(ErrorOf([&] { Value(12, Variant::Null()); }), 94);
+  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorOf([&] { Value(column, Variant::Null()); }), 94) << column;
+  EXPECT_EQ(ErrorOf([&] { Value(28, Variant(3e10)); }), 6);
   config.Columns()->Clear();
   config.Columns()->Add(Col(46, "beyond"));
   RowAssembler rows(config);
-  EXPECT_EQ(ErrorNumber([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
+  EXPECT_EQ(ErrorOf([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
 }
 
 TEST_F(RowAssembly, DecimalCommaLocale) {

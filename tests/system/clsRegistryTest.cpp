@@ -5,9 +5,9 @@
 #include <functional>
 
 #include "platform/Registry.h"
-#include "runtime/RuntimeError.h"
 #include "system/QXElevateEntry.h"
 #include "tests/platform/RegistryValues.h"
+#include "tests/runtime/RuntimeTesting.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6 {
@@ -132,12 +132,7 @@ TEST_F(clsRegistryTest, SetValueChecksTheValueAgainstTheType) {
 
   // A text value that cannot be text is the conversion's error.
   registry.SetValueType(1);
-  try {
-    registry.SetValue(Variant::Null());
-    ADD_FAILURE() << "no error for Null";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), 94);
-  }
+  EXPECT_EQ(test::ErrorOf([&] { registry.SetValue(Variant::Null()); }), 94);
 }
 
 TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {
