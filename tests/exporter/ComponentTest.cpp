@@ -152,24 +152,6 @@ TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndSpecialTexts) {
   EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
 }
 
-TEST_F(Component, DelimitedOptionsFixedWidthAndStripping) {
-  const std::string columns = C(2) + C(6);
-  const std::vector<std::map<int, Variant>> jobs = {{{2, Variant("ann")}, {6, Variant("P1")}},
-                                                    {{2, Variant("bob")}, {6, Variant("P|2")}}};
-  EXPECT_EQ(Run(NoQuotes + "<BeginningDelimiter>True</BeginningDelimiter>\r\n<TrailingDelimiter>True</TrailingDelimiter>\r\n"
-                           "<FieldDelimiter>|</FieldDelimiter>\r\n<RowDelimiter>2</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
-                columns, jobs),
-            "|ann|P1|\n|bob|P2|\n");
-  EXPECT_EQ(Run(NoQuotes + "<FieldDelimiter>&ltTAB&gt</FieldDelimiter>\r\n<RowDelimiter>4</RowDelimiter>\r\n"
-                           "<CustomRowDelimiter>;;</CustomRowDelimiter>\r\n<StripChars>P</StripChars>\r\n",
-                columns, jobs),
-            "ann\t1;;bob\t|2;;");
-  EXPECT_EQ(Run("<OutputType>1</OutputType>\r\n<ColumnNames>True</ColumnNames>\r\n",
-                C(2, 5) + C(23, 6, "<RightJustify>True</RightJustify>\r\n<PadChar>0</PadChar>\r\n") + C(7, 4),
-                {{{2, Variant("ab")}, {23, Variant(42)}, {7, Variant("Report.pdf")}}}),
-            "User 0PagesDocu\r\nab   000042Repo\r\n");
-}
-
 TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
   const std::string summary = "<ExportType>1</ExportType>\r\n" + NoQuotes;
   struct Case {
