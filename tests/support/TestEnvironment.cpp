@@ -25,11 +25,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ec);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name)) {
-    had_ = true;
-    old_ = old;
-  }
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, nullptr) {
   setenv(name, value.c_str(), 1);
 }
 
