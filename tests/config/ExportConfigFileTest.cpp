@@ -6,6 +6,7 @@
 #include "config/modFlatFile.h"
 #include "runtime/RuntimeError.h"
 #include "tests/config/ConfigTestFixture.h"
+#include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6 {
 namespace {
@@ -28,12 +29,7 @@ class ExportConfigFile : public test::ConfigTest {
     return config;
   }
   int LoadError(const std::string& content) {
-    try {
-      ExportConfig().Load(Write("bad.cfg", content));
-    } catch (const RuntimeError& e) {
-      return e.Number();
-    }
-    return 0;
+    return test::ErrorOf([&] { ExportConfig().Load(Write("bad.cfg", content)); });
   }
 };
 

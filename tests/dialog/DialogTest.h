@@ -25,9 +25,8 @@
 #include "config/modFlatFile.h"
 #include "dialog/ColumnsGrid.h"
 #include "dialog/frmExportSettings.h"
-#include "platform/Registry.h"
-#include "system/clsRegistry.h"
 #include "tests/config/ConfigTestFixture.h"
+#include "tests/platform/RegistryValues.h"
 
 namespace qx6::test {
 
@@ -72,12 +71,8 @@ class DialogTest : public ConfigTest {
 
   // The product's dialog font for the user, as the registry holds it.
   static void SetDialogFont(const QString& name, int size) {
-    clsRegistry registry;
-    registry.SetClassKey(platform::HKEY_CURRENT_USER);
-    registry.SetSectionKey("Software\\Quorvex 6\\Font");
-    registry.SetValueType(platform::REG_SZ);
-    ASSERT_TRUE(registry.SetCreateValue("FontName", Variant::String(name.toStdString())));
-    ASSERT_TRUE(registry.SetCreateValue("FontSize", Variant::String(std::to_string(size))));
+    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", name.toStdString()), 0);
+    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontSize", std::to_string(size)), 0);
   }
 
   std::shared_ptr<ExportConfigs> LoadConfigs() {

@@ -2,27 +2,22 @@
 // ProgID through the registry, driven through IJobExporter only.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
-#include "host/HostColumns.h"
 #include "hostapi/ElevateEntry.h"
-#include "hostapi/IJobExporter.h"
-#include "platform/ComponentModel.h"
-#include "platform/Registry.h"
-#include "platform/ScriptedUserInteraction.h"
 #include "runtime/DateTime.h"
 #include "runtime/Format.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/exporter/ExporterTestSupport.h"
+#include "tests/exporter/RegisteredExporter.h"
+#include "tests/platform/RegistryValues.h"
 
 namespace qx6 {
 namespace {
 
+using test::Job;
 using test::ReadFile;
 using test::WriteFile;
-
-const std::string Product = QX6_PRODUCT_DIR;
 
 double When(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return DateTime::DateSerial(y, mo, d) + DateTime::TimeSerial(h, mi, s);
@@ -44,38 +39,12 @@ std::string A(int index, int action) { return C(index, -1, "<Action>" + std::to_
 
 const std::string NoQuotes = "<StringsInQuotes>False</StringsInQuotes>\r\n";
 
-class Component : public ::testing::Test {
+class Component : public test::RegisteredExporter {
  protected:
-  Component() {
-    Register("");
-    Guid clsid;
-    EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), S_OK);
-    exporter = platform::CreateObject<IJobExporter>(clsid, IID_IJobExporter);
-    EXPECT_TRUE(exporter);
-    hostColumns = host::MakeHostColumns();
-  }
-  static void Register(const std::string& flags) {
-    for (const char* library : {"/lib/libqx6expinf.so", "/exporters/libqx6jeflt.so"}) {
-      std::string command = Product + "/bin/qx6regsvr -s " + flags + " '" + Product + library + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-  }
-
-  std::vector<std::string> Initialize(int16_t decimals = 2) {
-    Variant list;
-    std::string code = "unchanged";
-    EXPECT_EQ(exporter->Initialize(hostColumns.Get(), decimals, &code, &list), S_OK);
-    EXPECT_EQ(code, "");
-    std::vector<std::string> names;
-    auto rows = list.ArrayValue();
-    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) names.emplace_back(rows.At(r, 1).StringValue());
-    return names;
-  }
   int32_t IdOf(const std::string& name) {
     auto names = Initialize();
-    for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t i = 0; i < names.size(); ++i)
       if (names[i] == name) return static_cast<int32_t>(i + 1);
-    }
     ADD_FAILURE() << name << " not listed";
     return 0;
   }
@@ -89,11 +58,6 @@ class Component : public ::testing::Test {
                  const std::string& columns, bool silent = true) {
     WriteFile(env.ConfigFolder() + name + ".cfg", Cfg(name, outputFile, options, columns));
     return Start(IdOf(name), silent);
-  }
-  ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
-    auto job = host::MakeHostColumns();
-    for (const auto& [id, value] : values) ColumnAt(*job, id).SetValue(value);
-    return job;
   }
   HRESULT Write(const ComPtr<IJobColumns>& job) {
     bool ok = false;
@@ -127,11 +91,6 @@ class Component : public ::testing::Test {
     EXPECT_EQ(exporter->get_EmailableResultsPath(&path), S_OK);
     return path;
   }
-
-  test::TestEnvironment env;
-  platform::ScopedScriptedUserInteraction ui;
-  ComPtr<IJobExporter> exporter;
-  ComPtr<IJobColumns> hostColumns;
 };
 
 TEST_F(Component, FixedTextsAndStateBeforeInitialize) {
@@ -191,24 +150,6 @@ TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndSpecialTexts) {
             "\"1001\",\"Printed\",\"Jan 05, 2024 14:30:05\",\"Yes\",\"2.50\",\"1.50\",\"site A\"\r\n"
             "\"1002\",\"Denied\",\"Jan 06, 2024 00:00:00\",\"No\",\"3\",\"\",\"site A\"\r\n");
   EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
-}
-
-TEST_F(Component, DelimitedOptionsFixedWidthAndStripping) {
-  const std::string columns = C(2) + C(6);
-  const std::vector<std::map<int, Variant>> jobs = {{{2, Variant("ann")}, {6, Variant("P1")}},
-                                                    {{2, Variant("bob")}, {6, Variant("P|2")}}};
-  EXPECT_EQ(Run(NoQuotes + "<BeginningDelimiter>True</BeginningDelimiter>\r\n<TrailingDelimiter>True</TrailingDelimiter>\r\n"
-                           "<FieldDelimiter>|</FieldDelimiter>\r\n<RowDelimiter>2</RowDelimiter>\r\n<AutoStrip>True</AutoStrip>\r\n",
-                columns, jobs),
-            "|ann|P1|\n|bob|P2|\n");
-  EXPECT_EQ(Run(NoQuotes + "<FieldDelimiter>&ltTAB&gt</FieldDelimiter>\r\n<RowDelimiter>4</RowDelimiter>\r\n"
-                           "<CustomRowDelimiter>;;</CustomRowDelimiter>\r\n<StripChars>P</StripChars>\r\n",
-                columns, jobs),
-            "ann\t1;;bob\t|2;;");
-  EXPECT_EQ(Run("<OutputType>1</OutputType>\r\n<ColumnNames>True</ColumnNames>\r\n",
-                C(2, 5) + C(23, 6, "<RightJustify>True</RightJustify>\r\n<PadChar>0</PadChar>\r\n") + C(7, 4),
-                {{{2, Variant("ab")}, {23, Variant(42)}, {7, Variant("Report.pdf")}}}),
-            "User 0PagesDocu\r\nab   000042Repo\r\n");
 }
 
 TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
@@ -421,15 +362,7 @@ TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
   // The scheduled run reads its folder back from HKEY_LOCAL_MACHINE.
   const std::string other = env.Root() + "/scheduled/";
   WriteFile(other + "x.cfg", Cfg("Only here", "", "", ""));
-  platform::HKEY key = 0;
-  ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, "Software\\Tasks\\T1", 0, "", 0,
-                                     platform::KEY_WRITE, nullptr, &key),
-            0);
-  ASSERT_EQ(platform::RegSetValueEx(key, "QXFlatFileConfigs", 0, platform::REG_SZ,
-                                    reinterpret_cast<const platform::BYTE*>(other.c_str()),
-                                    static_cast<platform::DWORD>(other.size() + 1)),
-            0);
-  platform::RegCloseKey(key);
+  ASSERT_EQ(test::PutText(platform::HKEY_LOCAL_MACHINE, "Software\\Tasks\\T1", "QXFlatFileConfigs", other), 0);
   EXPECT_EQ(exporter->LoadSchedulingInfo("Software\\Tasks\\T1", nullptr, &ok), S_OK);
   EXPECT_TRUE(ok);
   EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Only here"}));

@@ -7,12 +7,14 @@
 #include "runtime/Locale.h"
 #include "runtime/RuntimeError.h"
 #include "tests/exporter/ExporterTestSupport.h"
+#include "tests/runtime/RuntimeTesting.h"
 #include "ui/modLanguage.h"
 
 namespace qx6 {
 namespace {
 
 using test::Col;
+using test::ErrorOf;
 using test::Job;
 
 class RowAssembly : public ::testing::Test {
@@ -40,32 +42,25 @@ class RowAssembly : public ::testing::Test {
     RowAssembler rows(config);
     return rows.GetColumnValue(rows.Columns()[0], *Job({{index, value}}));
   }
-  int ErrorNumber(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const RuntimeError& e) {
-      return e.Number();
-    }
-    return 0;
-  }
   ExportConfig config;
 };
 
 TEST_F(RowAssembly, DelimitersAtRowStartAndEnd) {
   config.Columns()->Add(Col(-1, "a"));
   config.Columns()->Add(Col(-1, "b"));
-  EXPECT_EQ(Rows({Job({})}), "a,b\r\n");
-  config.SetBeginningDelimiter(true);
-  EXPECT_EQ(Rows({Job({})}), ",a,b\r\n");
-  config.SetBeginningDelimiter(false);
-  config.SetTrailingDelimiter(true);
-  EXPECT_EQ(Rows({Job({})}), "a,b,\r\n");
+  struct Case {
+    bool beginning, trailing;
+    const char *delimiter, *row;
+  };
   // A two-character delimiter always stays after the last field.
-  config.SetTrailingDelimiter(false);
-  config.SetFieldDelimiter("||");
-  EXPECT_EQ(Rows({Job({})}), "a||b||\r\n");
-  config.SetFieldDelimiter("<tab>");
-  EXPECT_EQ(Rows({Job({})}), "a\tb\r\n");
+  for (const Case& c : {Case{false, false, ",", "a,b\r\n"}, Case{true, false, ",", ",a,b\r\n"},
+                        Case{false, true, ",", "a,b,\r\n"}, Case{false, false, "||", "a||b||\r\n"},
+                        Case{false, false, "<tab>", "a\tb\r\n"}}) {
+    config.SetBeginningDelimiter(c.beginning);
+    config.SetTrailingDelimiter(c.trailing);
+    config.SetFieldDelimiter(c.delimiter);
+    EXPECT_EQ(Rows({Job({})}), c.row) << c.beginning << c.trailing << c.delimiter;
+  }
 }
 
 TEST_F(RowAssembly, QuotesWrapEveryFieldAndTitleAndKeepInnerQuotes) {
@@ -106,7 +101,7 @@ TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
   config.Columns()->Add(Col(2));  // width -1: cutting to it is an invalid argument
   {
     RowAssembler rows(config);
-    EXPECT_EQ(ErrorNumber([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
+    EXPECT_EQ(ErrorOf([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
   }
   config.Columns()->Item(1)->SetIndex(12);
   config.Columns()->Item(1)->SetWidth(11);
@@ -116,7 +111,7 @@ TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
   int16_t file = TextFile::FreeFile();
   TextFile::OpenForOutput(file, folder / "o.txt");
   rows.WriteRow(*Job({{12, Variant::Date(DateTime::DateSerial(2024, 3, 1))}}), file);
-  EXPECT_EQ(ErrorNumber([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
+  EXPECT_EQ(ErrorOf([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
   TextFile::Close(file);
   EXPECT_EQ(test::ReadFile(folder / "o.txt"), "2024-03-01 \r\n");
 }
@@ -194,38 +189,32 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
   config.SetDateFormat("");
   EXPECT_EQ(Value(12, Variant::Date(when)), "Jan 05, 2024 14:30:05");
   config.SetDateFormat("yyyy-mm-dd hh:nn");
-  EXPECT_EQ(Value(12, Variant::Date(when)), "2024-01-05 14:30");
-  EXPECT_EQ(Value(12, Variant("2024-01-05 14:30:05")), "2024-01-05 14:30");
-  EXPECT_EQ(Value(12, Variant("not a date")), "not a date");
-  EXPECT_EQ(Value(28, Variant(3)), "3");
-  EXPECT_EQ(Value(28, Variant(2.5)), "2.50");
-  EXPECT_EQ(Value(28, Variant("abc")), "");
-  config.SetNumDecimalPlaces(0);
-  EXPECT_EQ(Value(32, Variant(12.4)), "12.");
-  config.SetNumDecimalPlaces(2);
-  EXPECT_EQ(Value(35, Variant(1.005)), "1.01");
-  EXPECT_EQ(Value(34, Variant("n/a")), "");
-  EXPECT_EQ(Value(20, Variant(true)), "Yes");
-  EXPECT_EQ(Value(21, Variant(false)), "No");
-  EXPECT_EQ(Value(27, Variant(5)), "No");
-  EXPECT_EQ(Value(36, Variant("maybe")), "maybe");
-  EXPECT_EQ(Value(10, Variant(0)), "Printed");
-  EXPECT_EQ(Value(10, Variant(int16_t{3})), "Held");
-  EXPECT_EQ(Value(10, Variant(7)), "");
-  EXPECT_EQ(Value(10, Variant::Null()), "");
-  EXPECT_EQ(Value(7, Variant::Null()), "");
-  EXPECT_EQ(Value(1, Variant(123456)), "123456");
-  EXPECT_EQ(Value(33, Variant(true)), "-1.00");
+  struct Case {
+    int16_t decimals, column;
+    Variant value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, 12, Variant::Date(when), "2024-01-05 14:30"}, {0, 12, "2024-01-05 14:30:05", "2024-01-05 14:30"},
+      {0, 12, "not a date", "not a date"}, {0, 28, 3, "3"}, {0, 28, 2.5, "2.50"}, {0, 28, "abc", ""},
+      {0, 32, 12.4, "12."}, {2, 35, 1.005, "1.01"}, {2, 34, "n/a", ""}, {2, 33, true, "-1.00"},
+      {2, 20, true, "Yes"}, {2, 21, false, "No"}, {2, 27, 5, "No"}, {2, 36, "maybe", "maybe"},
+      {2, 10, 0, "Printed"}, {2, 10, int16_t{3}, "Held"}, {2, 10, 7, ""}, {2, 10, Variant::Null(), ""},
+      {2, 7, Variant::Null(), ""}, {2, 1, 123456, "123456"}};
+  for (const Case& c : cases) {
+    config.SetNumDecimalPlaces(c.decimals);
+    EXPECT_EQ(Value(c.column, c.value), c.text) << "column " << c.column << ", " << c.decimals << " decimals";
+  }
 }
 
 TEST_F(RowAssembly, ValuesThatHaveNoTextFail) {
-  EXPECT_EQ(ErrorNumber([&] { Value(12, Variant::Null()); }), 94);
-  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorNumber([&] { Value(column, Variant::Null()); }), 94) << column;
-  EXPECT_EQ(ErrorNumber([&] { Value(28, Variant(3e10)); }), 6);
+  EXPECT_EQ(ErrorOf([&] { Value(12, Variant::Null()); }), 94);
+  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorOf([&] { Value(column, Variant::Null()); }), 94) << column;
+  EXPECT_EQ(ErrorOf([&] { Value(28, Variant(3e10)); }), 6);
   config.Columns()->Clear();
   config.Columns()->Add(Col(46, "beyond"));
   RowAssembler rows(config);
-  EXPECT_EQ(ErrorNumber([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
+  EXPECT_EQ(ErrorOf([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
 }
 
 TEST_F(RowAssembly, DecimalCommaLocale) {

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "runtime/RuntimeError.h"
+#include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6 {
 namespace {
@@ -24,12 +24,7 @@ TEST(JobColumns, ItemNIsColumnNAndMissingItemsAreError9) {
   EXPECT_EQ(ColumnAt(*columns, 2).ColumnId(), 2);
   EXPECT_EQ(ColumnAt(*columns, 3).DisplayName(), "Column 3");
   EXPECT_EQ(columns->Item(0), nullptr);
-  try {
-    ColumnAt(*columns, 4);
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), 9);
-  }
+  EXPECT_EQ(test::ErrorOf([&] { ColumnAt(*columns, 4); }), 9);
   columns->Remove(1);
   EXPECT_EQ(ColumnAt(*columns, 1).ColumnId(), 2);
 }

@@ -425,22 +425,14 @@ TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheMachineHiveToAll) {
   EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
 }
 
-// Runs `check` in a child process as a user who does not own the hives
-// (nobody when the tests run as root), after making the hive folder and
-// the user's hive read-only. The child's exit code is its verdict.
-int RunWithReadOnlyHive(const std::string& folder, const std::string& hive, int (*check)()) {
-  chmod(folder.c_str(), 0555);
-  chmod(hive.c_str(), 0444);
-  const int verdict = Wait(Spawn([check] { return geteuid() == 0 && setuid(65534) != 0 ? 100 : check(); }));
-  chmod(folder.c_str(), 0755);
-  return verdict;
-}
-
 TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Locked", "v", "kept");
   chmod(root_.Path().c_str(), 0755);
   const std::string before = ReadFile(UserHive());
-  int verdict = RunWithReadOnlyHive(Folder(), UserHive(), [] {
+  // As a user who does not own the hives (nobody when the tests run as root).
+  chmod(Folder().c_str(), 0555);
+  chmod(UserHive().c_str(), 0444);
+  const int verdict = RunInChild([] {
     if (Query(HKEY_CURRENT_USER, "Software\\Locked", "v").data != Text("kept")) return 1;
     HKEY key = 0;
     if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Locked", 0, KEY_READ, &key) != 0) return 2;
@@ -453,7 +445,8 @@ TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
     if (Set(HKEY_CURRENT_USER, "v", REG_SZ, "x") != ERROR_ACCESS_DENIED) return 6;
     if (RegDeleteTree(HKEY_CURRENT_USER, "Software") != ERROR_ACCESS_DENIED) return 7;
     return 0;
-  });
+  }, true);
+  chmod(Folder().c_str(), 0755);
   EXPECT_EQ(verdict, 0);
   EXPECT_EQ(ReadFile(UserHive()), before);
 }
@@ -541,11 +534,10 @@ TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
 }
 
 TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
-  EXPECT_EQ(FormatSystemMessage(2), "The system cannot find the file specified.");
-  EXPECT_EQ(FormatSystemMessage(5), "Access is denied.");
-  EXPECT_EQ(FormatSystemMessage(234), "More data is available.");
-  EXPECT_EQ(FormatSystemMessage(259), "No more data is available.");
-  EXPECT_EQ(FormatSystemMessage(1009), "The configuration registry database is corrupt.");
+  const std::pair<DWORD, const char*> known[] = {
+      {2, "The system cannot find the file specified."}, {5, "Access is denied."}, {234, "More data is available."},
+      {259, "No more data is available."}, {1009, "The configuration registry database is corrupt."}};
+  for (const auto& [code, text] : known) EXPECT_EQ(FormatSystemMessage(code), text) << code;
   EXPECT_EQ(FormatSystemMessage(1015)->rfind("The registry is corrupted.", 0), 0u);
   EXPECT_FALSE(FormatSystemMessage(9999));
   EXPECT_FALSE(FormatSystemMessage(0xFFFFFFFFu));
@@ -554,14 +546,12 @@ TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
 TEST(ExpandEnvironmentStrings, ReplacesSetVariablesOnly) {
   ScopedEnv a("QX6_TEST_A", "alpha");
   ScopedEnv unset("QX6_TEST_UNSET", nullptr);
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_A%/x"), "alpha/x");
-  EXPECT_EQ(ExpandEnvironmentStrings("%qx6_test_a%"), "alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%"), "%QX6_TEST_UNSET%");
   // An unset name's closing "%" may open the next reference.
-  EXPECT_EQ(ExpandEnvironmentStrings("100% and %QX6_TEST_A%"), "100% and alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%QX6_TEST_UNSET%QX6_TEST_A%"), "%QX6_TEST_UNSETalpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("%%QX6_TEST_A%"), "%alpha");
-  EXPECT_EQ(ExpandEnvironmentStrings("50%"), "50%");
+  const std::pair<const char*, const char*> cases[] = {
+      {"%QX6_TEST_A%/x", "alpha/x"}, {"%qx6_test_a%", "alpha"}, {"%QX6_TEST_UNSET%", "%QX6_TEST_UNSET%"},
+      {"100% and %QX6_TEST_A%", "100% and alpha"}, {"%QX6_TEST_UNSET%QX6_TEST_A%", "%QX6_TEST_UNSETalpha"},
+      {"%%QX6_TEST_A%", "%alpha"}, {"50%", "50%"}};
+  for (const auto& [text, expanded] : cases) EXPECT_EQ(ExpandEnvironmentStrings(text), expanded) << text;
 }
 
 }  // namespace

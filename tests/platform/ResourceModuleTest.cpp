@@ -1,6 +1,7 @@
 // The module reader against PE images laid out by hand here, independent of
 // the project's resource compiler: section mapping, PE32 and PE32+, named
-// entries, languages, blocks and the UTF-16 conversion.
+// entries, blocks and the UTF-16 conversion. The choice among a block's
+// languages is tested on compiled modules (ResourceCompilerTest).
 #include "platform/ResourceModule.h"
 
 #include <gtest/gtest.h>
@@ -54,77 +55,62 @@ struct Layout {
 };
 
 // A minimal image: headers, optionally a code section, and .rsrc with the
-// leaves grouped into the type -> name -> language tree.
+// leaves grouped into the type -> name -> language tree. With named entries
+// every directory starts with an entry named "X" whose leaf is garbage: the
+// reader must never pick it.
 Bytes BuildImage(const std::vector<Leaf>& leaves, const Layout& layout) {
-  std::map<uint32_t, std::map<uint32_t, std::map<uint16_t, const Bytes*>>> tree;
+  std::map<uint32_t, std::map<uint32_t, std::map<uint32_t, const Bytes*>>> tree;
   for (const Leaf& l : leaves) tree[l.type][l.name][l.language] = &l.data;
-  const uint32_t rsrcRva = layout.codeSectionFirst ? 0x2000 : 0x1000;
-
+  const uint32_t rsrcRva = layout.codeSectionFirst ? 0x2000 : 0x1000, named = layout.namedEntries ? 1 : 0;
   Bytes r;  // the resource section
-  size_t next = 0;
-  auto reserveDirectory = [&](size_t ids) {
-    size_t at = next;
-    next += 16 + 8 * (ids + (layout.namedEntries ? 1 : 0));
-    r.resize(next);
-    Put16(r, at + 12, layout.namedEntries ? 1 : 0);
+  std::vector<size_t> namedSlots;                          // entries for "X" and the garbage leaf
+  std::vector<std::pair<size_t, const Bytes*>> leafSlots;  // where a data entry's offset goes
+  // A directory with `ids` ID entries after its named one: the offset of the first ID entry.
+  auto directory = [&](size_t ids) {
+    const size_t at = r.size();
+    r.resize(at + 16 + 8 * (named + ids));
+    Put16(r, at + 12, named);
     Put16(r, at + 14, static_cast<uint32_t>(ids));
-    return at;
+    if (named) namedSlots.push_back(at + 16);
+    return at + 16 + 8 * named;
   };
-  std::vector<std::pair<size_t, const Bytes*>> dataEntries;
-  std::vector<size_t> namedSlots;
-  const size_t root = reserveDirectory(tree.size());
-  size_t rootEntry = root + 16 + (layout.namedEntries ? 8 : 0);
-  if (layout.namedEntries) namedSlots.push_back(root + 16);
+  // Entry `at` gets `id` and a new directory below it.
+  auto below = [&](size_t at, uint32_t id, size_t ids) {
+    const size_t first = directory(ids);
+    Put32(r, at, id);
+    Put32(r, at + 4, 0x80000000u | static_cast<uint32_t>(first - 16 - 8 * named));
+    return first;
+  };
+  size_t typeEntry = directory(tree.size());
   for (const auto& [type, names] : tree) {
-    const size_t nameDir = reserveDirectory(names.size());
-    Put32(r, rootEntry, type);
-    Put32(r, rootEntry + 4, 0x80000000u | static_cast<uint32_t>(nameDir));
-    rootEntry += 8;
-    if (layout.namedEntries) namedSlots.push_back(nameDir + 16);
-    size_t nameEntry = nameDir + 16 + (layout.namedEntries ? 8 : 0);
+    size_t nameEntry = below(typeEntry, type, names.size());
+    typeEntry += 8;
     for (const auto& [name, languages] : names) {
-      const size_t languageDir = reserveDirectory(languages.size());
-      Put32(r, nameEntry, name);
-      Put32(r, nameEntry + 4, 0x80000000u | static_cast<uint32_t>(languageDir));
+      size_t languageEntry = below(nameEntry, name, languages.size());
       nameEntry += 8;
-      if (layout.namedEntries) namedSlots.push_back(languageDir + 16);
-      size_t languageEntry = languageDir + 16 + (layout.namedEntries ? 8 : 0);
       for (const auto& [language, data] : languages) {
         Put32(r, languageEntry, language);
-        languageEntry += 4;
-        dataEntries.push_back({languageEntry, data});
-        languageEntry += 4;
+        leafSlots.push_back({languageEntry + 4, data});
+        languageEntry += 8;
       }
     }
   }
-  // A named entry "X" pointing at a leaf whose data is garbage: the reader
-  // must never pick it.
-  Bytes garbage(64, 0xFF);
-  const size_t nameString = next;
-  next += 4;
-  r.resize(next);
+  const Bytes garbage(64, 0xFF);
+  const size_t nameString = r.size();
   Put16(r, nameString, 1);
   Put16(r, nameString + 2, u'X');
-  if (layout.namedEntries) dataEntries.push_back({0, &garbage});
-  std::vector<size_t> leafOffsets;
-  for (size_t i = 0; i < dataEntries.size(); ++i) {
-    leafOffsets.push_back(next);
-    next += 16;
-  }
-  r.resize(next);
-  for (size_t i = 0; i < dataEntries.size(); ++i) {
-    next = (next + 3) & ~size_t(3);
-    const size_t leaf = leafOffsets[i];
-    Put32(r, leaf, rsrcRva + static_cast<uint32_t>(next));
-    Put32(r, leaf + 4, static_cast<uint32_t>(dataEntries[i].second->size()));
-    r.resize(next);
-    r.insert(r.end(), dataEntries[i].second->begin(), dataEntries[i].second->end());
-    next = r.size();
-    if (dataEntries[i].first) Put32(r, dataEntries[i].first, static_cast<uint32_t>(leaf));
-  }
-  for (size_t slot : namedSlots) {
-    Put32(r, slot, 0x80000000u | static_cast<uint32_t>(nameString));
-    Put32(r, slot + 4, static_cast<uint32_t>(leafOffsets.back()));
+  if (named) leafSlots.push_back({0, &garbage});
+  for (const auto& [slot, data] : leafSlots) {  // a data entry, its data right after it
+    const size_t leaf = (r.size() + 3) & ~size_t(3);
+    r.resize(leaf + 16);
+    Put32(r, leaf, rsrcRva + static_cast<uint32_t>(leaf + 16));
+    Put32(r, leaf + 4, static_cast<uint32_t>(data->size()));
+    r.insert(r.end(), data->begin(), data->end());
+    if (slot) Put32(r, slot, static_cast<uint32_t>(leaf));
+    for (size_t namedSlot : slot ? std::vector<size_t>{} : namedSlots) {
+      Put32(r, namedSlot, 0x80000000u | static_cast<uint32_t>(nameString));
+      Put32(r, namedSlot + 4, static_cast<uint32_t>(leaf));
+    }
   }
 
   Bytes f(0x400, 0);
@@ -197,17 +183,6 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
         EXPECT_EQ(m->LoadString(32), std::nullopt);  // block 3 does not exist
         EXPECT_EQ(m->LoadString(0x10003), std::nullopt);
       }
-}
-
-TEST_F(ResourceModuleTest, TakesTheFirstLanguageOfABlock) {
-  auto m = LoadImage(BuildImage({{6, 1, 0x409, BlockWith(1, u"Yes")},
-                                 {6, 1, 0x407, BlockWith(1, u"Ja")},
-                                 {6, 1, 0x40C, BlockWith(1, u"Oui")},
-                                 {6, 2, 0x409, BlockWith(1, u"English")}},
-                                {}));
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->LoadString(1), "Ja");
-  EXPECT_EQ(m->LoadString(17), "English");
 }
 
 TEST_F(ResourceModuleTest, ConvertsUtf16AndReplacesUnpairedSurrogates) {

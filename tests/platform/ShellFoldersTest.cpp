@@ -15,6 +15,9 @@ class ShellFoldersTest : public ::testing::Test {
  protected:
   std::string Home() const { return root_ / "home"; }
   void UserDirs(const std::string& text) { test::WriteFile(Home() + "/.config/user-dirs.dirs", text); }
+  static void ExpectFolders(const std::vector<std::pair<int, std::string>>& folders) {
+    for (const auto& [id, path] : folders) EXPECT_EQ(SHGetSpecialFolderPath(id), path) << "CSIDL 0x" << std::hex << id;
+  }
 
   TempFolder root_;
   ScopedEnv home_{"HOME", root_ / "home"};
@@ -30,13 +33,10 @@ TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
            "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
            "XDG_MUSIC_DIR=\"/srv/music\"\n"
            "XDG_PICTURES_DIR=\"relative/is/refused\"\n");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Dokumente");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_DESKTOP), Home() + "/Schreibtisch");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY), Home() + "/Schreibtisch");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYMUSIC), "/srv/music");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYPICTURES), Home() + "/Pictures");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_MYVIDEO), Home() + "/Videos");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_TEMPLATES), Home() + "/Templates");
+  ExpectFolders({{CSIDL_PERSONAL, Home() + "/Dokumente"}, {CSIDL_DESKTOP, Home() + "/Schreibtisch"},
+                 {CSIDL_DESKTOPDIRECTORY, Home() + "/Schreibtisch"}, {CSIDL_MYMUSIC, "/srv/music"},
+                 {CSIDL_MYPICTURES, Home() + "/Pictures"}, {CSIDL_MYVIDEO, Home() + "/Videos"},
+                 {CSIDL_TEMPLATES, Home() + "/Templates"}});
 
   // XDG_CONFIG_HOME says where user-dirs.dirs is.
   ScopedEnv config("XDG_CONFIG_HOME", root_ / "elsewhere");
@@ -45,28 +45,21 @@ TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
 }
 
 TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHome) {
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Documents");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_APPDATA), Home() + "/.config");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_LOCAL_APPDATA), Home() + "/.local/share");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_INTERNET_CACHE), Home() + "/.cache");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_FONTS), Home() + "/.local/share/fonts");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PROFILE), Home());
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/usr/local/share");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PROGRAM_FILES), "/opt");
+  // Flags in the high byte do not change the folder.
+  ExpectFolders({{CSIDL_PERSONAL, Home() + "/Documents"}, {CSIDL_APPDATA, Home() + "/.config"},
+                 {CSIDL_LOCAL_APPDATA, Home() + "/.local/share"}, {CSIDL_INTERNET_CACHE, Home() + "/.cache"},
+                 {CSIDL_FONTS, Home() + "/.local/share/fonts"}, {CSIDL_PROFILE, Home()},
+                 {CSIDL_COMMON_APPDATA, "/usr/local/share"}, {CSIDL_PROGRAM_FILES, "/opt"},
+                 {CSIDL_PERSONAL | CSIDL_FLAG_DONT_VERIFY, Home() + "/Documents"}});
   ScopedEnv data("XDG_DATA_HOME", root_ / "data");
   ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share:/usr/local/share");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_LOCAL_APPDATA), root_ / "data");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/usr/share");
-  // Flags in the high byte do not change the folder.
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_DONT_VERIFY), Home() + "/Documents");
+  ExpectFolders({{CSIDL_LOCAL_APPDATA, root_ / "data"}, {CSIDL_COMMON_APPDATA, "/usr/share"}});
 }
 
 TEST_F(ShellFoldersTest, UnknownIdentifiersAndNoHomeGiveNothing) {
-  EXPECT_EQ(SHGetSpecialFolderPath(0x24), "");  // CSIDL_WINDOWS has no counterpart
-  EXPECT_EQ(SHGetSpecialFolderPath(0x7F), "");
+  ExpectFolders({{0x24, ""}, {0x7F, ""}});  // 0x24, CSIDL_WINDOWS, has no counterpart
   ScopedEnv noHome("HOME", nullptr);
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), "");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_APPDATA), "");
+  ExpectFolders({{CSIDL_PERSONAL, ""}, {CSIDL_APPDATA, ""}});
 }
 
 TEST_F(ShellFoldersTest, CreateMakesTheFolder) {

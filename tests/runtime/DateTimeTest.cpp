@@ -15,19 +15,17 @@ using namespace DateTime;
 using test::ErrorOf;
 
 TEST(DateSerial, KnownDaysRangeAndCarryOver) {
-  EXPECT_EQ(DateSerial(1899, 12, 30), 0);
-  EXPECT_EQ(DateSerial(1900, 3, 1), 61);  // no Lotus 29 February 1900
-  EXPECT_EQ(DateSerial(2024, 1, 5), 45296);
-  EXPECT_EQ(DateSerial(100, 1, 1), -657434);
-  EXPECT_EQ(DateSerial(9999, 12, 31), 2958465);
+  // No Lotus 29 February 1900; months and days beyond their range carry over.
+  struct Case {
+    int year, month, day;
+    double serial;
+  };
+  for (const Case& c : {Case{1899, 12, 30, 0}, Case{1900, 3, 1, 61}, Case{2024, 1, 5, 45296}, Case{100, 1, 1, -657434},
+                        Case{9999, 12, 31, 2958465}, Case{2024, 13, 1, 45658}, Case{2024, 0, 1, 45261},
+                        Case{2024, -11, 1, 44927}, Case{2024, 3, 0, 45351}, Case{2023, 2, 29, 44986}})
+    EXPECT_EQ(DateSerial(c.year, c.month, c.day), c.serial) << c.year << "-" << c.month << "-" << c.day;
   EXPECT_EQ(ErrorOf([] { DateSerial(99, 12, 31); }), 5);
   EXPECT_EQ(ErrorOf([] { DateSerial(10000, 1, 1); }), 5);
-  // Months and days beyond their range carry over.
-  EXPECT_EQ(DateSerial(2024, 13, 1), DateSerial(2025, 1, 1));
-  EXPECT_EQ(DateSerial(2024, 0, 1), DateSerial(2023, 12, 1));
-  EXPECT_EQ(DateSerial(2024, -11, 1), DateSerial(2023, 1, 1));
-  EXPECT_EQ(DateSerial(2024, 3, 0), DateSerial(2024, 2, 29));
-  EXPECT_EQ(DateSerial(2023, 2, 29), DateSerial(2023, 3, 1));
 }
 
 void ExpectParts(double serial, int year, int month, int day, int hour, int minute, int second) {

@@ -1,11 +1,6 @@
 #include "runtime/TextFile.h"
 
-#include <grp.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -25,22 +20,6 @@ using test::ErrorOf;
 using test::ReadFile;
 using test::WriteFile;
 using Lines_ = std::vector<std::string>;
-
-// Runs `body` as a user without privileges and gives back its result (0 to
-// 255). Root ignores file permissions, so as root `body` runs in a child
-// process that has become "nobody" (65534) first; its exit status carries the
-// result, and 255 says the child could not drop its privileges.
-int Unprivileged(const std::function<int()>& body) {
-  if (geteuid() != 0) return body();
-  const pid_t child = fork();
-  if (child == 0) {
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || geteuid() == 0) _exit(255);
-    _exit(body() & 0xFF);
-  }
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
 
 class TextFileTest : public ::testing::Test {
  protected:
@@ -196,9 +175,9 @@ TEST_F(TextFileTest, NoPermissionLeavesTheFileAlone) {
   WriteFile(path, "keep me");
   fs::permissions(path, static_cast<fs::perms>(0444));
   fs::permissions(dir_, static_cast<fs::perms>(0555));  // anyone may walk and read it, no one write
-  EXPECT_EQ(Unprivileged([&] { return ErrorOf([&] { OpenForOutput(1, path); }); }), 70);
+  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, path); }); }, true), 70);
   EXPECT_EQ(ReadFile(path), "keep me");
-  EXPECT_EQ(Unprivileged([&] { return ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }); }), 70);
+  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }); }, true), 70);
   EXPECT_FALSE(fs::exists(Path("new.txt")));
 }
 

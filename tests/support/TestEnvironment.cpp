@@ -1,5 +1,9 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,11 +25,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ec);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name)) {
-    had_ = true;
-    old_ = old;
-  }
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, nullptr) {
   setenv(name, value.c_str(), 1);
 }
 
@@ -72,5 +72,28 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+int RunShell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunInChild(const std::function<int()>& body, bool unprivileged) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(255);
+    _exit(body() & 0xFF);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
 
 }  // namespace qx6::test

@@ -3,6 +3,7 @@
 // all put back when the test ends.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -60,5 +61,15 @@ class TestEnvironment {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// `s` in single quotes, safe in a shell command.
+std::string ShellQuote(const std::string& s);
+// Runs `command` with the shell: its exit status, -1 when it did not exit.
+int RunShell(const std::string& command);
+// Runs `body` in a child process: its exit code, -1 when it did not exit.
+// With `unprivileged` a root process's child first becomes the user nobody
+// (65534), so that file permissions bind it as they bind any user; 255 when
+// it cannot.
+int RunInChild(const std::function<int()>& body, bool unprivileged = false);
 
 }  // namespace qx6::test

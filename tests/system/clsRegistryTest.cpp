@@ -5,40 +5,24 @@
 #include <functional>
 
 #include "platform/Registry.h"
-#include "runtime/RuntimeError.h"
 #include "system/QXElevateEntry.h"
+#include "tests/platform/RegistryValues.h"
+#include "tests/runtime/RuntimeTesting.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6 {
 namespace {
 
-// A literal with its embedded zeros, without the terminating one.
-template <size_t N>
-std::string Lit(const char (&text)[N]) {
-  return std::string(text, N - 1);
-}
-
 using namespace platform;
+using test::Lit;
+using test::Put;
 
 const char* const NotFound = "The system cannot find the file specified.";
 
-// Writes a value through the platform directly, to set up what a test reads.
-void Put(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& data) {
-  HKEY key = 0;
-  ASSERT_EQ(RegCreateKeyEx(root, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size())), ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
-// The stored type of a value, 0 when there is none.
-DWORD StoredType(HKEY root, const std::string& path, const std::string& name) {
-  HKEY key = 0;
-  if (RegOpenKeyEx(root, path, 0, KEY_READ, &key) != 0) return 0;
-  DWORD type = 0, size = 0;
-  LONG status = RegQueryValueEx(key, name, &type, nullptr, &size);
-  RegCloseKey(key);
-  return status == 0 ? type : 0;
+// The stored type of a value of the test's key, 0 when there is none.
+DWORD StoredType(const std::string& name) {
+  const test::Read read = test::Query(HKEY_CURRENT_USER, "Software\\Quorvex 6", name);
+  return read.status == 0 ? read.type : 0;
 }
 
 class clsRegistryTest : public ::testing::Test {
@@ -108,7 +92,7 @@ TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReference) {
       std::string error = "stale";
       ASSERT_TRUE(registry.SetValue(Variant::String(c.text), &error)) << error;
       EXPECT_EQ(error, "");
-      EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Text"), c.type) << c.text << " as " << declared;
+      EXPECT_EQ(StoredType("Text"), c.type) << c.text << " as " << declared;
     }
   }
   // Numbers are written as their text.
@@ -125,13 +109,13 @@ TEST_F(clsRegistryTest, SetValueChecksTheValueAgainstTheType) {
   registry.SetValueType(4);
   EXPECT_FALSE(registry.SetValue(Variant::String("12"), &error));
   EXPECT_EQ(error, "Could not set value. Invalid value for set type.");
-  EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Number"), 0u);
+  EXPECT_EQ(StoredType("Number"), 0u);
 
   EXPECT_TRUE(registry.SetValue(Variant::Integer(-2), &error));
   EXPECT_EQ(registry.GetValue().LongValue(), -2);
   registry.SetValueType(5);  // written little-endian all the same
   EXPECT_TRUE(registry.SetValue(Variant::Long(0x01020304)));
-  EXPECT_EQ(StoredType(HKEY_CURRENT_USER, "Software\\Quorvex 6", "Number"), REG_DWORD);
+  EXPECT_EQ(StoredType("Number"), REG_DWORD);
   EXPECT_EQ(registry.GetValue().LongValue(), 0x01020304);
 
   registry.SetValueKey("Blob");
@@ -148,12 +132,7 @@ TEST_F(clsRegistryTest, SetValueChecksTheValueAgainstTheType) {
 
   // A text value that cannot be text is the conversion's error.
   registry.SetValueType(1);
-  try {
-    registry.SetValue(Variant::Null());
-    ADD_FAILURE() << "no error for Null";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), 94);
-  }
+  EXPECT_EQ(test::ErrorOf([&] { registry.SetValue(Variant::Null()); }), 94);
 }
 
 TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {

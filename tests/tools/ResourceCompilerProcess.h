@@ -2,9 +2,6 @@
 // the build and a translator do, and collects its exit status and messages.
 #pragma once
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/TestEnvironment.h"
@@ -16,21 +13,12 @@ struct CompilerRun {
   std::string messages;  // what it wrote to stderr
 };
 
-inline std::string ShellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // qx6rc <arguments> with stderr captured into `scratch`.
 inline CompilerRun RunResourceCompiler(const std::string& arguments, const TempFolder& scratch) {
   const std::string errors = scratch / "qx6rc.stderr";
   std::string command = ShellQuote(QX6RC_PATH) + " " + arguments + " 2>" + ShellQuote(errors) + " >/dev/null";
-  int raw = std::system(command.c_str());
-  CompilerRun run;
-  run.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.messages = FileExists(errors) ? ReadFile(errors) : "";
-  return run;
+  const int status = RunShell(command);
+  return {status, FileExists(errors) ? ReadFile(errors) : ""};
 }
 
 inline CompilerRun Compile(const std::string& source, const std::string& output, const TempFolder& scratch) {

@@ -2,7 +2,6 @@
 // the context map, the pages, the contents, and damaged or missing files.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <tuple>
 
@@ -95,9 +94,9 @@ TEST(HelpFileTest, AMapEntryThatIsABuildPathNamesNoPage) {
     if (entry.path().extension() != ".txt" && entry.path().extension() != ".cpp" &&
         entry.path().extension() != ".cmake")
       std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
-  const std::string command = "cd '" + folder.string() + "' && " + chmcmd +
-                              " --no-html-scan --verbosity 0 qx6jbman.hhp >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(test::RunShell("cd " + test::ShellQuote(folder.string()) + " && " + chmcmd +
+                           " --no-html-scan --verbosity 0 qx6jbman.hhp >/dev/null 2>&1"),
+            0);
   HelpFile file;
   ASSERT_TRUE(file.Open((folder / "qx6jbman.chm").string())) << file.ErrorText();
   EXPECT_EQ(StoredTopicName(file, 11), (folder / "settings.html").string());

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -29,12 +26,6 @@ inline std::string RcLiteral(const std::string& text) {
   return out + "\"";
 }
 
-inline std::string Quoted(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // Compiles `strings` into the module `dllPath`, creating its folder.
 inline void BuildLibrary(const std::string& dllPath, const StringTable& strings) {
   std::filesystem::create_directories(std::filesystem::path(dllPath).parent_path());
@@ -43,11 +34,10 @@ inline void BuildLibrary(const std::string& dllPath, const StringTable& strings)
   script += "END\n";
   const std::string source = dllPath + ".rc";
   WriteFile(source, script);
-  const std::string command =
-      Quoted(QX6_PRODUCT_DIR "/bin/qx6rc") + " " + Quoted(source) + " -o " + Quoted(dllPath) + " >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
+  const int status = RunShell(ShellQuote(QX6_PRODUCT_DIR "/bin/qx6rc") + " " + ShellQuote(source) + " -o " +
+                              ShellQuote(dllPath) + " >/dev/null 2>&1");
   std::filesystem::remove(source);
-  ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "qx6rc failed for " << dllPath;
+  ASSERT_EQ(status, 0) << "qx6rc failed for " << dllPath;
 }
 
 // A product folder of the test's own: the component sits in

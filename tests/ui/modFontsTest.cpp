@@ -3,8 +3,7 @@
 
 #include <set>
 
-#include "platform/Registry.h"
-#include "system/clsRegistry.h"
+#include "tests/platform/RegistryValues.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/modFonts.h"
 
@@ -25,11 +24,7 @@ class Catalog : public modFonts::FontCatalog {
 };
 
 void SetFont(const char* name, const std::string& value) {
-  clsRegistry registry;
-  registry.SetClassKey(platform::HKEY_CURRENT_USER);
-  registry.SetSectionKey("Software\\Quorvex 6\\Font");
-  registry.SetValueType(platform::REG_SZ);
-  ASSERT_TRUE(registry.SetCreateValue(name, Variant::String(value)));
+  ASSERT_EQ(test::PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", name, value), 0);
 }
 
 // "name size charSet", or "none".

@@ -8,9 +8,8 @@
 #include <filesystem>
 
 #include "platform/ComponentFile.h"
-#include "platform/Registry.h"
 #include "runtime/Locale.h"
-#include "system/clsRegistry.h"
+#include "tests/platform/RegistryValues.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/ResourceLibraries.h"
 
@@ -35,13 +34,9 @@ class LanguageTest : public ::testing::Test {
     Locale::SetUser("en_US");
   }
 
-  void SetLocaleIdSetting(const Variant& value, int32_t type = platform::REG_DWORD) {
-    clsRegistry registry;
-    registry.SetClassKey(platform::HKEY_CURRENT_USER);
-    registry.SetSectionKey("Software\\Quorvex 6");
-    registry.SetValueType(type);
-    std::string error;
-    ASSERT_TRUE(registry.SetCreateValue("LocaleId", value, false, &error)) << error;
+  // The LocaleId setting as a number, or as a text.
+  static void SetLocaleIdSetting(const std::string& data, uint32_t type = platform::REG_DWORD) {
+    ASSERT_EQ(test::Put(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId", type, data), 0);
   }
 
   void BuildEnglishAndFrench() {
@@ -111,50 +106,53 @@ TEST_F(LanguageTest, UsersOwnLocaleFolderIsUsedWithEnglishBehind) {
   EXPECT_EQ(modLanguage::GetLangString(999, {Variant(3)}), "");
 }
 
-TEST_F(LanguageTest, FallbackSearchSkipsFilesAndNonNumericFolders) {
-  BuildEnglishAndFrench();
-  // Decoys: non-numeric folders holding a library, and files whose numeric
-  // names share the language byte 0C of 3084.
-  product.BuildLanguage("0fr", {{3, "wrong: folder 0fr"}});
-  product.BuildLanguage("fr", {{3, "wrong: folder fr"}});
-  test::WriteFile(product / "lang/0268", "not a folder");
-  test::WriteFile(product / "lang/3084", "not a folder");
-  Locale::SetUser("fr_CA");
-  ASSERT_EQ(modLanguage::GetUserLocaleId(), 3084);
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  ASSERT_NE(modLanguage::CurrentLibrary(), nullptr);
-  EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), "1036");
-  EXPECT_EQ(modLanguage::GetLangString(3), "Détails");
-}
-
-TEST_F(LanguageTest, FirstMatchingFolderEndsTheSearchEvenWithoutALibrary) {
-  BuildEnglishAndFrench();
-  product.MakeFolder("lang/0268");  // 0x10C: language byte 0C, no library inside
-  EXPECT_EQ(modLanguage::FindLanguageLibrary(3084), nullptr);
-  Locale::SetUser("fr_CA");
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
-  EXPECT_EQ(modLanguage::GetLangString(3), "Details");
-}
-
-TEST_F(LanguageTest, AnotherEnglishLocaleMakesNoSearch) {
-  product.BuildLanguage("1033", EnglishTexts);
-  // 0x109 and 0xC09: language byte 09, as 2057 has.
-  product.BuildLanguage("0265", {{3, "wrong: folder 0265"}});
-  product.BuildLanguage("3081", {{3, "wrong: folder 3081"}});
-  EXPECT_EQ(modLanguage::FindLanguageLibrary(2057), nullptr);
-  Locale::SetUser("en_GB");
-  ASSERT_EQ(modLanguage::GetUserLocaleId(), 2057);
-  ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  // A search would have loaded a second module (1033 or 0265 matches).
-  EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
-  EXPECT_EQ(modLanguage::GetLangString(3), "Details");
+// Without the user's own folder, the first numeric folder that shares its
+// language byte ends the search, with a library in it or not; another
+// English locale makes no search at all.
+TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
+  struct Case {
+    const char* locale;
+    int32_t localeId;
+    std::vector<std::string> libraries, folders, files;  // beside 1033 and 1036
+    const char* found;  // FindLanguageLibrary's folder, "" for none
+    const char* used;
+  };
+  const Case cases[] = {
+      // Decoys: non-numeric folders with a library, files with numeric names
+      // that share the language byte 0C of 3084.
+      {"fr_CA", 3084, {"0fr", "fr"}, {}, {"0268", "3084"}, "1036", "1036"},
+      {"fr_CA", 3084, {}, {"0268"}, {}, "", "1033"},       // 0x10C, no library inside
+      {"en_GB", 2057, {"0265", "3081"}, {}, {}, "", "1033"}};  // 0x109 and 0xC09 share byte 09
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + " found " + c.found);
+    test::ProductFolder folder;
+    platform::SetComponentFolderForTesting(folder / "exporters");
+    modLanguage::ResetForTesting();
+    folder.BuildLanguage("1033", EnglishTexts);
+    folder.BuildLanguage("1036", FrenchTexts);
+    for (const std::string& name : c.libraries) folder.BuildLanguage(name, {{3, "wrong: folder " + name}});
+    for (const std::string& name : c.folders) folder.MakeFolder("lang/" + name);
+    for (const std::string& name : c.files) test::WriteFile(folder / ("lang/" + name), "not a folder");
+    Locale::SetUser(c.locale);
+    ASSERT_EQ(modLanguage::GetUserLocaleId(), c.localeId);
+    ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
+    const auto found = modLanguage::FindLanguageLibrary(c.localeId);
+    EXPECT_EQ(found ? LibraryFolderOf(found) : "", c.found);
+    ASSERT_NE(modLanguage::CurrentLibrary(), nullptr);
+    EXPECT_EQ(LibraryFolderOf(modLanguage::CurrentLibrary()), c.used);
+    const bool english = c.used == std::string("1033");
+    // A search would have loaded a second module, even of the English folder.
+    if (english) {
+      EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
+    }
+    EXPECT_EQ(modLanguage::GetLangString(3), english ? "Details" : "Détails");
+  }
 }
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
   BuildEnglishAndFrench();
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
-  SetLocaleIdSetting(Variant::Long(1036));
+  SetLocaleIdSetting(test::Lit("\x0C\x04\0\0"));  // 1036
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), 1036);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -162,13 +160,13 @@ TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
 
   // The other way round: a French user who asked for English.
   Locale::SetUser("fr_FR");
-  SetLocaleIdSetting(Variant::Long(1033));
+  SetLocaleIdSetting(test::Lit("\x09\x04\0\0"));  // 1033
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
   EXPECT_EQ(modLanguage::GetLangString(3), "Details");
 
   // An empty setting means the user's locale.
-  SetLocaleIdSetting(Variant::String(""), platform::REG_SZ);
+  SetLocaleIdSetting(std::string(1, '\0'), platform::REG_SZ);
   EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
 }
