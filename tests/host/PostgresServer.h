@@ -34,10 +34,14 @@ class PostgresServer {
     return "host=" + folder_ + " port=5432 user=qx6 dbname=" + name;
   }
 
-  // A new, empty database of its own for one test.
+  // A new, empty database of its own for one test. Its text order is a
+  // language's (a, A, b, B), as on most servers, so that a read that forgets
+  // to ask for binary order shows.
   std::string NewDatabase() {
     const std::string name = "jobs_" + std::to_string(++databases_);
-    const std::string created = Sql(Location("postgres"), "CREATE DATABASE " + name);
+    std::string created = Sql(Location("postgres"), "CREATE DATABASE " + name +
+                                                        " TEMPLATE template0 LOCALE_PROVIDER icu ICU_LOCALE 'en-US'");
+    if (!created.empty()) created = Sql(Location("postgres"), "CREATE DATABASE " + name);
     if (!created.empty()) problem_ = created;
     return Location(name);
   }
