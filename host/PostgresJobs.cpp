@@ -3,11 +3,16 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "host/IsoDate.h"
 #include "runtime/RuntimeError.h"
@@ -407,22 +412,115 @@ void Escape(std::string_view text, std::string& out) {
   out.append(text.substr(start));
 }
 
-// A COPY out that ends early (the visitor stopped it or failed) is cancelled
-// and drained, so that the connection serves the next statement.
-struct CopyOut {
-  PGconn* connection;
-  bool finished = false;
-  ~CopyOut() {
-    if (finished) return;
-    if (PGcancel* cancel = PQgetCancel(connection)) {
-      char error[256];
-      PQcancel(cancel, error, sizeof error);
-      PQfreeCancel(cancel);
-    }
-    char* row = nullptr;
-    while (PQgetCopyData(connection, &row, 0) > 0) PQfreemem(row);
-    while (PGresult* r = PQgetResult(connection)) PQclear(r);
+// The rows of a COPY out, taken off the connection by a thread of their own
+// and handed over in batches, so that the server never waits while the
+// exporter writes. A reader that stops early cancels the statement and
+// drains the connection, which then serves the next statement.
+class CopyReader {
+ public:
+  struct Batch {
+    std::string bytes;
+    std::vector<uint32_t> ends;  // where each row ends in `bytes`
+  };
+
+  explicit CopyReader(PGconn* connection) : connection_(connection), thread_([this] { Run(); }) {}
+  ~CopyReader() { Stop(); }
+
+  // The next rows, or null after the last.
+  std::unique_ptr<Batch> Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty() || done_; });
+    if (ready_.empty()) return nullptr;
+    std::unique_ptr<Batch> batch = std::move(ready_.front());
+    ready_.pop_front();
+    changed_.notify_all();
+    return batch;
   }
+  void Recycle(std::unique_ptr<Batch> batch) {
+    batch->bytes.clear();
+    batch->ends.clear();
+    std::lock_guard lock(mutex_);
+    pool_.push_back(std::move(batch));
+  }
+  // After the last batch: the statement's own result, null when the
+  // connection failed (its message is then the connection's).
+  const PGresult* Final() {
+    Stop();
+    return final_.get();
+  }
+
+ private:
+  static constexpr size_t kRowsPerBatch = 1024, kBatchesAhead = 16;
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    bool done;
+    {
+      std::lock_guard lock(mutex_);
+      done = done_;
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (!done) {
+      if (PGcancel* cancel = PQgetCancel(connection_)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+    thread_.join();
+  }
+
+  void Run() {
+    std::unique_ptr<Batch> batch;
+    for (;;) {
+      char* row = nullptr;
+      const int length = PQgetCopyData(connection_, &row, 0);
+      if (length < 0) break;
+      if (stop_.load(std::memory_order_relaxed)) {  // draining after a cancel
+        PQfreemem(row);
+        continue;
+      }
+      if (!batch) {
+        std::lock_guard lock(mutex_);
+        if (!pool_.empty()) {
+          batch = std::move(pool_.back());
+          pool_.pop_back();
+        } else {
+          batch = std::make_unique<Batch>();
+        }
+      }
+      batch->bytes.append(row, static_cast<size_t>(length));
+      PQfreemem(row);
+      batch->ends.push_back(static_cast<uint32_t>(batch->bytes.size()));
+      if (batch->ends.size() >= kRowsPerBatch) Hand(batch);
+    }
+    if (batch && !batch->ends.empty()) Hand(batch);
+    // The statement's result, then whatever follows it.
+    final_.reset(PQgetResult(connection_));
+    while (PGresult* r = PQgetResult(connection_)) PQclear(r);
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    changed_.notify_all();
+  }
+
+  void Hand(std::unique_ptr<Batch>& batch) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ready_.size() < kBatchesAhead || stop_; });
+    if (!stop_) ready_.push_back(std::move(batch));
+    batch.reset();
+    changed_.notify_all();
+  }
+
+  PGconn* connection_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Batch>> ready_;
+  std::vector<std::unique_ptr<Batch>> pool_;
+  bool done_ = false;
+  std::atomic<bool> stop_{false};
+  Result final_;
+  std::thread thread_;  // last: it starts once the members above are made
 };
 
 }  // namespace
@@ -459,50 +557,42 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   Result started(PQexec(connection_, sql.c_str()));
   if (PQresultStatus(started.get()) != PGRES_COPY_OUT) RaiseServer("read the jobs", started.get());
   started.reset();
-  CopyOut copy{connection_};
+  CopyReader reader(connection_);
   std::array<std::string, HostColumnCount> scratch;
   int64_t visited = 0;
-  for (;;) {
-    char* row = nullptr;
-    const int length = PQgetCopyData(connection_, &row, 0);
-    if (length == -1) break;
-    if (length < 0) RaiseServer("read the jobs", nullptr);
-    struct Free {
-      char* row;
-      ~Free() { PQfreemem(row); }
-    } freeRow{row};
-    std::string_view line(row, static_cast<size_t>(length));
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    std::string_view jobId;
-    for (int i = 0; i < HostColumnCount; ++i) {
-      const size_t tab = i + 1 < HostColumnCount ? line.find('\t') : line.size();
-      if (tab == std::string_view::npos)
-        Raise(InvalidFileFormat, name_ + ": the server sent a row of fewer than 45 values");
-      const std::string_view field = line.substr(0, tab);
-      line.remove_prefix(std::min(line.size(), tab + 1));
-      if (i == 0) jobId = field;
-      if (field == "\\N") {
-        if (!targets[i]->Value().IsNull()) targets[i]->SetValue(Variant::Null());
-        continue;
+  while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
+    uint32_t start = 0;
+    for (const uint32_t end : batch->ends) {
+      std::string_view line(batch->bytes.data() + start, end - start);
+      start = end;
+      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+      std::string_view jobId;
+      for (int i = 0; i < HostColumnCount; ++i) {
+        const size_t tab = i + 1 < HostColumnCount ? line.find('\t') : line.size();
+        if (tab == std::string_view::npos)
+          Raise(InvalidFileFormat, name_ + ": the server sent a row of fewer than 45 values");
+        const std::string_view field = line.substr(0, tab);
+        line.remove_prefix(std::min(line.size(), tab + 1));
+        if (i == 0) jobId = field;
+        if (field == "\\N") {
+          if (!targets[i]->Value().IsNull()) targets[i]->SetValue(Variant::Null());
+          continue;
+        }
+        const std::string_view value = Unescape(field, scratch[i]);
+        if (!Refill(*targets[i], table[i].kind, value)) {
+          constexpr size_t kShown = 40;
+          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::string(jobId) + " has '" +
+                                       std::string(value.substr(0, kShown)) + (value.size() > kShown ? "...'" : "'") +
+                                       " as " + std::string(table[i].title) + ")");
+        }
       }
-      const std::string_view value = Unescape(field, scratch[i]);
-      if (!Refill(*targets[i], table[i].kind, value)) {
-        constexpr size_t kShown = 40;
-        Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::string(jobId) + " has '" +
-                                     std::string(value.substr(0, kShown)) + (value.size() > kShown ? "...'" : "'") +
-                                     " as " + std::string(table[i].title) + ")");
-      }
+      ++visited;
+      if (!visitor()) return visited;
     }
-    ++visited;
-    if (!visitor()) return visited;
+    reader.Recycle(std::move(batch));
   }
-  copy.finished = true;
-  Result ended(PQgetResult(connection_));
-  if (PQresultStatus(ended.get()) != PGRES_COMMAND_OK) {
-    while (PGresult* r = PQgetResult(connection_)) PQclear(r);
-    RaiseServer("read the jobs", ended.get());
-  }
-  while (PGresult* r = PQgetResult(connection_)) PQclear(r);
+  const PGresult* final = reader.Final();
+  if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);
   return visited;
 }
 
