@@ -162,8 +162,13 @@ bool HasPassword(std::string_view location) {
 // --- the store ---------------------------------------------------------------
 
 Store::Store(const std::string& location, OpenMode mode) : name_(Redacted(location)) {
-  Connect(location, mode == OpenMode::ReadOnly);
-  CheckSchema(mode == OpenMode::Create);
+  try {
+    Connect(location, mode == OpenMode::ReadOnly);
+    CheckSchema(mode == OpenMode::Create);
+  } catch (...) {
+    PQfinish(connection_);  // no destructor runs for a store that was never made
+    throw;
+  }
 }
 
 Store::~Store() { PQfinish(connection_); }
@@ -651,12 +656,32 @@ void Inserter::SetText(int32_t column, std::string_view value) {
 
 bool Inserter::IsTaken(int64_t id) {
   if (id > stored_) {
-    if (chosen_.contains(id)) return true;
-    const auto run = std::upper_bound(given_.begin(), given_.end(), std::pair{id, std::numeric_limits<int64_t>::max()});
-    return run != given_.begin() && std::prev(run)->second >= id;
+    const auto run = taken_.upper_bound(id);
+    return run != taken_.begin() && std::prev(run)->second >= id;
   }
   Flush();
   return !store_.Execute("SELECT 1 FROM jobs WHERE job_id = " + std::to_string(id), "look up a job id").empty();
+}
+
+// Joins the run that ends just before the id and the one that starts just after it.
+void Inserter::Take(int64_t id) {
+  auto next = taken_.upper_bound(id);
+  if (next != taken_.begin() && std::prev(next)->second + 1 == id) {
+    auto run = std::prev(next);
+    run->second = id;
+    if (next != taken_.end() && next->first == id + 1) {
+      run->second = next->second;
+      taken_.erase(next);
+    }
+    return;
+  }
+  if (next != taken_.end() && next->first == id + 1) {
+    const int64_t last = next->second;
+    taken_.erase(next);
+    taken_.emplace(id, last);
+    return;
+  }
+  taken_.emplace(id, id);
 }
 
 int64_t Inserter::Insert() {
@@ -666,8 +691,7 @@ int64_t Inserter::Insert() {
     if (id > std::numeric_limits<int32_t>::max())
       Raise(RuntimeErrorNumber::Overflow, "Job ids beyond 2147483647 cannot be given out");
     ++next_;
-    if (!given_.empty() && given_.back().second + 1 == id) given_.back().second = id;
-    else given_.emplace_back(id, id);
+    Take(id);
     SetInteger(1, id);
   } else {
     std::from_chars(values_[0].data(), values_[0].data() + values_[0].size(), id);
@@ -676,7 +700,7 @@ int64_t Inserter::Insert() {
       Raise(RuntimeErrorNumber::DuplicateKey, "The job id exists already");
     }
     if (id > stored_) {
-      chosen_.insert(id);
+      Take(id);
       next_ = std::max(next_, id + 1);
     }
   }

@@ -10,11 +10,11 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "host/JobDatabase.h"
@@ -93,8 +93,10 @@ class Inserter {
   std::string batch_;    // COPY rows not yet sent
   int64_t stored_ = 0;   // the largest job id before this transaction
   int64_t next_ = 1;     // the next id given to a job without one
-  std::vector<std::pair<int64_t, int64_t>> given_;  // ids given out here, as [first, last] runs
-  std::unordered_set<int64_t> chosen_;               // ids above stored_ that jobs brought along
+  // The ids above stored_ used here, given out or brought along, as runs
+  // first -> last: one run for a load whose ids rise.
+  std::map<int64_t, int64_t> taken_;
+  void Take(int64_t id);
 };
 
 }  // namespace qx6::host::PostgresJobs

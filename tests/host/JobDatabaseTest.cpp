@@ -335,6 +335,32 @@ TEST_P(JobStore, ATransactionKeepsAllOrNothing) {
   EXPECT_EQ(ErrorNumber([&] { reader.BeginInsert(); }), RuntimeErrorNumber::PermissionDenied);
 }
 
+TEST_P(JobStore, AJobWithoutAnIdGetsOneAfterTheLargestAndNoIdIsGivenTwice) {
+  JobDatabase db(Location(), OpenMode::Create);
+  auto insert = [](JobInserter& inserter, int64_t id) {
+    if (id) inserter.SetInteger(1, id);
+    return inserter.Insert();
+  };
+  {
+    JobInserter inserter = db.BeginInsert();
+    EXPECT_EQ(insert(inserter, 10), 10);
+    EXPECT_EQ(insert(inserter, 0), 11);
+    EXPECT_EQ(insert(inserter, 5), 5);
+    EXPECT_EQ(insert(inserter, 13), 13);
+    EXPECT_EQ(insert(inserter, 0), 14);
+    EXPECT_EQ(insert(inserter, 12), 12);
+    for (int64_t taken : {5, 10, 11, 12, 13, 14})
+      EXPECT_EQ(ErrorNumber([&] { insert(inserter, taken); }), RuntimeErrorNumber::DuplicateKey) << taken;
+    inserter.Commit();
+  }
+  JobInserter inserter = db.BeginInsert();
+  EXPECT_EQ(ErrorNumber([&] { insert(inserter, 5); }), RuntimeErrorNumber::DuplicateKey);
+  EXPECT_EQ(insert(inserter, 4), 4);
+  EXPECT_EQ(insert(inserter, 0), 15);
+  inserter.Commit();
+  EXPECT_EQ(db.CountJobs(), 8);
+}
+
 TEST_P(JobStore, AnOriginKeyAddsItsJobOnceAcrossInserts) {
   JobDatabase db(Location(), OpenMode::Create);
   auto once = [&](JobInserter& insert, const char* key, const char* user) {
