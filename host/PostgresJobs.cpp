@@ -210,7 +210,8 @@ void Store::RaiseServer(std::string_view action, const PGresult* result) const {
   if (code.starts_with("53") && code != "53300")  // out of disk or memory on the server
     Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + name_ + " (" + detail + ")");
   if (code == "42501" || code == "25006" || code.starts_with("28"))
-    Raise(RuntimeErrorNumber::PermissionDenied, name_ + " cannot be written: " + detail);
+    Raise(RuntimeErrorNumber::PermissionDenied,
+          "Permission denied: " + name_ + " (" + detail + ") while trying to " + std::string(action));
   if (code == "23505") Raise(RuntimeErrorNumber::DuplicateKey, name_ + ": " + detail);
   if (PQstatus(connection_) != CONNECTION_OK || code.starts_with("08") || code.starts_with("57"))
     Raise(RuntimeErrorNumber::DeviceIoError, "the connection to the job database " + name_ + " was lost (" + detail +

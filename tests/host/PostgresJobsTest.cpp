@@ -127,10 +127,31 @@ TEST_F(PostgresJobs, ValuesWrittenBehindTheHostsBackAndALostServerAreReported) {
   EXPECT_EQ(lost.rfind("57 the connection to the job database " + location_ + " was lost", 0), 0u) << lost;
 }
 
-TEST_F(PostgresJobs, AReadOnlyConnectionCannotWrite) {
-  { JobDatabase db(location_, OpenMode::Create); }
-  JobDatabase reader(location_, OpenMode::ReadOnly);
+TEST_F(PostgresJobs, PasswordsAndPrivilegesTheServerRefuses) {
+  GenerateSampleJobs(*std::make_unique<JobDatabase>(location_, OpenMode::Create), 10, 1);
+  const std::string role = PostgresServer::PasswordRole();
+  ASSERT_EQ(Sql("CREATE ROLE " + role + " LOGIN PASSWORD 'right-one'"), "");
+  const std::string as = location_ + " user=" + role;
+  const std::string shown = PostgresServer::Shared().Location(location_.substr(location_.rfind('=') + 1)) +
+                            " user=" + role;
+  const std::string wrong = Failure([&] { JobDatabase db(as + " password=wrong-one", OpenMode::ReadOnly); });
+  EXPECT_EQ(wrong.rfind("70 cannot connect to the job database " + shown + ": ", 0), 0u) << wrong;
+  EXPECT_NE(wrong.find("password authentication failed"), std::string::npos) << wrong;
+  EXPECT_EQ(wrong.find("wrong-one"), std::string::npos) << wrong;
+  // The right password, but no right to read the jobs.
+  const std::string denied = Failure([&] { test::DumpJobs(JobDatabase(as + " password=right-one", OpenMode::ReadOnly)); });
+  EXPECT_EQ(denied.rfind("70 Permission denied: " + shown + " (ERROR: permission denied for table", 0), 0u) << denied;
+  ASSERT_EQ(Sql("GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role), "");
+  JobDatabase reader(as + " password=right-one", OpenMode::ReadOnly);
+  EXPECT_EQ(test::DumpJobs(reader).size(), 10u);
   EXPECT_EQ(Failure([&] { reader.BeginInsert(); }).rfind("70 ", 0), 0u);
+  // A writer without the right to add jobs is told so, and adds none.
+  const std::string noInsert = Failure([&] {
+    JobDatabase writer(as + " password=right-one", OpenMode::ReadWrite);
+    GenerateSampleJobs(writer, 5, 2);
+  });
+  EXPECT_EQ(noInsert.rfind("70 Permission denied: " + shown, 0), 0u) << noInsert;
+  EXPECT_EQ(Count(), 10);
 }
 
 // A writer killed half-way: the server rolls its transaction back.

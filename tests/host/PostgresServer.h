@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,9 @@ class PostgresServer {
   std::string Location(const std::string& name) const {
     return "host=" + folder_ + " port=5432 user=qx6 dbname=" + name;
   }
+
+  // A role that must sign in with a password (trust for every other).
+  static const char* PasswordRole() { return "qx6_password"; }
 
   // A new, empty database of its own for one test. Its text order is a
   // language's (a, A, b, B), as on most servers, so that a read that forgets
@@ -128,6 +133,12 @@ class PostgresServer {
       problem_ = "initdb failed; see " + folder_ + "/setup.log";
       return;
     }
+    // One role signs in with a password, so that tests can give a wrong one.
+    const std::string hba = folder_ + "/data/pg_hba.conf";
+    std::ifstream in(hba);
+    const std::string rules((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::ofstream(hba, std::ios::trunc) << "local all " << PasswordRole() << " scram-sha-256\n" << rules;
     running_ = Command(Binary("pg_ctl") + " -D " + folder_ + "/data -l " + folder_ + "/server.log -w -t 60 -o \"-c listen_addresses='' -k " +
                        folder_ + " -p 5432 -c fsync=off -c max_connections=40\" start");
     if (!running_) problem_ = "the PostgreSQL server did not start; see " + folder_ + "/server.log";
