@@ -5,15 +5,38 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/UserInteraction.h"
 
 namespace qx6::host {
 
-// What "--output -" stands for: the process's standard output, as a path
-// the exporter can open, and to which a date and time cannot be added
-// (a name made from it does not exist and cannot be created, even by root).
-inline constexpr const char* StandardOutputPath = "/proc/self/fd/1";
+// What "--output -" stands for: a path the exporter can open, to which a
+// date and time cannot be added (a name made from it does not exist and
+// cannot be created, even by root), and whose bytes reach standard output.
+// The path is the write end of a private pipe; a thread of the host copies
+// what arrives to standard output, whatever that is (a file, a pipe of
+// another user, a socket: none of them need be opened again by name).
+class StandardOutputCopy {
+ public:
+  // Raises error 75 with the system's reason when no pipe can be made.
+  StandardOutputCopy();
+  ~StandardOutputCopy();
+  StandardOutputCopy(const StandardOutputCopy&) = delete;
+  StandardOutputCopy& operator=(const StandardOutputCopy&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Waits until every byte written so far has reached standard output; the
+  // exporter must have closed its file. Returns the reason standard output
+  // could not take them, or "" when it took them all.
+  std::string Finish();
+
+ private:
+  int readEnd_ = -1, writeEnd_ = -1;
+  std::string path_;
+  std::string error_;
+  std::thread copier_;
+};
 
 class OutputFileAnswer : public platform::UserInteraction {
  public:

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "host/CsvImport.h"
+#include "host/CupsImport.h"
 #include "host/ExportRun.h"
 #include "host/ExporterSession.h"
 #include "host/HostColumns.h"
@@ -66,7 +67,7 @@ JobDatabase OpenExistingDatabase(const std::string& path, OpenMode mode) {
   std::error_code ec;
   if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
     throw std::runtime_error("there is no job database " + path +
-                             "; make one with 'qx6export jobs import FILE.csv' or 'qx6export jobs sample COUNT'"
+                             "; make one with 'qx6export jobs import FILE.csv', 'qx6export jobs import-cups' or 'qx6export jobs sample COUNT'"
                              " (or name another with --db)");
   return JobDatabase(path, mode);
 }
@@ -167,6 +168,9 @@ int Export(const Options& options, const ExportRequest& request) {
   run.range.to = ParseDate(request.to, true);
   run.progress = isatty(STDERR_FILENO);
   JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
+  // Made before the session, so that it outlives the exporter's file.
+  std::optional<StandardOutputCopy> standardOutput;
+  if (request.output == "-") standardOutput.emplace();
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
@@ -199,28 +203,44 @@ int Export(const Options& options, const ExportRequest& request) {
     std::shared_ptr<platform::UserInteraction> inner = previous;
     if (silent) inner = std::make_shared<platform::NoUserInteraction>();
     platform::InstallUserInteraction(
-        std::make_shared<OutputFileAnswer>(toStandardOutput ? StandardOutputPath : request.output, inner));
+        std::make_shared<OutputFileAnswer>(toStandardOutput ? standardOutput->Path() : request.output, inner));
     silent = false;
   }
   RunResult result = RunExport(
       session, database,
       [&] { return request.quick ? session.QuickStartExport(columns.Get(), silent) : session.StartExport(id, silent); },
       run);
-  if (!result.started && toStandardOutput && result.lastError.find(StandardOutputPath) != std::string::npos &&
-      result.lastError.find(std::string(StandardOutputPath) + "\"") == std::string::npos) {
+  if (!toStandardOutput) return Report(result);
+  // The exporter has closed its file: what it wrote is on its way.
+  const std::string path = standardOutput->Path(), outputError = standardOutput->Finish();
+  if (!result.started && result.lastError.find(path) != std::string::npos &&
+      result.lastError.find(path + "\"") == std::string::npos) {
     std::fprintf(stderr,
                  "qx6export: the configuration '%s' adds the date and time to its file name, which standard output "
                  "cannot have; use --output FILE\n",
                  request.config.c_str());
     return 2;
   }
-  return Report(result, toStandardOutput);
+  if (!outputError.empty()) return Fail("cannot write the export to standard output: " + outputError);
+  return Report(result, true);
 }
 
 int Import(const Options& options, const std::string& file) {
   JobDatabase database = OpenDatabaseForNewJobs(options);
   const int64_t count = CsvImport::ImportFile(database, file);
   std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
+  return 0;
+}
+
+// Jobs from CUPS: every source read first, so that a missing log or an
+// unreachable scheduler leaves the database untouched.
+int ImportCups(const Options& options, const CupsImport::Request& request) {
+  // "PATH:LINE: why", as compilers write it, so that editors find the line.
+  const auto report = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
+  const CupsImport::Gathered gathered = CupsImport::Gather(request, report);
+  JobDatabase database = OpenDatabaseForNewJobs(options);
+  const CupsImport::Counts counts = CupsImport::ImportJobs(database, gathered.jobs, report);
+  std::printf("%s into %s\n", CupsImport::SummaryText(gathered, counts).c_str(), database.Path().c_str());
   return 0;
 }
 
@@ -515,6 +535,18 @@ int main(int argc, char** argv) {
   auto* import = jobs->add_subcommand("import", "import jobs from a CSV file (header row of column numbers or titles)");
   std::string csv;
   import->add_option("FILE", csv, "CSV file")->required()->check(CLI::ExistingFile);
+  auto* importCups = jobs->add_subcommand(
+      "import-cups", "import finished jobs from CUPS (its page log, or its scheduler over IPP), each job once");
+  CupsImport::Request cups;
+  importCups->add_option("--page-log", cups.pageLogs,
+                         "page log to read with its rotated files (default: /var/log/cups/page_log unless --ipp)");
+  importCups->add_option("--page-log-format", cups.pageLogFormat,
+                         "the PageLogFormat the log was written with (default: the one in --cupsd-conf)");
+  importCups->add_option("--cupsd-conf", cups.cupsdConf, "cupsd.conf to read PageLogFormat from")->capture_default_str();
+  importCups->add_flag("--ipp", cups.ipp, "ask the scheduler for its completed jobs over IPP");
+  importCups->add_option("--server", cups.server, "the scheduler: HOST[:PORT] or its socket path (implies --ipp)");
+  importCups->add_option("--print-server", cups.printServer,
+                         "name of the print server in the jobs and their keys (default: the host's name)");
   auto* sample = jobs->add_subcommand("sample", "add deterministic sample jobs");
   int64_t count = 0;
   uint64_t seed = 1;
@@ -569,6 +601,11 @@ int main(int argc, char** argv) {
     if (*edit) return Edit(options, config);
     if (*samples) return Samples(samplesOutput);
     if (*import) return Import(options, csv);
+    if (*importCups) {
+      if (!cups.server.empty()) cups.ipp = true;
+      if (cups.pageLogs.empty() && !cups.ipp) cups.pageLogs.push_back("/var/log/cups/page_log");
+      return ImportCups(options, cups);
+    }
     if (*sample) return Sample(options, count, seed);
     if (*add) return ScheduleAdd(options, task, config, replace, at);
     if (*scheduleList) return ScheduleList();

@@ -119,6 +119,18 @@ void WriteCsv(const World& world, int firstId, int rows) {
   qx6::test::WriteFile(world.Csv(), csv);
 }
 
+// A page log of `jobs` finished jobs from job id `firstId` on, as cupsd writes it.
+void WritePageLog(const World& world, int firstId, int jobs) {
+  std::string log;
+  for (int i = 0; i < jobs; ++i) {
+    const int id = firstId + i;
+    log += "office user" + std::to_string(id % 11) + " " + std::to_string(id) + " [07/Dec/2026:" +
+           std::to_string(10 + id % 12) + ":" + std::to_string(10 + id % 50) + ":00 +0000] total " +
+           std::to_string(1 + id % 30) + " acct" + std::to_string(id % 3) + " pc" + std::to_string(id % 9) +
+           " Report " + std::to_string(id) + ".pdf a4 one-sided\n";
+  }
+  qx6::test::WriteFile(world.folder + "/page_log", log);
+}
 
 // --- running the program ------------------------------------------------------
 
@@ -209,6 +221,10 @@ std::vector<Scenario> Scenarios() {
   using Args = std::vector<std::string>;
   auto sample = [](const World& w) { return Args{"--db", w.Db(), "jobs", "sample", "150", "--seed", "3"}; };
   auto import = [](const World& w) { return Args{"--db", w.Db(), "jobs", "import", w.Csv()}; };
+  auto importCups = [](const World& w) {
+    return Args{"--db", w.Db(), "jobs", "import-cups", "--page-log", w.folder + "/page_log", "--page-log-format",
+                "%p %u %j %T %P %C %{job-billing} %{job-originating-host-name} %{job-name} %{media} %{sides}"};
+  };
   auto schedule = [](const Args& more) {
     return [more](const World& w) {
       Args args{"--db", w.Db(), "schedule"};
@@ -222,6 +238,10 @@ std::vector<Scenario> Scenarios() {
       {"jobs import into new", [](const World& w) { WriteCsv(w, 1, 150); }, import, DatabaseState, {kNoJobs}},
       {"jobs import into existing", [](const World& w) { SampleDatabase(w, 300, 2), WriteCsv(w, 5001, 150); }, import,
        DatabaseState, {}},
+      {"jobs import-cups into new", [](const World& w) { WritePageLog(w, 1, 150); }, importCups, DatabaseState,
+       {kNoJobs}},
+      {"jobs import-cups into existing", [](const World& w) { SampleDatabase(w, 300, 2), WritePageLog(w, 1, 150); },
+       importCups, DatabaseState, {}},
       {"register", [](const World& w) { fs::create_directories(w.folder + "/registry"); },
        [](const World&) { return Args{"register"}; }, RegistryState, {}, false},
       {"schedule add (new)", [](const World& w) { SchedulingWorld(w, false); },

@@ -2,6 +2,7 @@
 // private HOME and registry folder.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,29 @@ Result RunIn(const std::string& folder, int status, const std::string& arguments
   Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
   EXPECT_EQ(result.status, status) << "qx6export " << arguments << "\n" << result.err;
   return result;
+}
+
+// What `command` (run by sh) writes to a standard output that is a socket,
+// which no process can open again by name.
+std::string SocketOutput(const std::string& command) {
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) return "no socket";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[0]);
+    close(ends[1]);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(ends[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  close(ends[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "status " + std::to_string(status);
 }
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
@@ -134,6 +158,8 @@ TEST_F(QxExport, OutputFromTheCommandLine) {
   const Result piped = OnDb(0, "run Plain --output -");
   EXPECT_EQ(piped.out, "ann\r\nbob\r\ncid\r\n");
   EXPECT_EQ(piped.err, "qx6export: 3 jobs exported to standard output\n");
+  EXPECT_EQ(SocketOutput(std::string(QX6_PRODUCT_DIR) + "/bin/qx6export --db '" + Db() + "' run Plain --output - 2>/dev/null"),
+            "ann\r\nbob\r\ncid\r\n");
   // A quick export, with a date range too (sample jobs have every column).
   const std::string sample = "--db '" + env.Root() + "/sample.db' ";
   Run(0, sample + "jobs sample 30");

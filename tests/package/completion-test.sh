@@ -59,7 +59,8 @@ expect "decimals" $'1\n10\n11\n12\n13\n14\n15' "$fake" --decimals 1
 expect "options of run, with the global ones" $'--db\n--decimals\n--exporter\n--from\n--help\n--output\n--silent\n--to\n--version' "$fake" run --
 expect "register --user" $'--user' "$fake" register --u
 expect "schedule add's options" $'--at\n--db\n--decimals\n--exporter\n--help\n--replace\n--version' "$fake" schedule add n Nightly --
-expect "jobs' commands" $'import\nsample' "$fake" jobs ""
+expect "jobs' commands" $'import\nimport-cups\nsample' "$fake" jobs ""
+expect "import-cups' options" $'--page-log\n--page-log-format' "$fake" jobs import-cups --page
 expect "schedule's commands" $'add\nlist\nremove\nrun' "$fake" schedule ""
 expect "sample's options" $'--seed' "$fake" jobs sample 10 --s
 

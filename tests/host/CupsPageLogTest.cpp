@@ -1,0 +1,208 @@
+// The page log reader on hand-written logs: the lines of a format, the
+// rotated files in their order, compressed ones, jobs that span a rotation
+// or are still printing, and lines that cannot be read.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+
+#include "host/CupsPageLog.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace qx6::host {
+namespace {
+
+using test::WriteFile;
+
+std::string Show(const PageLogLine& l) {
+  std::string text = l.printer + "|" + l.user + "|" + std::to_string(l.jobId) + "|" +
+                     (l.time ? std::to_string(*l.time) : "-") + "|" + l.page + "|" +
+                     (l.copies ? std::to_string(*l.copies) : "-");
+  for (const auto& [name, value] : l.attributes) text += "|" + name + "=" + value;
+  return text;
+}
+
+std::string ParseLine(std::string_view format, std::string_view line) {
+  PageLogLine out;
+  std::string why;
+  if (!PageLogFormat(format).Parse(line, out, why)) return "error: " + why;
+  return Show(out);
+}
+
+TEST(CupsPageLogFormat, SplitsLinesOfTheStandardAndOtherFormats) {
+  const std::string_view standard = PageLogFormat::Standard;
+  struct Case {
+    std::string_view format, line;
+    std::string expected;
+  } cases[] = {
+      {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] total 8 ACME-7 localhost Quarterly report a4 two-sided-long-edge",
+       "q|root|1|1796653755|total|8|job-billing=ACME-7|job-name=Quarterly report|job-originating-host-name=localhost|"
+       "media=a4|sides=two-sided-long-edge"},
+      // "-" is an attribute the job does not have; names keep quotes and backslashes as cupsd wrote them.
+      {standard, R"(raw ann 12 [01/Jan/2027:00:00:00 +0100] 3 2 - 10.0.0.7 He said "hi" \ back - -)",
+       "raw|ann|12|1798758000|3|2|job-name=He said \"hi\" \\ back|job-originating-host-name=10.0.0.7"},
+      // A user name with a space: the job id after it decides.
+      {standard, "q John Smith 5 [29/Feb/2028:23:59:59 -0500] 1 1 - h x - -",
+       "q|John Smith|5|1835499599|1|1|job-name=x|job-originating-host-name=h"},
+      // An empty job name leaves two spaces.
+      {standard, "q u 5 [07/Dec/2026:14:29:15 +0000] total 1 - h  a4 one-sided",
+       "q|u|5|1796653755|total|1|job-name=|job-originating-host-name=h|media=a4|sides=one-sided"},
+      {"%p:%j:%T:%{time-at-creation}:%{copies} 100%%", "lp1:7:[07/Dec/2026:14:29:15 +0000]:1796653700:3 100%",
+       "lp1||7|1796653755||-|copies=3|time-at-creation=1796653700"},
+      {standard, "q root x1 [07/Dec/2026:14:29:15 +0000] 1 1 - h n - -", "error: the job id \"x1\" is no number"},
+      {standard, "q root 1 [32/Dec/2026:14:29:15 +0000] 1 1 - h n - -",
+       "error: the time \"[32/Dec/2026:14:29:15 +0000]\" is no date [dd/Mon/yyyy:hh:mm:ss +zzzz]"},
+      {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] first 1 - h n - -",
+       "error: the page \"first\" is neither a number nor \"total\""},
+      {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] 1 1 - h", "error: the line does not fit the page log format \"" +
+                                                                       std::string(standard) + "\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseLine(c.format, c.line), c.expected) << c.line;
+}
+
+TEST(CupsPageLogFormat, RefusesAFormatThatNamesNoJob) {
+  for (const char* format : {"%u %T %P", "%p %T", "%p %j %P", "%p %j %{job-name"})
+    EXPECT_THROW(PageLogFormat{format}, std::runtime_error) << format;
+  EXPECT_NO_THROW(PageLogFormat{"%p %j %{time-at-creation}"});
+}
+
+TEST(CupsPageLogFormat, ComesFromCupsdConf) {
+  test::TempFolder folder;
+  const std::string conf = folder / "cupsd.conf";
+  WriteFile(conf, "LogLevel warn\n# PageLogFormat %p\nPageLogFormat %p %j %T %P %C %{copies}\n");
+  EXPECT_EQ(PageLogFormatOf(conf), "%p %j %T %P %C %{copies}");
+  WriteFile(conf, "LogLevel warn\nPageLogFormat\n");
+  EXPECT_EQ(PageLogFormatOf(conf), std::nullopt);  // page logging off, as Debian ships it
+  WriteFile(conf, "LogLevel warn\n");
+  EXPECT_EQ(PageLogFormatOf(conf), std::string(PageLogFormat::Standard));
+  EXPECT_THROW(PageLogFormatOf(folder / "missing.conf"), std::runtime_error);
+}
+
+void WriteGzip(const std::string& path, const std::string& text) {
+  gzFile file = gzopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+  gzclose(file);
+}
+
+std::string Line(const std::string& printer, int id, const std::string& time, const std::string& page, int copies,
+                 const std::string& name = "doc") {
+  return printer + " ann " + std::to_string(id) + " [07/Dec/2026:" + time + " +0000] " + page + " " +
+         std::to_string(copies) + " - host " + name + " a4 one-sided\n";
+}
+
+struct Read {
+  PageLogJobs jobs;
+  std::vector<std::string> reports;
+};
+
+Read ReadLogs(const std::string& path) {
+  Read read;
+  read.jobs = ReadPageLogs(PageLogFiles(path), PageLogFormat(PageLogFormat::Standard), "srv",
+                           [&](const std::string& message) { read.reports.push_back(message); });
+  return read;
+}
+
+std::string Describe(const CupsJob& job) {
+  std::string text = job.printer + "/" + std::to_string(job.id) + " t" + std::to_string(job.time % 86400) + " k" +
+                     std::to_string(job.identityTime % 86400);
+  for (const char* name : {"job-impressions-completed", "copies", "job-name"})
+    if (const std::string* value = job.Attribute(name)) text += std::string(" ") + name + "=" + *value;
+  if (job.pagesPerCopy) text += " pages=" + std::to_string(*job.pagesPerCopy);
+  return text;
+}
+
+TEST(CupsPageLogRead, FollowsRotationInOrderAndJoinsAJobAcrossIt) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  // Oldest first: .2.gz, .1, .O, the log. Job 3's pages begin in .O and end in the log.
+  WriteGzip(log + ".2.gz", Line("q", 1, "08:00:00", "total", 2, "first"));
+  WriteFile(log + ".1", Line("q", 2, "09:00:00", "total", 5, "second"));
+  WriteFile(log + ".O", Line("q", 3, "10:00:00", "1", 2) + Line("q", 3, "10:00:01", "2", 2));
+  WriteFile(log, Line("q", 3, "10:00:02", "3", 2) + Line("q", 3, "10:00:03", "total", 6));
+  WriteFile(log + ".bak", Line("q", 9, "10:00:00", "total", 1));  // no rotated log of ours
+  const Read read = ReadLogs(log);
+  EXPECT_EQ(PageLogFiles(log), (std::vector<std::string>{log + ".2.gz", log + ".1", log + ".O", log}));
+  ASSERT_EQ(read.jobs.jobs.size(), 3u);
+  EXPECT_EQ(Describe(read.jobs.jobs[0]), "q/1 t28800 k28800 job-impressions-completed=2 job-name=first");
+  EXPECT_EQ(Describe(read.jobs.jobs[1]), "q/2 t32400 k32400 job-impressions-completed=5 job-name=second");
+  // One job: its time from its first page, its key from its last line, three pages of two copies.
+  EXPECT_EQ(Describe(read.jobs.jobs[2]),
+            "q/3 t36000 k36003 job-impressions-completed=6 copies=2 job-name=doc pages=3");
+  EXPECT_EQ(read.jobs.pendingJobs, 0);
+  EXPECT_TRUE(read.reports.empty());
+}
+
+TEST(CupsPageLogRead, LeavesAJobStillPrintingAndATornLastLineForLater) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  std::string text = Line("q", 1, "08:00:00", "total", 1) + Line("r", 2, "08:00:01", "1", 1);
+  const std::string torn = Line("q", 3, "08:00:02", "total", 4);
+  WriteFile(log, text + torn.substr(0, torn.size() - 10));
+  Read read = ReadLogs(log);
+  ASSERT_EQ(read.jobs.jobs.size(), 1u);
+  EXPECT_EQ(read.jobs.pendingJobs, 1);
+  EXPECT_EQ(read.jobs.skippedLines, 0);
+  EXPECT_TRUE(read.reports.empty());
+  // Written whole, and job 2 ended: all three come.
+  WriteFile(log, text + torn + Line("r", 2, "08:00:05", "total", 1));
+  read = ReadLogs(log);
+  EXPECT_EQ(read.jobs.jobs.size(), 3u);
+  EXPECT_EQ(read.jobs.pendingJobs, 0);
+}
+
+TEST(CupsPageLogRead, ReportsABadLineWithItsNumberAndGoesOn) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  WriteFile(log, Line("q", 1, "08:00:00", "total", 1) + "garbage\n\n" + Line("q", 2, "08:00:01", "total", 1) +
+                     std::string(70000, 'x') + "\n" + Line("q", 3, "08:00:02", "total", 1));
+  const Read read = ReadLogs(log);
+  EXPECT_EQ(read.jobs.jobs.size(), 3u);
+  EXPECT_EQ(read.jobs.skippedLines, 2);
+  ASSERT_EQ(read.reports.size(), 2u);
+  EXPECT_EQ(read.reports[0].rfind(log + ":2: the line does not fit the page log format", 0), 0u) << read.reports[0];
+  EXPECT_EQ(read.reports[1], log + ":5: the line is longer than 64 KiB");
+}
+
+TEST(CupsPageLogRead, ADamagedCompressedLogIsReportedAndTheOthersRead) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  WriteGzip(log + ".1.gz", Line("q", 1, "08:00:00", "total", 1) + Line("q", 2, "08:00:01", "total", 1));
+  std::string bytes = test::ReadFile(log + ".1.gz");
+  bytes.resize(bytes.size() - 12);  // cut off in the middle
+  WriteFile(log + ".1.gz", bytes);
+  WriteFile(log, Line("q", 3, "09:00:00", "total", 1));
+  const Read read = ReadLogs(log);
+  ASSERT_EQ(read.reports.size(), 1u) << ::testing::PrintToString(read.reports);
+  EXPECT_NE(read.reports[0].find(log + ".1.gz:"), std::string::npos) << read.reports[0];
+  EXPECT_NE(read.reports[0].find("the compressed file is damaged"), std::string::npos) << read.reports[0];
+  ASSERT_FALSE(read.jobs.jobs.empty());
+  EXPECT_EQ(read.jobs.jobs.back().id, 3);
+}
+
+TEST(CupsPageLogRead, RestartedJobIdsAreDifferentJobs) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  // The spool was cleared: job 1 again, later, on the same printer.
+  WriteFile(log, Line("q", 1, "08:00:00", "total", 1) + Line("q", 2, "08:00:01", "total", 1) +
+                     Line("q", 1, "12:00:00", "total", 7));
+  const Read read = ReadLogs(log);
+  ASSERT_EQ(read.jobs.jobs.size(), 3u);
+  EXPECT_NE(OriginKey(read.jobs.jobs[0]), OriginKey(read.jobs.jobs[2]));
+  EXPECT_EQ(OriginKey(read.jobs.jobs[0]), "cups:srv/q/1/1796630400");
+}
+
+TEST(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
+  test::TempFolder folder;
+  const std::string log = folder / "page_log";
+  // An older scheduler: one line a page, a copy at a time.
+  WriteFile(log, Line("q", 1, "08:00:00", "1", 1) + Line("q", 1, "08:00:01", "2", 1) + Line("q", 1, "08:00:02", "1", 1) +
+                     Line("q", 1, "08:00:03", "2", 1) + Line("q", 2, "08:01:00", "1", 1));
+  const Read read = ReadLogs(log);
+  ASSERT_EQ(read.jobs.jobs.size(), 1u);
+  EXPECT_EQ(Describe(read.jobs.jobs[0]), "q/1 t28800 k28803 job-impressions-completed=4 copies=2 job-name=doc pages=2");
+  EXPECT_EQ(read.jobs.pendingJobs, 1);
+}
+
+}  // namespace
+}  // namespace qx6::host
