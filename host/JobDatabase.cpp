@@ -18,6 +18,7 @@
 
 #include "host/IsoDate.h"
 #include "host/JobScan.h"
+#include "host/PostgresJobs.h"
 #include "host/SqliteError.h"
 #include "host/SqliteVfs.h"
 #include "platform/FileSystem.h"
@@ -84,6 +85,11 @@ std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns) {
 
 JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     : path_(path), connection_(std::make_unique<Connection>()), readOnly_(mode == OpenMode::ReadOnly) {
+  if (PostgresJobs::IsLocation(path)) {
+    path_ = PostgresJobs::Redacted(path);
+    postgres_ = std::make_unique<PostgresJobs::Store>(path, mode);
+    return;
+  }
   SqliteVfs::Install();
   readThreads_ = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
   const bool inMemory = path == ":memory:";
@@ -344,6 +350,7 @@ std::string RangeCondition(const DateRange& range, std::array<char, 20>& from, s
 }  // namespace
 
 int64_t JobDatabase::CountJobs(const DateRange& range) const {
+  if (postgres_) return postgres_->CountJobs(range);
   std::array<char, 20> from{}, to{};
   const std::string sql = "SELECT count(*) FROM jobs" + RangeCondition(range, from, to);
   sqlite3_stmt* raw = nullptr;
@@ -364,6 +371,7 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
     Raise(RuntimeErrorNumber::InvalidProcedureCall, "The job collection must hold the 45 host columns");
   std::array<IJobColumn*, HostColumnCount> targets{};
   for (int32_t i = 0; i < HostColumnCount; ++i) targets[i] = &ColumnAt(job, i + 1);
+  if (postgres_) return postgres_->ForEachJob(order, range, targets.data(), visitor);
 
   JobScan::Query query;
   query.path = path_;
@@ -428,6 +436,11 @@ JobInserter::JobInserter(JobDatabase& database) : database_(&database) {
     Raise(RuntimeErrorNumber::PermissionDenied, database.path_ + " is open for reading only");
   if (database.inserting_)
     Raise(RuntimeErrorNumber::InvalidProcedureCall, "Another insert into " + database.path_ + " is still open");
+  if (database.postgres_) {
+    postgres_ = std::make_unique<PostgresJobs::Inserter>(*database.postgres_);
+    database.inserting_ = true;
+    return;
+  }
   sqlite3* db = database.connection_->db;
   std::string sql = "INSERT INTO jobs (" + FieldList() + ") VALUES (";
   for (int i = 1; i <= HostColumnCount; ++i) sql += i == 1 ? "?" : ", ?";
@@ -449,6 +462,12 @@ JobInserter::~JobInserter() {
 
 void JobInserter::End(bool commit) {
   JobDatabase& database = *database_;
+  if (postgres_) {
+    database.inserting_ = false;
+    database_ = nullptr;
+    const auto postgres = std::move(postgres_);
+    return postgres->End(commit);
+  }
   sqlite3* db = database.connection_->db;
   sqlite3_finalize(insert_);
   sqlite3_finalize(findOrigin_);
@@ -492,6 +511,7 @@ namespace {
 
 void JobInserter::SetNull(int32_t column) {
   Column(column);
+  if (postgres_) return postgres_->SetNull(column);
   Bind(sqlite3_bind_null(insert_, column));
 }
 
@@ -511,6 +531,7 @@ void JobInserter::SetInteger(int32_t column, int64_t value) {
       break;
     default: Mismatch(c, "no whole number");
   }
+  if (postgres_) return postgres_->SetInteger(column, value);
   Bind(sqlite3_bind_int64(insert_, column, value));
 }
 
@@ -518,12 +539,14 @@ void JobInserter::SetNumber(int32_t column, double value) {
   const HostColumn& c = Column(column);
   if (c.kind != ColumnKind::Number) Mismatch(c, "no number");
   if (!std::isfinite(value)) Mismatch(c, "finite numbers only");
+  if (postgres_) return postgres_->SetNumber(column, value);
   Bind(sqlite3_bind_double(insert_, column, value));
 }
 
 void JobInserter::SetBoolean(int32_t column, bool value) {
   const HostColumn& c = Column(column);
   if (c.kind != ColumnKind::Boolean) Mismatch(c, "no Boolean");
+  if (postgres_) return postgres_->SetInteger(column, value ? 1 : 0);
   Bind(sqlite3_bind_int(insert_, column, value ? 1 : 0));
 }
 
@@ -532,6 +555,7 @@ void JobInserter::SetDate(int32_t column, double serial) {
   if (c.kind != ColumnKind::Date) Mismatch(c, "no date");
   char* text = dates_[column - 1].data();
   if (!IsoDate::Format(serial, text)) Mismatch(c, "dates from the year 100 to 9999 only");
+  if (postgres_) return postgres_->SetText(column, std::string_view(text, 19));
   Bind(sqlite3_bind_text(insert_, column, text, 19, SQLITE_STATIC));
 }
 
@@ -539,6 +563,7 @@ void JobInserter::SetText(int32_t column, std::string_view value) {
   const HostColumn& c = Column(column);
   if (c.kind != ColumnKind::Text) Mismatch(c, "no text");
   // A null pointer would bind SQL NULL; an empty text is a value of its own.
+  if (postgres_) return postgres_->SetText(column, value);
   const char* data = value.empty() ? "" : value.data();
   Bind(sqlite3_bind_text(insert_, column, data, static_cast<int>(value.size()), SQLITE_STATIC));
 }
@@ -566,6 +591,7 @@ void JobInserter::SetValue(int32_t column, const Variant& value) {
       if (type != VarType::String) Mismatch(c, "text");
       // Copied: the caller's variant may be a temporary.
       const std::string_view text = value.StringValue();
+      if (postgres_) return postgres_->SetText(column, text);
       Bind(sqlite3_bind_text(insert_, column, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
                              SQLITE_TRANSIENT));
       return;
@@ -590,6 +616,7 @@ void JobInserter::SetValue(int32_t column, const Variant& value) {
 
 int64_t JobInserter::Insert() {
   Column(1);
+  if (postgres_) return postgres_->Insert();
   const int rc = sqlite3_step(insert_);
   sqlite3_reset(insert_);
   if (rc != SQLITE_DONE) {
@@ -623,6 +650,7 @@ void JobInserter::ClearValues() {
 
 std::optional<int64_t> JobInserter::InsertOnce(std::string_view originKey) {
   Column(1);
+  if (postgres_) return postgres_->InsertOnce(originKey);
   PrepareOrigins();
   sqlite3_bind_text(findOrigin_, 1, originKey.data(), static_cast<int>(originKey.size()), SQLITE_STATIC);
   const int found = sqlite3_step(findOrigin_);

@@ -1,5 +1,5 @@
-// The host's job database: an SQLite file with one table of print jobs, one
-// column per host column. Reads hand jobs over one at a time by refilling a
+// The host's job database: an SQLite file or a database on a PostgreSQL
+// server, with one table of print jobs, one column per host column. Reads hand jobs over one at a time by refilling a
 // 45-column collection in place; writes go through a transaction.
 //
 // A connection serves one thread at a time.
@@ -21,6 +21,11 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace qx6::host {
+
+namespace PostgresJobs {
+class Store;
+class Inserter;
+}  // namespace PostgresJobs
 
 // The error number of a file that is no job database, is damaged or has a
 // malformed CSV row: the runtime's "Invalid file format".
@@ -67,6 +72,11 @@ class JobDatabase {
   // left unfinished by a crashed program is rolled back on opening, also for
   // reading when the user may write the file. ":memory:" with Create is a
   // private database in memory.
+  //
+  // A PostgreSQL connection string (`postgresql://host/db`, `service=name`,
+  // `host=/run/x dbname=jobs`) instead of a path names a database on a
+  // server; see PostgresJobs.h for its errors. Path() is then the string
+  // without its password.
   JobDatabase(const std::string& path, OpenMode mode);
   ~JobDatabase();
   JobDatabase(JobDatabase&& other) noexcept;
@@ -114,6 +124,7 @@ class JobDatabase {
 
   std::string path_;
   std::unique_ptr<Connection> connection_;
+  std::unique_ptr<PostgresJobs::Store> postgres_;
   bool readOnly_ = true;
   bool inserting_ = false;
   int readThreads_ = 1;
@@ -168,6 +179,7 @@ class JobInserter {
   sqlite3_stmt* findOrigin_ = nullptr;
   sqlite3_stmt* addOrigin_ = nullptr;
   std::array<std::array<char, 20>, HostColumnCount> dates_{};
+  std::unique_ptr<PostgresJobs::Inserter> postgres_;
 };
 
 }  // namespace qx6::host

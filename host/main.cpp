@@ -23,6 +23,7 @@
 #include "host/HostColumns.h"
 #include "host/IsoDate.h"
 #include "host/JobDatabase.h"
+#include "host/PostgresJobs.h"
 #include "host/OutputFileAnswer.h"
 #include "host/ProductPaths.h"
 #include "host/RegistryMessages.h"
@@ -62,6 +63,7 @@ std::string DatabasePath(const Options& options) {
 JobDatabase OpenExistingDatabase(const std::string& path, OpenMode mode) {
   if (path.empty())
     throw std::runtime_error("there is no job database: neither --db nor HOME names a place for one");
+  if (PostgresJobs::IsLocation(path)) return JobDatabase(path, mode);
   std::error_code ec;
   if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
     throw std::runtime_error("there is no job database " + path +
@@ -333,8 +335,17 @@ int ScheduleAdd(const Options& options, const std::string& task, const std::stri
                 "), which needs root: run 'sudo qx6export schedule add ...', or set QX6_REGISTRY_DIR to a folder of "
                 "your own");
   // The task keeps the database it runs on as an absolute path, so that it
-  // runs on the same jobs whoever starts it and from wherever.
-  const std::string database = std::filesystem::absolute(DatabasePath(options)).lexically_normal().string();
+  // runs on the same jobs whoever starts it and from wherever; a server's
+  // location without a password, which the registry must never hold.
+  const std::string location = DatabasePath(options);
+  const bool onServer = PostgresJobs::IsLocation(location);
+  if (onServer && PostgresJobs::HasPassword(location))
+    return Fail("a scheduled task does not keep passwords: name the database without one (" +
+                PostgresJobs::Redacted(location) +
+                ") and put the password in ~/.pgpass of the user the task runs as, or use a service "
+                "(service=NAME in ~/.pg_service.conf)");
+  const std::string database =
+      onServer ? location : std::filesystem::absolute(location).lexically_normal().string();
   OpenExistingDatabase(database, OpenMode::ReadOnly);
   ExporterSession session(options.exporter);
   auto columns = MakeHostColumns();
@@ -491,7 +502,8 @@ int main(int argc, char** argv) {
   app.fallthrough();
   Options options;
   app.add_option("--db", options.database,
-                 "job database file (default: $XDG_DATA_HOME/quorvex/qx6jobs.db, made by 'jobs import' or 'jobs sample')");
+                 "job database: an SQLite file (default: $XDG_DATA_HOME/quorvex/qx6jobs.db, made by 'jobs import' or "
+                 "'jobs sample') or a PostgreSQL server (postgresql://HOST/DB, service=NAME, 'host=... dbname=...')");
   app.add_option("--decimals", options.decimals, "the host's number of decimal places")->check(CLI::Range(0, 15));
   app.add_option("--exporter", options.exporter, "ProgID of the export component")->capture_default_str();
 

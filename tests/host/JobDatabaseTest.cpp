@@ -13,6 +13,7 @@
 #include "runtime/DateTime.h"
 #include "runtime/RuntimeError.h"
 #include "tests/host/HostTestSupport.h"
+#include "tests/host/PostgresServer.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6::host {
@@ -74,11 +75,44 @@ void Sample(const std::string& path, int64_t count) {
   GenerateSampleJobs(db, count, 1);
 }
 
+// The tests of behaviour that both stores share run on each: an SQLite file
+// and a database of a private PostgreSQL server.
+enum class Store { Sqlite, Postgres };
+
+class JobStore : public ::testing::TestWithParam<Store> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Store::Sqlite) {
+      location_ = folder_ / "jobs.db";
+      return;
+    }
+    test::PostgresServer& server = test::PostgresServer::Shared();
+    if (!server.Running()) GTEST_SKIP() << "no PostgreSQL server: " << server.Problem();
+    location_ = server.NewDatabase();
+  }
+  const std::string& Location() const { return location_; }
+  // The first row of a query on the store, values separated by "|".
+  std::string Query(const std::string& sql) const {
+    return GetParam() == Store::Sqlite ? Sql(location_, sql.c_str()) : test::PostgresServer::Sql(location_, sql);
+  }
+
+  TempFolder folder_;
+  std::string location_;
+};
+
+std::string StoreName(const ::testing::TestParamInfo<Store>& info) {
+  return info.param == Store::Sqlite ? "Sqlite" : "Postgres";
+}
+
+#define QX6_STORES(suite) \
+  INSTANTIATE_TEST_SUITE_P(, suite, ::testing::Values(Store::Sqlite, Store::Postgres), StoreName)
+
+QX6_STORES(JobStore);
+
 // --- opening -----------------------------------------------------------------
 
-TEST(JobDatabaseOpen, CreatesTheSchemaOnceAndReopensIt) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
+TEST_P(JobStore, CreatesTheSchemaOnceAndReopensIt) {
+  const std::string& path = Location();
   { JobDatabase created(path, OpenMode::Create); }
   JobDatabase reopened(path, OpenMode::ReadOnly);
   EXPECT_EQ(reopened.CountJobs(), 0);
@@ -86,6 +120,16 @@ TEST(JobDatabaseOpen, CreatesTheSchemaOnceAndReopensIt) {
   // Create on an existing job database opens it as it is.
   { JobDatabase again(path, OpenMode::Create); }
   // Schema version, column count, the date's type, the key and the date index.
+  if (GetParam() == Store::Postgres) {
+    EXPECT_EQ(Query("SELECT (SELECT version FROM quorvex_job_database), "
+                    "(SELECT count(*) FROM information_schema.columns WHERE table_name = 'jobs'), "
+                    "(SELECT data_type FROM information_schema.columns WHERE table_name = 'jobs' "
+                    "AND column_name = 'date_time'), "
+                    "(SELECT count(*) FROM pg_indexes WHERE indexname IN ('jobs_pkey', 'jobs_date_time'))"),
+              std::to_string(JobDatabaseSchemaVersion) + "|" + std::to_string(HostColumnCount) +
+                  "|timestamp without time zone|2");
+    return;
+  }
   EXPECT_EQ(Sql(path, "SELECT (SELECT user_version FROM pragma_user_version), "
                            "(SELECT count(*) FROM pragma_table_info('jobs')), "
                            "(SELECT type FROM pragma_table_info('jobs') WHERE name = 'date_time'), "
@@ -203,14 +247,14 @@ TEST(JobDatabaseWrite, AFullDiskNamesTheFileAndKeepsTheJobsBefore) {
 
 // --- values ----------------------------------------------------------------
 
-TEST(JobDatabaseValues, EveryKindTravelsThroughInsertAndRead) {
-  TempFolder folder;
-  JobDatabase db(folder / "jobs.db", OpenMode::Create);
+TEST_P(JobStore, EveryKindTravelsThroughInsertAndRead) {
+  JobDatabase db(Location(), OpenMode::Create);
   {
     JobInserter insert = db.BeginInsert();
     insert.SetInteger(1, 41);
     insert.SetText(2, "jürgen");
     insert.SetText(7, "Übersicht Q3, \"final\".xlsx");
+    insert.SetText(8, "tab\there\\back\\slash\r\nnew line");
     insert.SetText(37, "");  // an empty text is no Null
     insert.SetInteger(10, 3);
     insert.SetDate(12, At(2024, 1, 5, 14, 30, 5));
@@ -227,6 +271,7 @@ TEST(JobDatabaseValues, EveryKindTravelsThroughInsertAndRead) {
   ASSERT_EQ(rows.size(), 2u);
   const std::pair<int, std::string> expected[] = {
       {1, "l:41"},          {2, "s:jürgen"},      {7, "s:Übersicht Q3, \"final\".xlsx"}, {37, "s:"},
+      {8, "s:tab\there\\back\\slash\r\nnew line"},
       {10, "i:3"},          {20, "b:1"},          {21, "b:0"},                          {23, "l:-2147483648"},
       {25, "l:2147483647"}, {28, "d:1.375000"},   {3, "null"},
       {12, "t:" + std::to_string(DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(14, 30, 5))}};
@@ -238,9 +283,8 @@ TEST(JobDatabaseValues, EveryKindTravelsThroughInsertAndRead) {
   EXPECT_EQ(rows[1], "l:42|" + nulls);
 }
 
-TEST(JobDatabaseValues, SetValueConvertsByKindAndRefusesWhatDoesNotFit) {
-  TempFolder folder;
-  JobDatabase db(folder / "jobs.db", OpenMode::Create);
+TEST_P(JobStore, SetValueConvertsByKindAndRefusesWhatDoesNotFit) {
+  JobDatabase db(Location(), OpenMode::Create);
   JobInserter insert = db.BeginInsert();
   insert.SetValue(2, Variant::String("temporary"));  // copied: the variant dies here
   insert.SetValue(12, Variant("2024-03-01T08:00:00"));
@@ -274,9 +318,8 @@ TEST(JobDatabaseValues, SetValueConvertsByKindAndRefusesWhatDoesNotFit) {
   for (const auto& [column, value] : expected) EXPECT_EQ(Cell(rows[0], column), value) << "column " << column;
 }
 
-TEST(JobDatabaseValues, ATransactionKeepsAllOrNothing) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
+TEST_P(JobStore, ATransactionKeepsAllOrNothing) {
+  const std::string& path = Location();
   JobDatabase db(path, OpenMode::Create);
   {
     JobInserter insert = db.BeginInsert();
@@ -292,10 +335,34 @@ TEST(JobDatabaseValues, ATransactionKeepsAllOrNothing) {
   EXPECT_EQ(ErrorNumber([&] { reader.BeginInsert(); }), RuntimeErrorNumber::PermissionDenied);
 }
 
-TEST(JobDatabaseValues, AnOriginKeyAddsItsJobOnceAcrossInserts) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
-  JobDatabase db(path, OpenMode::Create);
+TEST_P(JobStore, AJobWithoutAnIdGetsOneAfterTheLargestAndNoIdIsGivenTwice) {
+  JobDatabase db(Location(), OpenMode::Create);
+  auto insert = [](JobInserter& inserter, int64_t id) {
+    if (id) inserter.SetInteger(1, id);
+    return inserter.Insert();
+  };
+  {
+    JobInserter inserter = db.BeginInsert();
+    EXPECT_EQ(insert(inserter, 10), 10);
+    EXPECT_EQ(insert(inserter, 0), 11);
+    EXPECT_EQ(insert(inserter, 5), 5);
+    EXPECT_EQ(insert(inserter, 13), 13);
+    EXPECT_EQ(insert(inserter, 0), 14);
+    EXPECT_EQ(insert(inserter, 12), 12);
+    for (int64_t taken : {5, 10, 11, 12, 13, 14})
+      EXPECT_EQ(ErrorNumber([&] { insert(inserter, taken); }), RuntimeErrorNumber::DuplicateKey) << taken;
+    inserter.Commit();
+  }
+  JobInserter inserter = db.BeginInsert();
+  EXPECT_EQ(ErrorNumber([&] { insert(inserter, 5); }), RuntimeErrorNumber::DuplicateKey);
+  EXPECT_EQ(insert(inserter, 4), 4);
+  EXPECT_EQ(insert(inserter, 0), 15);
+  inserter.Commit();
+  EXPECT_EQ(db.CountJobs(), 8);
+}
+
+TEST_P(JobStore, AnOriginKeyAddsItsJobOnceAcrossInserts) {
+  JobDatabase db(Location(), OpenMode::Create);
   auto once = [&](JobInserter& insert, const char* key, const char* user) {
     insert.SetText(2, user);
     return insert.InsertOnce(key);
@@ -316,8 +383,10 @@ TEST(JobDatabaseValues, AnOriginKeyAddsItsJobOnceAcrossInserts) {
   JobInserter insert = db.BeginInsert();
   EXPECT_EQ(once(insert, "cups:a/2", "eve"), 3);
   insert.Commit();
-  EXPECT_EQ(Sql(path, "SELECT group_concat(\"user\", ',') FROM jobs"), "ann,eve");
-  EXPECT_EQ(Sql(path, "SELECT count(*) FROM job_origins"), "2");
+  const auto rows = test::DumpJobs(db);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(Cell(rows[0], 2) + "," + Cell(rows[1], 2) + "," + Cell(rows[2], 2), "s:ann,null,s:eve");
+  EXPECT_EQ(Query("SELECT count(*) FROM job_origins"), "2");
 }
 
 TEST(JobDatabaseValues, ValuesWrittenBehindTheHostsBackAreReportedAsDamage) {
@@ -333,10 +402,12 @@ TEST(JobDatabaseValues, ValuesWrittenBehindTheHostsBackAreReportedAsDamage) {
 
 // --- reading -----------------------------------------------------------------
 
-class JobDatabaseRead : public ::testing::Test {
+class JobDatabaseRead : public JobStore {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<JobDatabase>(folder_ / "jobs.db", OpenMode::Create);
+    JobStore::SetUp();
+    if (IsSkipped()) return;
+    db_ = std::make_unique<JobDatabase>(Location(), OpenMode::Create);
     JobInserter insert = db_->BeginInsert();
     const struct {
       int id;
@@ -369,11 +440,11 @@ class JobDatabaseRead : public ::testing::Test {
     return ids;
   }
 
-  TempFolder folder_;
   std::unique_ptr<JobDatabase> db_;
 };
+QX6_STORES(JobDatabaseRead);
 
-TEST_F(JobDatabaseRead, SortsByTheKeysThenByJobId) {
+TEST_P(JobDatabaseRead, SortsByTheKeysThenByJobId) {
   // User ascending (by code point: capitals first, so "alice" never lands
   // between two "Alice"), pages descending, ties by job id.
   EXPECT_EQ(Ids({{2, true}, {23, false}}), (std::vector<int>{2, 5, 6, 4, 3, 1, 7, 8}));
@@ -390,14 +461,14 @@ TEST_F(JobDatabaseRead, SortsByTheKeysThenByJobId) {
   EXPECT_EQ(Ids(SortKeysFrom(*sortColumns)), (std::vector<int>{6, 5, 1, 3, 7, 2, 4, 8}));
 }
 
-TEST_F(JobDatabaseRead, RefillingReusesTheTextStorage) {
+TEST_P(JobDatabaseRead, RefillingReusesTheTextStorage) {
   auto job = MakeHostColumns();
   std::set<const char*> storage;
   db_->ForEachJob({}, {}, *job, [&] { return storage.insert(ColumnAt(*job, 2).Value().StringValue().data()), true; });
   EXPECT_EQ(storage.size(), 1u);
 }
 
-TEST_F(JobDatabaseRead, TheDateRangeIncludesBothEnds) {
+TEST_P(JobDatabaseRead, TheDateRangeIncludesBothEnds) {
   EXPECT_EQ(Ids({{12, true}}, {At(2024, 1, 6, 10), At(2024, 1, 9, 13)}), (std::vector<int>{2, 3, 4, 5, 6}));
   EXPECT_EQ(Ids({}, {At(2024, 1, 9), std::nullopt}), (std::vector<int>{5, 6, 7}));
   EXPECT_EQ(Ids({}, {std::nullopt, At(2024, 1, 6, 9, 59, 59)}), (std::vector<int>{1}));
@@ -406,7 +477,7 @@ TEST_F(JobDatabaseRead, TheDateRangeIncludesBothEnds) {
             RuntimeErrorNumber::InvalidProcedureCall);
 }
 
-TEST_F(JobDatabaseRead, TheVisitorStopsTheLoopAndErrorsPassThrough) {
+TEST_P(JobDatabaseRead, TheVisitorStopsTheLoopAndErrorsPassThrough) {
   auto job = MakeHostColumns();
   int seen = 0;
   EXPECT_EQ(db_->ForEachJob({}, {}, *job, [&] { return ++seen < 3; }), 3);

@@ -1,0 +1,777 @@
+#include "host/PostgresJobs.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "host/IsoDate.h"
+#include "runtime/RuntimeError.h"
+
+namespace qx6::host::PostgresJobs {
+namespace {
+
+// "QX6J": the advisory lock that importers and the schema's creation take.
+constexpr const char* kLock = "SELECT pg_advisory_xact_lock(1364735562)";
+constexpr size_t kBatchBytes = 1 << 20;
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const noexcept { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+const char* ServerType(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::Integer: return "integer";
+    case ColumnKind::Status: return "smallint";
+    case ColumnKind::Boolean: return "boolean";
+    case ColumnKind::Number: return "double precision";
+    case ColumnKind::Date: return "timestamp(0) without time zone";
+    case ColumnKind::Text: return "text";
+  }
+  return "text";
+}
+
+std::string FieldList() {
+  std::string list;
+  for (const HostColumn& c : HostColumnTable()) {
+    if (!list.empty()) list += ", ";
+    list += '"';
+    list += c.field;
+    list += '"';
+  }
+  return list;
+}
+
+// libpq's messages span lines; one line reads better after "qx6export: ".
+std::string OneLine(const char* message) {
+  std::string line;
+  for (const char* p = message ? message : ""; *p; ++p) {
+    if (std::isspace(static_cast<unsigned char>(*p))) {
+      if (!line.empty() && line.back() != ' ') line += ' ';
+    } else {
+      line += *p;
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+// The span of each "password=..." pair of a key/value string (with the
+// white space before it), found by libpq's own quoting rules.
+std::vector<std::pair<size_t, size_t>> PasswordPairs(std::string_view s) {
+  std::vector<std::pair<size_t, size_t>> pairs;
+  size_t i = 0;
+  while (i < s.size()) {
+    const size_t start = i;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    const size_t keyStart = i;
+    while (i < s.size() && s[i] != '=' && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    const std::string_view key = s.substr(keyStart, i - keyStart);
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    if (i < s.size() && s[i] == '=') ++i;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    if (i < s.size() && s[i] == '\'') {
+      for (++i; i < s.size() && s[i] != '\''; ++i)
+        if (s[i] == '\\') ++i;
+      if (i < s.size()) ++i;
+    } else {
+      for (; i < s.size() && !std::isspace(static_cast<unsigned char>(s[i])); ++i)
+        if (s[i] == '\\') ++i;
+    }
+    i = std::min(i, s.size());
+    if (key == "password") pairs.emplace_back(start, i);
+    if (i == start) ++i;
+  }
+  return pairs;
+}
+
+bool IsUri(std::string_view s) { return s.starts_with("postgresql://") || s.starts_with("postgres://"); }
+
+}  // namespace
+
+bool IsLocation(std::string_view location) {
+  if (IsUri(location)) return true;
+  const size_t equals = location.find('=');
+  if (equals == std::string_view::npos) return false;
+  std::string_view key = location.substr(0, equals);
+  while (!key.empty() && std::isspace(static_cast<unsigned char>(key.front()))) key.remove_prefix(1);
+  while (!key.empty() && std::isspace(static_cast<unsigned char>(key.back()))) key.remove_suffix(1);
+  if (key.empty()) return false;
+  PQconninfoOption* options = PQconndefaults();
+  bool known = false;
+  for (PQconninfoOption* o = options; o && o->keyword; ++o) known = known || key == o->keyword;
+  PQconninfoFree(options);
+  return known;
+}
+
+std::string Redacted(std::string_view location) {
+  std::string out(location);
+  if (IsUri(location)) {
+    const size_t authority = out.find("://") + 3;
+    size_t end = out.find_first_of("/?", authority);
+    if (end == std::string::npos) end = out.size();
+    const size_t at = out.rfind('@', end);
+    if (at != std::string::npos && at >= authority) {
+      const size_t colon = out.find(':', authority);
+      if (colon < at) out.erase(colon, at - colon);
+    }
+    const size_t query = out.find('?');
+    if (query == std::string::npos) return out;
+    std::string kept;
+    size_t p = query + 1;
+    while (p <= out.size()) {
+      size_t amp = out.find('&', p);
+      if (amp == std::string::npos) amp = out.size();
+      const std::string_view parameter = std::string_view(out).substr(p, amp - p);
+      if (!parameter.starts_with("password=") && parameter != "password" && !parameter.empty())
+        kept += (kept.empty() ? "" : "&") + std::string(parameter);
+      p = amp + 1;
+    }
+    out.resize(query);
+    if (!kept.empty()) out += "?" + kept;
+    return out;
+  }
+  const auto pairs = PasswordPairs(location);
+  for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) out.erase(it->first, it->second - it->first);
+  while (!out.empty() && std::isspace(static_cast<unsigned char>(out.front()))) out.erase(0, 1);
+  return out;
+}
+
+bool HasPassword(std::string_view location) {
+  if (Redacted(location) != location) return true;
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(std::string(location).c_str(), &error);
+  PQfreemem(error);
+  bool has = false;
+  for (PQconninfoOption* o = options; o && o->keyword; ++o)
+    has = has || (std::strcmp(o->keyword, "password") == 0 && o->val && *o->val);
+  PQconninfoFree(options);
+  return has;
+}
+
+// --- the store ---------------------------------------------------------------
+
+Store::Store(const std::string& location, OpenMode mode) : name_(Redacted(location)) {
+  try {
+    Connect(location, mode == OpenMode::ReadOnly);
+    CheckSchema(mode == OpenMode::Create);
+  } catch (...) {
+    PQfinish(connection_);  // no destructor runs for a store that was never made
+    throw;
+  }
+}
+
+Store::~Store() { PQfinish(connection_); }
+
+void Store::Connect(const std::string& location, bool readOnly) {
+  connection_ = PQconnectdb(location.c_str());
+  if (!connection_) Raise(7, "Out of memory");
+  if (PQstatus(connection_) != CONNECTION_OK) {
+    std::string message = OneLine(PQerrorMessage(connection_));
+    // Whatever libpq quotes back of the string, the password never shows.
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
+    PQfreemem(error);
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+      if (std::strcmp(o->keyword, "password") != 0 || !o->val || !*o->val) continue;
+      for (size_t at; (at = message.find(o->val)) != std::string::npos;) message.replace(at, std::strlen(o->val), "***");
+    }
+    PQconninfoFree(options);
+    int number = RuntimeErrorNumber::DeviceIoError;
+    if (message.find("password") != std::string::npos || message.find("authentication") != std::string::npos ||
+        message.find("permission denied") != std::string::npos)
+      number = RuntimeErrorNumber::PermissionDenied;
+    else if (message.find("database \"") != std::string::npos && message.find("does not exist") != std::string::npos)
+      number = RuntimeErrorNumber::FileNotFound;
+    Raise(number, "cannot connect to the job database " + name_ + ": " + message);
+  }
+  // Values travel as text: ISO dates, shortest exact doubles, UTF-8.
+  Execute(std::string("SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; SET extra_float_digits = 1; "
+                      "SET standard_conforming_strings = on") +
+              (readOnly ? "; SET default_transaction_read_only = on" : ""),
+          "set up the connection");
+}
+
+void Store::RaiseServer(std::string_view action, const PGresult* result) const {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const std::string code = state ? state : "";
+  std::string detail = OneLine(result ? PQresultErrorMessage(result) : PQerrorMessage(connection_));
+  if (detail.empty()) detail = OneLine(PQerrorMessage(connection_));
+  if (code.starts_with("53") && code != "53300")  // out of disk or memory on the server
+    Raise(RuntimeErrorNumber::DiskFull, "Disk full while writing " + name_ + " (" + detail + ")");
+  if (code == "42501" || code == "25006" || code.starts_with("28"))
+    Raise(RuntimeErrorNumber::PermissionDenied,
+          "Permission denied: " + name_ + " (" + detail + ") while trying to " + std::string(action));
+  if (code == "23505") Raise(RuntimeErrorNumber::DuplicateKey, name_ + ": " + detail);
+  if (PQstatus(connection_) != CONNECTION_OK || code.starts_with("08") || code.starts_with("57"))
+    Raise(RuntimeErrorNumber::DeviceIoError, "the connection to the job database " + name_ + " was lost (" + detail +
+                                                 ") while trying to " + std::string(action));
+  Raise(RuntimeErrorNumber::DeviceIoError, name_ + ": " + std::string(action) + " failed: " + detail);
+}
+
+std::string Store::Execute(const std::string& sql, std::string_view action) const {
+  Result result(PQexec(connection_, sql.c_str()));
+  const ExecStatusType status = PQresultStatus(result.get());
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseServer(action, result.get());
+  if (status != PGRES_TUPLES_OK || PQntuples(result.get()) == 0 || PQgetisnull(result.get(), 0, 0)) return {};
+  return PQgetvalue(result.get(), 0, 0);
+}
+
+void Store::CheckSchema(bool mayCreate) {
+  Result result(PQexec(connection_,
+                       "SELECT current_schema(), "
+                       "(SELECT count(*) FROM pg_class WHERE relnamespace = n.oid AND relname = 'quorvex_job_database'), "
+                       "(SELECT count(*) FROM pg_class WHERE relnamespace = n.oid AND relname = 'jobs'), "
+                       "(SELECT count(*) FROM pg_class WHERE relnamespace = n.oid AND relkind IN ('r','v','m','p','f')) "
+                       "FROM (SELECT 1) AS one LEFT JOIN pg_namespace n ON n.nspname = current_schema()"));
+  if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) RaiseServer("read the schema", result.get());
+  if (PQgetisnull(result.get(), 0, 0))
+    Raise(InvalidFileFormat, name_ + " is not a Quorvex job database (its search_path names no schema that exists)");
+  const std::string schema = PQgetvalue(result.get(), 0, 0);
+  const bool marked = std::string_view(PQgetvalue(result.get(), 0, 1)) != "0";
+  const bool jobs = std::string_view(PQgetvalue(result.get(), 0, 2)) != "0";
+  const bool others = std::string_view(PQgetvalue(result.get(), 0, 3)) != "0";
+
+  if (!marked) {
+    if (jobs || others)
+      Raise(InvalidFileFormat, name_ + " is not a Quorvex job database (its schema " + schema +
+                                   " holds other tables; use an empty database or a schema of its own)");
+    if (!mayCreate)
+      Raise(RuntimeErrorNumber::FileNotFound,
+            "there is no job database in " + name_ +
+                " yet; make one with 'qx6export jobs import FILE.csv' or 'qx6export jobs sample COUNT'");
+    CreateSchema();
+    return;
+  }
+  const std::string version = Execute("SELECT max(version) FROM quorvex_job_database", "read the schema");
+  if (version.empty()) Raise(InvalidFileFormat, name_ + ": database is damaged (no schema version)");
+  if (std::stoll(version) > JobDatabaseSchemaVersion)
+    Raise(InvalidFileFormat, name_ + " was written by a newer version (job database version " + version +
+                                 "; this version reads version " + std::to_string(JobDatabaseSchemaVersion) + ")");
+  result.reset(PQexec(connection_,
+                      "SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute "
+                      "WHERE attrelid = to_regclass(quote_ident(current_schema()) || '.jobs') AND attnum > 0 "
+                      "AND NOT attisdropped ORDER BY attnum"));
+  if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) RaiseServer("read the schema", result.get());
+  const int rows = PQntuples(result.get());
+  for (const HostColumn& c : HostColumnTable()) {
+    const int row = c.id - 1;
+    if (row >= rows || c.field != PQgetvalue(result.get(), row, 0))
+      Raise(InvalidFileFormat, name_ + ": database is damaged (the jobs table lacks the column " +
+                                   std::string(c.field) + ")");
+    if (std::string_view(PQgetvalue(result.get(), row, 1)) != ServerType(c.kind))
+      Raise(InvalidFileFormat, name_ + ": database is damaged (the column " + std::string(c.field) + " is of type " +
+                                   PQgetvalue(result.get(), row, 1) + ", not " + ServerType(c.kind) + ")");
+  }
+}
+
+// Made in one transaction under the importers' lock, so that two programs
+// creating it at once make it once.
+void Store::CreateSchema() {
+  std::string create = "CREATE TABLE jobs (";
+  for (const HostColumn& c : HostColumnTable()) {
+    if (c.id > 1) create += ", ";
+    create += '"';
+    create += c.field;
+    create += "\" ";
+    create += ServerType(c.kind);
+    if (c.id == 1) create += " PRIMARY KEY";
+  }
+  create += ")";
+  Execute("BEGIN", "create the job tables");
+  try {
+    Execute(kLock, "create the job tables");
+    if (Execute("SELECT count(*) FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+                "AND relname = 'quorvex_job_database'",
+                "create the job tables") == "0") {
+      Execute(create, "create the job tables");
+      Execute("CREATE INDEX jobs_date_time ON jobs (date_time)", "create the job tables");
+      Execute("CREATE TABLE job_origins (origin_key text PRIMARY KEY, job_id integer NOT NULL)",
+              "create the job tables");
+      Execute("CREATE TABLE quorvex_job_database (version integer NOT NULL)", "create the job tables");
+      Execute("INSERT INTO quorvex_job_database VALUES (" + std::to_string(JobDatabaseSchemaVersion) + ")",
+              "create the job tables");
+    }
+    Execute("COMMIT", "create the job tables");
+  } catch (...) {
+    PQclear(PQexec(connection_, "ROLLBACK"));
+    throw;
+  }
+}
+
+namespace {
+
+// The WHERE clause of a date range. The bounds are IsoDate's own digits, so
+// they stand in the statement as they are (COPY takes no parameters).
+std::string RangeCondition(const DateRange& range) {
+  auto bound = [](double serial) {
+    char text[20];
+    if (!IsoDate::Format(serial, text))
+      Raise(RuntimeErrorNumber::InvalidProcedureCall, "The date range lies outside the range of dates");
+    return std::string("'") + text + "'::timestamp";
+  };
+  std::string where;
+  if (range.from) where = " WHERE date_time >= " + bound(*range.from);
+  if (range.to) where += (where.empty() ? " WHERE date_time <= " : " AND date_time <= ") + bound(*range.to);
+  return where;
+}
+
+// A value equal to the previous job's stays as it is (see the SQLite read loop).
+void RefillText(IJobColumn& target, std::string_view text) { target.SetTextValue(text); }
+
+template <class T>
+bool Whole(std::string_view text, T& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+// One value of a COPY row into its column; false when it does not fit.
+bool Refill(IJobColumn& target, ColumnKind kind, std::string_view text) {
+  const Variant& current = target.Value();
+  switch (kind) {
+    case ColumnKind::Text: RefillText(target, text); return true;
+    case ColumnKind::Integer: {
+      int32_t value = 0;
+      if (!Whole(text, value)) return false;
+      if (current.Type() != VarType::Long || current.LongValue() != value) target.SetValue(Variant::Long(value));
+      return true;
+    }
+    case ColumnKind::Status: {
+      int16_t value = 0;
+      if (!Whole(text, value) || value < 0 || value > 3) return false;
+      if (current.Type() != VarType::Integer || current.IntegerValue() != value)
+        target.SetValue(Variant::Integer(value));
+      return true;
+    }
+    case ColumnKind::Boolean: {
+      if (text != "t" && text != "f") return false;
+      const bool value = text == "t";
+      if (current.Type() != VarType::Boolean || current.BooleanValue() != value)
+        target.SetValue(Variant::Boolean(value));
+      return true;
+    }
+    case ColumnKind::Number: {
+      double value = 0;
+      if (!Whole(text, value) || !std::isfinite(value)) return false;
+      if (current.Type() != VarType::Double || current.DoubleValue() != value) target.SetValue(Variant::Double(value));
+      return true;
+    }
+    case ColumnKind::Date: {
+      double value = 0;
+      if (!IsoDate::Parse(text, value)) return false;
+      if (current.Type() != VarType::Date || current.DateValue() != value) target.SetValue(Variant::Date(value));
+      return true;
+    }
+  }
+  return false;
+}
+
+// COPY's text form: backslash escapes; anything else is the text itself.
+std::string_view Unescape(std::string_view field, std::string& scratch) {
+  if (field.find('\\') == std::string_view::npos) return field;
+  scratch.clear();
+  for (size_t i = 0; i < field.size(); ++i) {
+    char c = field[i];
+    if (c == '\\' && i + 1 < field.size()) {
+      c = field[++i];
+      switch (c) {
+        case 'n': c = '\n'; break;
+        case 'r': c = '\r'; break;
+        case 't': c = '\t'; break;
+        case 'b': c = '\b'; break;
+        case 'f': c = '\f'; break;
+        case 'v': c = '\v'; break;
+        default:
+          if (c >= '0' && c <= '7') {
+            int value = c - '0';
+            for (int n = 0; n < 2 && i + 1 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '7'; ++n)
+              value = value * 8 + (field[++i] - '0');
+            c = static_cast<char>(value);
+          }
+      }
+    }
+    scratch += c;
+  }
+  return scratch;
+}
+
+void Escape(std::string_view text, std::string& out) {
+  out.clear();
+  size_t start = 0;
+  for (size_t i = text.find_first_of("\\\n\r\t"); i != std::string_view::npos; i = text.find_first_of("\\\n\r\t", i + 1)) {
+    out.append(text.substr(start, i - start));
+    out += '\\';
+    const char c = text[i];
+    out += c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '\\';
+    start = i + 1;
+  }
+  out.append(text.substr(start));
+}
+
+// The rows of a COPY out, taken off the connection by a thread of their own
+// and handed over in batches, so that the server never waits while the
+// exporter writes. A reader that stops early cancels the statement and
+// drains the connection, which then serves the next statement.
+class CopyReader {
+ public:
+  struct Batch {
+    std::string bytes;
+    std::vector<uint32_t> ends;  // where each row ends in `bytes`
+  };
+
+  explicit CopyReader(PGconn* connection) : connection_(connection), thread_([this] { Run(); }) {}
+  ~CopyReader() { Stop(); }
+
+  // The next rows, or null after the last.
+  std::unique_ptr<Batch> Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty() || done_; });
+    if (ready_.empty()) return nullptr;
+    std::unique_ptr<Batch> batch = std::move(ready_.front());
+    ready_.pop_front();
+    changed_.notify_all();
+    return batch;
+  }
+  void Recycle(std::unique_ptr<Batch> batch) {
+    batch->bytes.clear();
+    batch->ends.clear();
+    std::lock_guard lock(mutex_);
+    pool_.push_back(std::move(batch));
+  }
+  // After the last batch: the statement's own result, null when the
+  // connection failed (its message is then the connection's).
+  const PGresult* Final() {
+    Stop();
+    return final_.get();
+  }
+
+ private:
+  static constexpr size_t kRowsPerBatch = 1024, kBatchesAhead = 16;
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    bool done;
+    {
+      std::lock_guard lock(mutex_);
+      done = done_;
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (!done) {
+      if (PGcancel* cancel = PQgetCancel(connection_)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+    thread_.join();
+  }
+
+  void Run() {
+    std::unique_ptr<Batch> batch;
+    for (;;) {
+      char* row = nullptr;
+      const int length = PQgetCopyData(connection_, &row, 0);
+      if (length < 0) break;
+      if (stop_.load(std::memory_order_relaxed)) {  // draining after a cancel
+        PQfreemem(row);
+        continue;
+      }
+      if (!batch) {
+        std::lock_guard lock(mutex_);
+        if (!pool_.empty()) {
+          batch = std::move(pool_.back());
+          pool_.pop_back();
+        } else {
+          batch = std::make_unique<Batch>();
+        }
+      }
+      batch->bytes.append(row, static_cast<size_t>(length));
+      PQfreemem(row);
+      batch->ends.push_back(static_cast<uint32_t>(batch->bytes.size()));
+      if (batch->ends.size() >= kRowsPerBatch) Hand(batch);
+    }
+    if (batch && !batch->ends.empty()) Hand(batch);
+    // The statement's result, then whatever follows it.
+    final_.reset(PQgetResult(connection_));
+    while (PGresult* r = PQgetResult(connection_)) PQclear(r);
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    changed_.notify_all();
+  }
+
+  void Hand(std::unique_ptr<Batch>& batch) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ready_.size() < kBatchesAhead || stop_; });
+    if (!stop_) ready_.push_back(std::move(batch));
+    batch.reset();
+    changed_.notify_all();
+  }
+
+  PGconn* connection_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Batch>> ready_;
+  std::vector<std::unique_ptr<Batch>> pool_;
+  bool done_ = false;
+  std::atomic<bool> stop_{false};
+  Result final_;
+  std::thread thread_;  // last: it starts once the members above are made
+};
+
+}  // namespace
+
+int64_t Store::CountJobs(const DateRange& range) const {
+  return std::stoll(Execute("SELECT count(*) FROM jobs" + RangeCondition(range), "count the jobs"));
+}
+
+int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumn* const* targets,
+                          const JobVisitor& visitor) const {
+  const auto& table = HostColumnTable();
+  std::string orderBy = " ORDER BY ";
+  bool used[HostColumnCount + 1] = {};
+  for (const SortKey& key : order) {
+    if (key.columnId < 1 || key.columnId > HostColumnCount)
+      Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
+    if (used[key.columnId]) continue;
+    used[key.columnId] = true;
+    const HostColumn& c = table[key.columnId - 1];
+    orderBy += '"';
+    orderBy += c.field;
+    orderBy += '"';
+    // Text by its bytes, letter case counting, as the exporter groups it;
+    // Null first ascending and last descending, as in the SQLite file.
+    if (c.kind == ColumnKind::Text) orderBy += " COLLATE \"C\"";
+    orderBy += key.ascending ? " ASC NULLS FIRST, " : " DESC NULLS LAST, ";
+    if (key.columnId == 1) break;
+  }
+  if (used[1]) orderBy.resize(orderBy.size() - 2);
+  else orderBy += "job_id";
+
+  // One statement: the export sees one snapshot, whatever importers commit meanwhile.
+  const std::string sql = "COPY (SELECT " + FieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT";
+  Result started(PQexec(connection_, sql.c_str()));
+  if (PQresultStatus(started.get()) != PGRES_COPY_OUT) RaiseServer("read the jobs", started.get());
+  started.reset();
+  CopyReader reader(connection_);
+  std::array<std::string, HostColumnCount> scratch;
+  int64_t visited = 0;
+  while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
+    uint32_t start = 0;
+    for (const uint32_t end : batch->ends) {
+      std::string_view line(batch->bytes.data() + start, end - start);
+      start = end;
+      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+      std::string_view jobId;
+      for (int i = 0; i < HostColumnCount; ++i) {
+        const size_t tab = i + 1 < HostColumnCount ? line.find('\t') : line.size();
+        if (tab == std::string_view::npos)
+          Raise(InvalidFileFormat, name_ + ": the server sent a row of fewer than 45 values");
+        const std::string_view field = line.substr(0, tab);
+        line.remove_prefix(std::min(line.size(), tab + 1));
+        if (i == 0) jobId = field;
+        if (field == "\\N") {
+          if (!targets[i]->Value().IsNull()) targets[i]->SetValue(Variant::Null());
+          continue;
+        }
+        const std::string_view value = Unescape(field, scratch[i]);
+        if (!Refill(*targets[i], table[i].kind, value)) {
+          constexpr size_t kShown = 40;
+          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::string(jobId) + " has '" +
+                                       std::string(value.substr(0, kShown)) + (value.size() > kShown ? "...'" : "'") +
+                                       " as " + std::string(table[i].title) + ")");
+        }
+      }
+      ++visited;
+      if (!visitor()) return visited;
+    }
+    reader.Recycle(std::move(batch));
+  }
+  const PGresult* final = reader.Final();
+  if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);
+  return visited;
+}
+
+// --- inserting -----------------------------------------------------------------
+
+// Importers take turns: each holds the lock from its first job to its
+// commit, so the next free id and the known origin keys stay true for it.
+Inserter::Inserter(Store& store) : store_(store) {
+  store_.Execute("BEGIN", "start an insert");
+  open_ = true;
+  try {
+    store_.Execute(kLock, "wait for other importers");
+    stored_ = std::stoll(store_.Execute("SELECT coalesce(max(job_id), 0) FROM jobs", "find the next job id"));
+  } catch (...) {
+    End(false);
+    throw;
+  }
+  next_ = stored_ + 1;
+  Clear();
+}
+
+Inserter::~Inserter() {
+  if (open_) End(false);
+}
+
+void Inserter::Clear() { null_.fill(true); }
+
+void Inserter::SetNull(int32_t column) { null_[column - 1] = true; }
+
+void Inserter::SetInteger(int32_t column, int64_t value) {
+  std::string& text = values_[column - 1];
+  null_[column - 1] = false;
+  if (HostColumnTable()[column - 1].kind == ColumnKind::Boolean) {
+    text = value ? "t" : "f";
+    return;
+  }
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  text.assign(digits, end);
+}
+
+void Inserter::SetNumber(int32_t column, double value) {
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  values_[column - 1].assign(digits, end);
+  null_[column - 1] = false;
+}
+
+void Inserter::SetText(int32_t column, std::string_view value) {
+  if (value.find('\0') != std::string_view::npos)
+    Raise(RuntimeErrorNumber::TypeMismatch,
+          std::string(HostColumnTable()[column - 1].title) + " takes no NUL character on a PostgreSQL server");
+  Escape(value, values_[column - 1]);
+  null_[column - 1] = false;
+}
+
+bool Inserter::IsTaken(int64_t id) {
+  if (id > stored_) {
+    const auto run = taken_.upper_bound(id);
+    return run != taken_.begin() && std::prev(run)->second >= id;
+  }
+  Flush();
+  return !store_.Execute("SELECT 1 FROM jobs WHERE job_id = " + std::to_string(id), "look up a job id").empty();
+}
+
+// Joins the run that ends just before the id and the one that starts just after it.
+void Inserter::Take(int64_t id) {
+  auto next = taken_.upper_bound(id);
+  if (next != taken_.begin() && std::prev(next)->second + 1 == id) {
+    auto run = std::prev(next);
+    run->second = id;
+    if (next != taken_.end() && next->first == id + 1) {
+      run->second = next->second;
+      taken_.erase(next);
+    }
+    return;
+  }
+  if (next != taken_.end() && next->first == id + 1) {
+    const int64_t last = next->second;
+    taken_.erase(next);
+    taken_.emplace(id, last);
+    return;
+  }
+  taken_.emplace(id, id);
+}
+
+int64_t Inserter::Insert() {
+  int64_t id = 0;
+  if (null_[0]) {
+    id = next_;
+    if (id > std::numeric_limits<int32_t>::max())
+      Raise(RuntimeErrorNumber::Overflow, "Job ids beyond 2147483647 cannot be given out");
+    ++next_;
+    Take(id);
+    SetInteger(1, id);
+  } else {
+    std::from_chars(values_[0].data(), values_[0].data() + values_[0].size(), id);
+    if (IsTaken(id)) {
+      Clear();
+      Raise(RuntimeErrorNumber::DuplicateKey, "The job id exists already");
+    }
+    if (id > stored_) {
+      Take(id);
+      next_ = std::max(next_, id + 1);
+    }
+  }
+  for (int i = 0; i < HostColumnCount; ++i) {
+    if (i) batch_ += '\t';
+    if (null_[i]) batch_ += "\\N";
+    else batch_ += values_[i];
+  }
+  batch_ += '\n';
+  Clear();
+  if (batch_.size() >= kBatchBytes) Flush();
+  return id;
+}
+
+std::optional<int64_t> Inserter::InsertOnce(std::string_view originKey) {
+  const std::string key(originKey);
+  const char* parameters[2] = {key.c_str(), nullptr};
+  Result found(PQexecParams(store_.connection_, "SELECT 1 FROM job_origins WHERE origin_key = $1", 1, nullptr,
+                            parameters, nullptr, nullptr, 0));
+  if (PQresultStatus(found.get()) != PGRES_TUPLES_OK) {
+    Clear();
+    store_.RaiseServer("look up a job's origin", found.get());
+  }
+  if (PQntuples(found.get()) > 0) {
+    Clear();
+    return std::nullopt;
+  }
+  const int64_t id = Insert();
+  const std::string idText = std::to_string(id);
+  parameters[1] = idText.c_str();
+  Result added(PQexecParams(store_.connection_,
+                            "INSERT INTO job_origins (origin_key, job_id) VALUES ($1, $2) ON CONFLICT DO NOTHING", 2,
+                            nullptr, parameters, nullptr, nullptr, 0));
+  if (PQresultStatus(added.get()) != PGRES_COMMAND_OK) store_.RaiseServer("record a job's origin", added.get());
+  return id;
+}
+
+void Inserter::Flush() {
+  if (batch_.empty()) return;
+  PGconn* connection = store_.connection_;
+  Result started(PQexec(connection, ("COPY jobs (" + FieldList() + ") FROM STDIN").c_str()));
+  if (PQresultStatus(started.get()) != PGRES_COPY_IN) store_.RaiseServer("store the jobs", started.get());
+  const bool sent = PQputCopyData(connection, batch_.data(), static_cast<int>(batch_.size())) == 1;
+  batch_.clear();
+  PQputCopyEnd(connection, sent ? nullptr : "the jobs could not be sent");
+  Result ended(PQgetResult(connection));
+  while (PGresult* r = PQgetResult(connection)) PQclear(r);
+  if (PQresultStatus(ended.get()) != PGRES_COMMAND_OK) store_.RaiseServer("store the jobs", ended.get());
+}
+
+void Inserter::End(bool commit) {
+  if (!open_) return;
+  if (commit) {
+    try {
+      Flush();
+      // A transaction that failed earlier answers COMMIT with ROLLBACK.
+      Result committed(PQexec(store_.connection_, "COMMIT"));
+      if (PQresultStatus(committed.get()) != PGRES_COMMAND_OK ||
+          std::string_view(PQcmdStatus(committed.get())) != "COMMIT")
+        store_.RaiseServer("commit the jobs", committed.get());
+    } catch (...) {
+      open_ = false;
+      PQclear(PQexec(store_.connection_, "ROLLBACK"));
+      throw;
+    }
+  } else {
+    batch_.clear();
+    PQclear(PQexec(store_.connection_, "ROLLBACK"));
+  }
+  open_ = false;
+}
+
+}  // namespace qx6::host::PostgresJobs
