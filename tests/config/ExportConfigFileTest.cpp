@@ -41,6 +41,11 @@ ExportColumnPtr Column(int16_t index, std::string name, int16_t width = -1) {
   return c;
 }
 
+// A column as "index name width".
+std::string Show(const ExportColumnPtr& c) {
+  return std::to_string(c->Index()) + " " + c->Name() + " " + std::to_string(c->Width());
+}
+
 std::string ColumnBlock(int index, const std::string& inner = "") {
   return "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n" + inner + "</Column>\r\n";
 }
@@ -157,9 +162,7 @@ TEST_F(ExportConfigFile, TagsMatchInAnyCaseAndForeignLinesAreIgnored) {
   EXPECT_EQ(c->OutputType(), 1);
   EXPECT_EQ(c->ConfigFile(), env.ConfigFolder() + "t.cfg");
   ASSERT_EQ(c->Columns()->Count(), 1);
-  EXPECT_EQ(c->Columns()->Item(1)->Index(), 7);
-  EXPECT_EQ(c->Columns()->Item(1)->Name(), "Document");
-  EXPECT_EQ(c->Columns()->Item(1)->Width(), 5);
+  EXPECT_EQ(Show(c->Columns()->Item(1)), "7 Document 5");
 }
 
 TEST_F(ExportConfigFile, AColumnStaysCurrentAfterItsClosingTag) {
@@ -170,20 +173,14 @@ TEST_F(ExportConfigFile, AColumnStaysCurrentAfterItsClosingTag) {
                 "<Index>2</Index>\r\n<Width>4</Width>\r\n</Column>\r\n" + ColumnBlock(3));
   ASSERT_EQ(c->Columns()->Count(), 3);
   EXPECT_EQ(c->Columns()->Item(1), c->Columns()->Item(2));
-  EXPECT_EQ(c->Columns()->Item(1)->Index(), 2);
-  EXPECT_EQ(c->Columns()->Item(1)->Name(), "User");
-  EXPECT_EQ(c->Columns()->Item(1)->Width(), 4);
-  EXPECT_EQ(c->Columns()->Item(3)->Index(), 3);
-  EXPECT_EQ(c->Columns()->Item(3)->Width(), -1);
+  EXPECT_EQ(Show(c->Columns()->Item(1)) + ", " + Show(c->Columns()->Item(3)), "2 User 4, 3 Full Name -1");
 }
 
 TEST_F(ExportConfigFile, MissingElementsKeepDefaultsButDecimalPlacesIsThree) {
   auto c = Load("<Name>min</Name>\r\n<Version>4</Version>\r\n");
-  EXPECT_EQ(c->NumDecimalPlaces(), 3);
-  EXPECT_EQ(c->FieldDelimiter(), ",");
-  EXPECT_TRUE(c->StringsInQuotes());
-  EXPECT_EQ(c->DateFormat(), "MMM dd, yyyy hh:mm:ss");
-  EXPECT_EQ(c->Columns()->Count(), 0);
+  EXPECT_EQ(std::to_string(c->NumDecimalPlaces()) + c->FieldDelimiter() + std::to_string(c->StringsInQuotes()) +
+                c->DateFormat() + std::to_string(c->Columns()->Count()),
+            "3,1MMM dd, yyyy hh:mm:ss0");
   // A missing file leaves the object as it was.
   ExportConfig none;
   EXPECT_FALSE(none.Load(env.ConfigFolder() + "none.cfg"));

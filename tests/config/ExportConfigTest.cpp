@@ -2,30 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace qx6 {
 namespace {
 
 TEST(ExportConfig, NewObjectHoldsTheDefaults) {
   ExportConfig c;
-  EXPECT_EQ(c.OutputFile(), "");
-  EXPECT_EQ(c.OutputType(), 0);
-  EXPECT_EQ(c.NumDecimalPlaces(), 0);
-  EXPECT_EQ(c.FieldDelimiter(), ",");
-  EXPECT_TRUE(c.StringsInQuotes());
-  EXPECT_FALSE(c.TrailingDelimiter());
-  EXPECT_EQ(c.RowDelimiter(), 0);
-  EXPECT_EQ(c.ConvertedRowDelimiter(), "\r\n");
-  EXPECT_FALSE(c.ColumnNames());
-  EXPECT_EQ(c.DateFormat(), "MMM dd, yyyy hh:mm:ss");
-  EXPECT_FALSE(c.BeginningDelimiter());
   ASSERT_TRUE(c.Columns());
-  EXPECT_EQ(c.Columns()->Count(), 0);
-  EXPECT_EQ(c.ExportType(), 0);
-  EXPECT_FALSE(c.AutoStripDelimiters());
-  EXPECT_EQ(c.CreateOption(), 0);
-  EXPECT_FALSE(c.IsDefault());
-  EXPECT_EQ(c.Version(), 4);
-  EXPECT_EQ(c.ConfigFile(), "");
+  std::ostringstream shown;  // flags as 1/0, in one group
+  shown << c.OutputFile() << '|' << c.OutputType() << '|' << c.NumDecimalPlaces() << '|' << c.FieldDelimiter() << '|'
+        << c.StringsInQuotes() << c.TrailingDelimiter() << c.ColumnNames() << c.BeginningDelimiter()
+        << c.AutoStripDelimiters() << c.IsDefault() << '|' << c.RowDelimiter() << '|' << c.ConvertedRowDelimiter()
+        << '|' << c.DateFormat() << '|' << c.Columns()->Count() << '|' << c.ExportType() << '|' << c.CreateOption() << '|'
+        << c.Version() << '|' << c.ConfigFile();
+  EXPECT_EQ(shown.str(), "|0|0|,|100000|0|\r\n|MMM dd, yyyy hh:mm:ss|0|0|0|4|");
 }
 
 TEST(ExportConfig, NumericFormatAndFieldDelimiterConversion) {

@@ -26,18 +26,13 @@ TEST(modXMLHelper, UnescapeTurnsAmpBeforeCrLf) {
 }
 
 TEST(modXMLHelper, TagNameAndValueFollowTheFirstAndLastBrackets) {
-  EXPECT_EQ(XmlTagName("<Name>abc</Name>"), "Name");
-  EXPECT_EQ(XmlTagName("  <Column>"), "Column");
-  EXPECT_EQ(XmlTagName("</Column>"), "/Column");
-  EXPECT_EQ(XmlTagName("<Name attr=\"1\">x</Name>"), "Name attr=\"1\"");
-  EXPECT_EQ(XmlTagName("no tag"), "");
-  EXPECT_EQ(XmlTagName(">x<"), "");
-  EXPECT_EQ(XmlTagName("<>"), "");
-  EXPECT_EQ(XmlTagValue("<DateFormat>a>b</DateFormat>"), "a>b");
-  EXPECT_EQ(XmlTagValue("<Name>A&ampB</Name>"), "A&B");
-  EXPECT_EQ(XmlTagValue("<Column>"), "");
-  EXPECT_EQ(XmlTagValue("<Name>unterminated"), "");
-  EXPECT_EQ(XmlTagValue("text"), "");
+  const std::pair<const char*, const char*> names[] = {
+      {"<Name>abc</Name>", "Name"}, {"  <Column>", "Column"}, {"</Column>", "/Column"},
+      {"<Name attr=\"1\">x</Name>", "Name attr=\"1\""}, {"no tag", ""}, {">x<", ""}, {"<>", ""}};
+  for (const auto& [line, name] : names) EXPECT_EQ(XmlTagName(line), name) << line;
+  const std::pair<const char*, const char*> values[] = {{"<DateFormat>a>b</DateFormat>", "a>b"},
+      {"<Name>A&ampB</Name>", "A&B"}, {"<Column>", ""}, {"<Name>unterminated", ""}, {"text", ""}};
+  for (const auto& [line, value] : values) EXPECT_EQ(XmlTagValue(line), value) << line;
 }
 
 }  // namespace

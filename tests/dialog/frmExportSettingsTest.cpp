@@ -10,6 +10,8 @@
 #include <QTabBar>
 #include <QToolButton>
 
+#include <tuple>
+
 #include "runtime/DateTime.h"
 #include "runtime/Format.h"
 #include "tests/dialog/DialogTest.h"
@@ -30,6 +32,18 @@ class SettingsDialog : public DialogTest {
   }
   std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
   bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
+  // Whether each named control is enabled, as "1" or "0" each.
+  std::string EnabledOf(std::initializer_list<const char*> names) {
+    std::string flags;
+    for (const char* name : names) flags += Enabled(name) ? '1' : '0';
+    return flags;
+  }
+  // The cells of grid row `row` from column 0, joined by "|".
+  std::string RowText(int row, int columns = 4) {
+    std::string text;
+    for (int col = 0; col < columns; ++col) text += (col ? "|" : "") + Grid().TextMatrix(row, col);
+    return text;
+  }
 };
 
 TEST_F(SettingsDialog, AnIdentifierOfZeroOrPastTheEndShowsTheFirstConfiguration) {
@@ -76,17 +90,12 @@ TEST_F(SettingsDialog, CaptionsComeFromTheLanguageLibrary) {
 
 TEST_F(SettingsDialog, TheDefaultConfigurationCanNeverBeSavedOrDeleted) {
   Open(1);
-  EXPECT_FALSE(Enabled("cmdOK"));
-  EXPECT_FALSE(Enabled("cmdDelete"));
+  EXPECT_EQ(EnabledOf({"cmdOK", "cmdDelete"}), "00");
   Type("txtStripChars", "x");
   EXPECT_TRUE(form_->Dirty());
-  EXPECT_FALSE(Enabled("cmdOK"));
-  EXPECT_FALSE(Enabled("cmdDelete"));
-  EXPECT_TRUE(Enabled("cmdSaveAs"));
-
+  EXPECT_EQ(EnabledOf({"cmdOK", "cmdDelete", "cmdSaveAs"}), "001");
   Choose("cmbConfiguration", 1);
-  EXPECT_FALSE(Enabled("cmdOK")) << "a configuration just shown is clean";
-  EXPECT_TRUE(Enabled("cmdDelete"));
+  EXPECT_EQ(EnabledOf({"cmdOK", "cmdDelete"}), "01") << "a configuration just shown is clean";
   Type("txtStripChars", "x");
   EXPECT_TRUE(Enabled("cmdOK"));
 }
@@ -146,9 +155,9 @@ TEST_F(SettingsDialog, BrowseForTheSameFileInOtherCaseLeavesTheDialogCleanAndABr
   ui->QueueFile(FileDialogResult{env.Root() + "/ALPHA.TXT", 1});
   Click("cmdBrowse");
   ASSERT_EQ(ui->FileDialogs().size(), 1u);
-  EXPECT_EQ(ui->FileDialogs()[0].title, Lang(43));
-  EXPECT_EQ(ui->FileDialogs()[0].fileName, env.Root() + "/alpha.txt");
-  EXPECT_TRUE(ui->FileDialogs()[0].save);
+  const auto& shown = ui->FileDialogs()[0];
+  EXPECT_EQ(shown.title + "|" + shown.fileName + "|" + std::to_string(shown.save),
+            Lang(43) + "|" + env.Root() + "/alpha.txt|1");
   EXPECT_FALSE(form_->Dirty());
   EXPECT_EQ(W<QLineEdit>("txtAccountFile")->text().toStdString(), env.Root() + "/alpha.txt");
 
@@ -170,9 +179,9 @@ TEST_F(SettingsDialog, ATypedExistingOutputFileIsQuestionedOnEverySaveUntilShown
   ui->QueueAnswer(MessageAnswer::No);
   Click("cmdOK");
   EXPECT_EQ(MessageIds(), std::vector<int>{37});
-  EXPECT_EQ(ui->Messages()[0].buttons, MessageButtons::YesNo);
-  EXPECT_EQ(ui->Messages()[0].icon, MessageIcon::Exclamation);
-  EXPECT_EQ(ui->Messages()[0].title, "Quorvex 6");
+  const auto& question = ui->Messages()[0];
+  EXPECT_EQ(std::make_tuple(question.buttons, question.icon, question.title),
+            std::make_tuple(MessageButtons::YesNo, MessageIcon::Exclamation, std::string("Quorvex 6")));
   EXPECT_TRUE(form_->Dirty()) << "No ends the save";
   ui->QueueAnswer(MessageAnswer::Yes);
   Click("cmdOK");
@@ -192,22 +201,17 @@ TEST_F(SettingsDialog, ATypedExistingOutputFileIsQuestionedOnEverySaveUntilShown
 TEST_F(SettingsDialog, AFieldNameInItsExactCaseMakesAFieldColumnOtherwiseText) {
   Open(3);
   TypeInCell(1, 2, "Pages");
-  EXPECT_EQ(Grid().TextMatrix(1, 0), "23");
   TypeInCell(2, 2, "pages");
-  EXPECT_EQ(Grid().TextMatrix(2, 0), "-1");
-  EXPECT_EQ(Grid().TextMatrix(2, 2), "pages");
   ChooseInCell(3, 2, 1);
-  EXPECT_EQ(Grid().TextMatrix(3, 0), "2");
-  EXPECT_EQ(Grid().TextMatrix(3, 2), "User");
+  EXPECT_EQ(RowText(1, 3) + "," + RowText(2, 3) + "," + RowText(3, 3), "23|0|Pages,-1|0|pages,2|0|User");
   EXPECT_TRUE(form_->Dirty());
   Click("cmdOK");
   ExportConfig stored;
   ASSERT_TRUE(stored.Load(env.ConfigFolder() + "beta.cfg"));
-  ASSERT_EQ(stored.Columns()->Count(), 3);
-  EXPECT_EQ(stored.Columns()->Item(1)->Index(), 23);
-  EXPECT_EQ(stored.Columns()->Item(2)->Index(), -1);
-  EXPECT_EQ(stored.Columns()->Item(2)->Name(), "pages");
-  EXPECT_EQ(stored.Columns()->Item(3)->Name(), "User");
+  std::string columns;
+  for (int32_t i = 1; i <= stored.Columns()->Count(); ++i)
+    columns += std::to_string(stored.Columns()->Item(i)->Index()) + " " + stored.Columns()->Item(i)->Name() + ",";
+  EXPECT_EQ(columns, "23 Pages,-1 pages,2 User,");
 }
 
 TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndTheSwitchResetsEveryAction) {
@@ -215,12 +219,9 @@ TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndTheSwitchResetsEveryActi
   const std::string none = "0:" + Lang(100);
   EXPECT_EQ(CellList(3, 3), (std::vector<std::string>{none, "1:" + Lang(101), "2:" + Lang(103)}));
   ChooseInCell(1, 3, 2);
-  EXPECT_EQ(Grid().TextMatrix(1, 1), "2");
-  EXPECT_EQ(Grid().TextMatrix(1, 3), Lang(103));
-
+  EXPECT_EQ(RowText(1), "1|2|Job ID|" + Lang(103));
   Click("optExportType_1");
-  EXPECT_EQ(Grid().TextMatrix(1, 1), "0");
-  EXPECT_EQ(Grid().TextMatrix(1, 3), Lang(100));
+  EXPECT_EQ(RowText(1), "1|0|Job ID|" + Lang(100));
   EXPECT_EQ(CellList(3, 3), (std::vector<std::string>{none, "3:" + Lang(105)}));
   EXPECT_EQ(CellList(2, 3), (std::vector<std::string>{none, "1:" + Lang(102), "2:" + Lang(104)}));
   Click("cmdAddRow");
@@ -275,8 +276,7 @@ TEST_F(SettingsDialog, SaveAsRefusesReservedTakenAndPathNames) {
     Click("cmdSaveAs");
     EXPECT_EQ(MessageIds(), c.messages) << c.answer.value_or("(cancelled)");
     ASSERT_EQ(ui->Inputs().size(), 1u);
-    EXPECT_EQ(ui->Inputs()[0].prompt, Lang(30));
-    EXPECT_EQ(ui->Inputs()[0].title, Lang(31));
+    EXPECT_EQ(ui->Inputs()[0].prompt + "|" + ui->Inputs()[0].title, Lang(30) + "|" + Lang(31));
   }
   EXPECT_EQ(W<QComboBox>("cmbConfiguration")->count(), 3);
   EXPECT_FALSE(form_->ListChanged());
@@ -405,19 +405,16 @@ TEST_F(SettingsDialog, SaveAsCarriesUnsavedEditsAndLeavesTheSourceFileAlone) {
   Click("cmdSaveAs");
   EXPECT_TRUE(ui->Messages().empty());
   EXPECT_EQ(ShownName(), "Alpha copy");
-  EXPECT_TRUE(Enabled("cmdDelete"));
-  EXPECT_FALSE(Enabled("cmdOK"));
+  EXPECT_EQ(EnabledOf({"cmdDelete", "cmdOK"}), "10");
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "alpha.cfg"), source);
   ASSERT_EQ(configs_->Count(), 4);
   EXPECT_EQ(configs_->Item(4).get(), form_->ShownConfig().get());
 
   ExportConfig copy;
   ASSERT_TRUE(copy.Load(env.ConfigFolder() + "alpha copy.cfg"));
-  EXPECT_EQ(copy.FieldDelimiter(), ";");
-  EXPECT_TRUE(copy.ColumnNames());
-  EXPECT_EQ(copy.ExportType(), ExportConfig::Summary);
-  EXPECT_EQ(copy.OutputFile(), env.Root() + "/alpha.txt");
-  EXPECT_EQ(copy.Columns()->Count(), 3);
+  EXPECT_EQ(copy.FieldDelimiter() + std::to_string(copy.ColumnNames()) + std::to_string(copy.ExportType()) +
+                std::to_string(copy.Columns()->Count()) + copy.OutputFile(),
+            ";1" + std::to_string(ExportConfig::Summary) + "3" + env.Root() + "/alpha.txt");
   // What the store writes for the object the dialog filled, byte for byte.
   const std::string written = ReadFile(env.ConfigFolder() + "alpha copy.cfg");
   form_->ShownConfig()->Save();
@@ -434,25 +431,20 @@ TEST_F(SettingsDialog, SaveAsCarriesUnsavedEditsAndLeavesTheSourceFileAlone) {
 TEST_F(SettingsDialog, RowButtonsFollowTheCurrentRow) {
   Open(3);
   W<QTabBar>("tabOptions")->setCurrentIndex(1);
-  EXPECT_FALSE(Enabled("cmdRemoveRow"));
-  EXPECT_FALSE(Enabled("cmdMoveUp"));
-  EXPECT_TRUE(Enabled("cmdRemoveAll"));
+  EXPECT_EQ(EnabledOf({"cmdRemoveRow", "cmdMoveUp", "cmdRemoveAll"}), "001");
   Grid().setCurrentCell(0, 2);
-  EXPECT_TRUE(Enabled("cmdMoveDown"));
-  EXPECT_FALSE(Enabled("cmdMoveUp"));
+  EXPECT_EQ(EnabledOf({"cmdMoveDown", "cmdMoveUp"}), "10");
   Click("cmdMoveDown");
   EXPECT_EQ(Grid().Row(), 2);
-  EXPECT_EQ(Grid().TextMatrix(2, 2), "Job ID");
-  EXPECT_EQ(Grid().TextMatrix(1, 2), "User");
+  EXPECT_EQ(Grid().TextMatrix(1, 2) + "," + Grid().TextMatrix(2, 2), "User,Job ID");
   Grid().setCurrentCell(2, 2);
   EXPECT_FALSE(Enabled("cmdMoveDown"));
   Click("cmdRemoveRow");
   EXPECT_EQ(Grid().Rows(), 3);
   EXPECT_TRUE(form_->Dirty());
-  // Removal reports the current cell once the rows are gone.
+  // Removal reports the current cell once the rows are gone; row 2 is now the last.
   EXPECT_EQ(Grid().Row(), 2);
-  EXPECT_FALSE(Enabled("cmdMoveDown")) << "row 2 is now the last";
-  EXPECT_TRUE(Enabled("cmdMoveUp"));
+  EXPECT_EQ(EnabledOf({"cmdMoveDown", "cmdMoveUp"}), "01");
   ui->QueueAnswer(MessageAnswer::Yes);
   Click("cmdRemoveAll");
   EXPECT_EQ(Grid().Rows(), 1);
@@ -507,8 +499,8 @@ TEST_F(SettingsDialog, HelpOpensTheDialogTopicAndTheDateSampleShowsToday) {
   Open(1);
   Click("cmdHelp");
   ASSERT_EQ(ui->HelpTopics().size(), 1u);
-  EXPECT_EQ(ui->HelpTopics()[0].contextId, 11);
-  EXPECT_EQ(ui->HelpTopics()[0].helpFile, QX6_PRODUCT_DIR "/help/qx6jbman.chm");
+  EXPECT_EQ(ui->HelpTopics()[0].helpFile + "#" + std::to_string(ui->HelpTopics()[0].contextId),
+            QX6_PRODUCT_DIR "/help/qx6jbman.chm#11");
   // The date sample shows today in the typed format.
   Choose("cmbConfiguration", 1);
   Type("txtDateFormat", "yyyy");

@@ -63,13 +63,11 @@ TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
     if (column.id == 1 || column.kind == ColumnKind::Text) continue;
     EXPECT_NE(value, "null") << column.title << " must not be Null";
   }
-  EXPECT_EQ(Describe(values[9]), "l:1");    // Cancelled
-  EXPECT_EQ(Describe(values[19]), "b:0");   // Duplex unknown: No
-  EXPECT_EQ(Describe(values[22]), "l:0");   // Pages unknown without copies
-  EXPECT_EQ(Describe(values[24]), "l:3");   // Total Pages
-  EXPECT_EQ(Describe(values[29]), "l:3");   // Mono Pages: not known as colour
-  EXPECT_EQ(Describe(values[26]), "b:0");   // not billable
-  EXPECT_EQ(Describe(values[4]), "null");   // no account
+  // Cancelled; Duplex unknown: No; Pages unknown without copies; Total Pages; Mono Pages, not known as colour;
+  // not billable; no account.
+  const std::pair<int32_t, std::string> expected[] = {{10, "l:1"}, {20, "b:0"}, {23, "l:0"}, {25, "l:3"},
+                                                      {30, "l:3"}, {27, "b:0"}, {5, "null"}};
+  for (const auto& [column, text] : expected) EXPECT_EQ(Describe(values[column - 1]), text) << "column " << column;
   // Paper sizes as people write them.
   for (const auto& [media, paper] : std::vector<std::pair<std::string, std::string>>{
            {"na_letter_8.5x11in", "s:Letter"}, {"a4", "s:A4"}, {"iso_a3_297x420mm,tray-1", "s:A3"}, {"Legal", "s:Legal"}}) {

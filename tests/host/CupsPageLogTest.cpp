@@ -112,9 +112,13 @@ std::string Describe(const CupsJob& job) {
   return text;
 }
 
-TEST(CupsPageLogRead, FollowsRotationInOrderAndJoinsAJobAcrossIt) {
+class CupsPageLogRead : public ::testing::Test {
+ protected:
   test::TempFolder folder;
   const std::string log = folder / "page_log";
+};
+
+TEST_F(CupsPageLogRead, FollowsRotationInOrderAndJoinsAJobAcrossIt) {
   // Oldest first: .2.gz, .1, .O, the log. Job 3's pages begin in .O and end in the log.
   WriteGzip(log + ".2.gz", Line("q", 1, "08:00:00", "total", 2, "first"));
   WriteFile(log + ".1", Line("q", 2, "09:00:00", "total", 5, "second"));
@@ -133,9 +137,7 @@ TEST(CupsPageLogRead, FollowsRotationInOrderAndJoinsAJobAcrossIt) {
   EXPECT_TRUE(read.reports.empty());
 }
 
-TEST(CupsPageLogRead, LeavesAJobStillPrintingAndATornLastLineForLater) {
-  test::TempFolder folder;
-  const std::string log = folder / "page_log";
+TEST_F(CupsPageLogRead, LeavesAJobStillPrintingAndATornLastLineForLater) {
   std::string text = Line("q", 1, "08:00:00", "total", 1) + Line("r", 2, "08:00:01", "1", 1);
   const std::string torn = Line("q", 3, "08:00:02", "total", 4);
   WriteFile(log, text + torn.substr(0, torn.size() - 10));
@@ -151,9 +153,7 @@ TEST(CupsPageLogRead, LeavesAJobStillPrintingAndATornLastLineForLater) {
   EXPECT_EQ(read.jobs.pendingJobs, 0);
 }
 
-TEST(CupsPageLogRead, ReportsABadLineWithItsNumberAndGoesOn) {
-  test::TempFolder folder;
-  const std::string log = folder / "page_log";
+TEST_F(CupsPageLogRead, ReportsABadLineWithItsNumberAndGoesOn) {
   WriteFile(log, Line("q", 1, "08:00:00", "total", 1) + "garbage\n\n" + Line("q", 2, "08:00:01", "total", 1) +
                      std::string(70000, 'x') + "\n" + Line("q", 3, "08:00:02", "total", 1));
   const Read read = ReadLogs(log);
@@ -164,9 +164,7 @@ TEST(CupsPageLogRead, ReportsABadLineWithItsNumberAndGoesOn) {
   EXPECT_EQ(read.reports[1], log + ":5: the line is longer than 64 KiB");
 }
 
-TEST(CupsPageLogRead, ADamagedCompressedLogIsReportedAndTheOthersRead) {
-  test::TempFolder folder;
-  const std::string log = folder / "page_log";
+TEST_F(CupsPageLogRead, ADamagedCompressedLogIsReportedAndTheOthersRead) {
   WriteGzip(log + ".1.gz", Line("q", 1, "08:00:00", "total", 1) + Line("q", 2, "08:00:01", "total", 1));
   std::string bytes = test::ReadFile(log + ".1.gz");
   bytes.resize(bytes.size() - 12);  // cut off in the middle
@@ -180,9 +178,7 @@ TEST(CupsPageLogRead, ADamagedCompressedLogIsReportedAndTheOthersRead) {
   EXPECT_EQ(read.jobs.jobs.back().id, 3);
 }
 
-TEST(CupsPageLogRead, RestartedJobIdsAreDifferentJobs) {
-  test::TempFolder folder;
-  const std::string log = folder / "page_log";
+TEST_F(CupsPageLogRead, RestartedJobIdsAreDifferentJobs) {
   // The spool was cleared: job 1 again, later, on the same printer.
   WriteFile(log, Line("q", 1, "08:00:00", "total", 1) + Line("q", 2, "08:00:01", "total", 1) +
                      Line("q", 1, "12:00:00", "total", 7));
@@ -192,9 +188,7 @@ TEST(CupsPageLogRead, RestartedJobIdsAreDifferentJobs) {
   EXPECT_EQ(OriginKey(read.jobs.jobs[0]), "cups:srv/q/1/1796630400");
 }
 
-TEST(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
-  test::TempFolder folder;
-  const std::string log = folder / "page_log";
+TEST_F(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
   // An older scheduler: one line a page, a copy at a time.
   WriteFile(log, Line("q", 1, "08:00:00", "1", 1) + Line("q", 1, "08:00:01", "2", 1) + Line("q", 1, "08:00:02", "1", 1) +
                      Line("q", 1, "08:00:03", "2", 1) + Line("q", 2, "08:01:00", "1", 1));

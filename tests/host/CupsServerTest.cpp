@@ -226,6 +226,10 @@ class CupsServer : public ::testing::Test {
     return Shell(std::string(QX6_PRODUCT_DIR) + "/bin/qx6export " + arguments);
   }
   std::string Db(const std::string& name) const { return env_.Root() + "/" + name + ".db"; }
+  // qx6export jobs import-cups `arguments` into the database `db`.
+  std::pair<int, std::string> Import(const std::string& db, const std::string& arguments) {
+    return Run("--db " + Quote(Db(db)) + " jobs import-cups " + arguments);
+  }
 
   // Every job of the database, exported with every column under its title.
   std::vector<std::map<std::string, std::string>> Export(const std::string& db) {
@@ -256,6 +260,13 @@ std::string HostName() {
   return name;
 }
 
+// The fields `names` of `row`, joined by "|".
+std::string Pick(const std::map<std::string, std::string>& row, std::initializer_list<const char*> names) {
+  std::string text;
+  for (const char* name : names) text += (text.empty() ? "" : "|") + row.at(name);
+  return text;
+}
+
 // "2026-12-07 14:29:15" of the export within [from, to].
 bool Within(const std::string& text, std::time_t from, std::time_t to) {
   std::tm tm{};
@@ -273,54 +284,35 @@ TEST_F(CupsServer, JobsFromTheStandardPageLogExportFieldByField) {
   Print("-t 'Minutes' -o media=na_letter_8.5x11in -o sides=one-sided");
   WaitForJobs(2);
   const std::time_t after = std::time(nullptr);
-  const std::string log = dir_ + "/log/page_log";
-  const auto [status, out] = Run("--db " + Quote(Db("log")) + " jobs import-cups --page-log " + Quote(log) +
-                                 " --cupsd-conf " + Quote(dir_ + "/cupsd.conf"));
+  const std::string log = dir_ + "/log/page_log", conf = " --cupsd-conf " + Quote(dir_ + "/cupsd.conf");
+  const auto [status, out] = Import("log", "--page-log " + Quote(log) + conf);
   ASSERT_EQ(status, 0) << out << "\n" << ReadFile(log);
   EXPECT_NE(out.find("2 jobs imported, 0 known already, 0 lines skipped"), std::string::npos) << out;
   const auto rows = Export(Db("log"));
   ASSERT_EQ(rows.size(), 2u) << ReadFile(log);
-  const auto& a = rows[0];
-  const auto& b = rows[1];
-  EXPECT_EQ(a.at("Job ID"), "1");
-  EXPECT_EQ(a.at("Sequence"), "1");
-  EXPECT_EQ(a.at("User"), getpwuid(geteuid())->pw_name);
-  EXPECT_EQ(a.at("Printer"), "office");
-  EXPECT_EQ(a.at("Queue"), "office");
-  EXPECT_EQ(a.at("Document"), "Quarterly report");
-  EXPECT_EQ(a.at("Computer"), "localhost");
-  EXPECT_EQ(a.at("Print Server"), HostName());
-  EXPECT_EQ(a.at("Account"), "ACME-7");
-  EXPECT_EQ(a.at("Paper Size"), "A4");
-  EXPECT_EQ(a.at("Status"), "Printed");
-  EXPECT_TRUE(Within(a.at("Date/Time"), before, after)) << a.at("Date/Time");
+  const std::string user = getpwuid(geteuid())->pw_name;
+  EXPECT_TRUE(Within(rows[0].at("Date/Time"), before, after)) << rows[0].at("Date/Time");
   // Three pages, two-sided, two copies: four sides a copy, eight in all. The
   // standard log does not say the copies.
-  EXPECT_EQ(a.at("Total Pages"), "8");
-  EXPECT_EQ(a.at("Copies"), "0");
-  EXPECT_EQ(a.at("Pages"), "0");
-  EXPECT_EQ(a.at("Duplex"), "Yes");
-  EXPECT_EQ(a.at("Colour"), "No");
-  EXPECT_EQ(b.at("Document"), "Minutes");
-  EXPECT_EQ(b.at("Account"), "");
-  EXPECT_EQ(b.at("Paper Size"), "Letter");
-  EXPECT_EQ(b.at("Duplex"), "No");
-  EXPECT_EQ(b.at("Total Pages"), "3");
-  EXPECT_EQ(b.at("Sequence"), "2");
+  EXPECT_EQ(Pick(rows[0], {"Job ID", "Sequence", "User", "Printer", "Queue", "Document", "Computer", "Print Server",
+                           "Account", "Paper Size", "Status", "Total Pages", "Copies", "Pages", "Duplex", "Colour"}),
+            "1|1|" + user + "|office|office|Quarterly report|localhost|" + HostName() +
+                "|ACME-7|A4|Printed|8|0|0|Yes|No");
+  EXPECT_EQ(Pick(rows[1], {"Document", "Account", "Paper Size", "Duplex", "Total Pages", "Sequence"}),
+            "Minutes||Letter|No|3|2");
   // A line that cannot be read is named and skipped; the jobs around it come.
   const std::string text = ReadFile(log);
   const std::string damaged = env_.Root() + "/damaged_log";
   WriteFile(damaged, text.substr(0, text.find('\n') + 1) + "office root 9 [today] total 1\n" +
                          text.substr(text.find('\n') + 1));
-  const auto skipped = Run("--db " + Quote(Db("damaged")) + " jobs import-cups --page-log " + Quote(damaged) +
-                           " --page-log-format " + Quote(StandardFormat));
+  const auto skipped =
+      Import("damaged", "--page-log " + Quote(damaged) + " --page-log-format " + Quote(StandardFormat));
   EXPECT_EQ(skipped.first, 0) << skipped.second;
   EXPECT_NE(skipped.second.find(damaged + ":2: the time \"[today]\" is no date"), std::string::npos) << skipped.second;
   EXPECT_NE(skipped.second.find("2 jobs imported, 0 known already, 1 line skipped"), std::string::npos)
       << skipped.second;
   // Again: nothing new.
-  const auto again = Run("--db " + Quote(Db("log")) + " jobs import-cups --page-log " + Quote(log) +
-                         " --cupsd-conf " + Quote(dir_ + "/cupsd.conf"));
+  const auto again = Import("log", "--page-log " + Quote(log) + conf);
   EXPECT_NE(again.second.find("0 jobs imported, 2 known already"), std::string::npos) << again.second;
 }
 
@@ -331,51 +323,34 @@ TEST_F(CupsServer, PageLogAndIppGiveTheSameJobsOnce) {
         "-o print-color-mode=color");
   Print("-t 'Minutes of the meeting' -o media=a4 -o print-color-mode=monochrome");
   WaitForJobs(2);
-  const std::string log = dir_ + "/log/page_log";
-  const std::string conf = " --cupsd-conf " + Quote(dir_ + "/cupsd.conf");
-  auto [status, out] = Run("--db " + Quote(Db("ipp")) + " jobs import-cups --server " + Quote(socket_));
+  const std::string log = dir_ + "/log/page_log", conf = " --cupsd-conf " + Quote(dir_ + "/cupsd.conf");
+  auto [status, out] = Import("ipp", "--server " + Quote(socket_));
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("2 jobs imported, 0 known already"), std::string::npos) << out;
   // The page log logs the time of each job's making: the same keys, nothing twice.
-  std::tie(status, out) = Run("--db " + Quote(Db("ipp")) + " jobs import-cups --page-log " + Quote(log) + conf);
+  std::tie(status, out) = Import("ipp", "--page-log " + Quote(log) + conf);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("0 jobs imported, 2 known already"), std::string::npos) << out << ReadFile(log);
-  std::tie(status, out) = Run("--db " + Quote(Db("log")) + " jobs import-cups --page-log " + Quote(log) + conf);
+  std::tie(status, out) = Import("log", "--page-log " + Quote(log) + conf);
   ASSERT_EQ(status, 0) << out;
 
   const auto fromIpp = Export(Db("ipp"));
   const auto fromLog = Export(Db("log"));
   ASSERT_EQ(fromIpp.size(), 2u) << ReadFile(log) << Shell("lpstat -h " + Quote(socket_) + " -W completed -o").second;
   EXPECT_EQ(fromIpp, fromLog);
-  const auto& a = fromIpp[0];
-  EXPECT_EQ(a.at("Document"), "Quarterly report");
-  EXPECT_EQ(a.at("Account"), "ACME-7");
-  EXPECT_EQ(a.at("Copies"), "2");
-  EXPECT_EQ(a.at("Total Pages"), "8");
-  EXPECT_EQ(a.at("Pages"), "4");
-  EXPECT_EQ(a.at("Sheets"), "4");
-  EXPECT_EQ(a.at("Colour"), "Yes");
-  EXPECT_EQ(a.at("Colour Pages"), "8");
-  EXPECT_EQ(a.at("Mono Pages"), "0");
-  EXPECT_EQ(a.at("Duplex"), "Yes");
-  EXPECT_EQ(a.at("Billable"), "Yes");
-  EXPECT_EQ(a.at("Released"), "Yes");
-  EXPECT_EQ(a.at("Cost"), "0.00");
-  const auto& b = fromIpp[1];
-  EXPECT_EQ(b.at("Document"), "Minutes of the meeting");
-  EXPECT_EQ(b.at("Copies"), "1");
-  EXPECT_EQ(b.at("Pages"), "3");
-  EXPECT_EQ(b.at("Colour"), "No");
-  EXPECT_EQ(b.at("Mono Pages"), "3");
+  EXPECT_EQ(Pick(fromIpp[0], {"Document", "Account", "Copies", "Total Pages", "Pages", "Sheets", "Colour",
+                              "Colour Pages", "Mono Pages", "Duplex", "Billable", "Released", "Cost"}),
+            "Quarterly report|ACME-7|2|8|4|4|Yes|8|0|Yes|Yes|Yes|0.00");
+  EXPECT_EQ(Pick(fromIpp[1], {"Document", "Copies", "Pages", "Colour", "Mono Pages"}),
+            "Minutes of the meeting|1|3|No|3");
 }
 
 TEST_F(CupsServer, AMissingLogOrAnUnreachableSchedulerIsNamedAndWritesNothing) {
   const std::string missing = env_.Root() + "/nowhere/page_log";
-  auto [status, out] = Run("--db " + Quote(Db("none")) + " jobs import-cups --page-log " + Quote(missing) +
-                           " --page-log-format " + Quote(StandardFormat));
+  auto [status, out] = Import("none", "--page-log " + Quote(missing) + " --page-log-format " + Quote(StandardFormat));
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("there is no page log " + missing), std::string::npos) << out;
-  std::tie(status, out) = Run("--db " + Quote(Db("none")) + " jobs import-cups --server " + Quote(env_.Root() + "/no.sock"));
+  std::tie(status, out) = Import("none", "--server " + Quote(env_.Root() + "/no.sock"));
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("cannot reach the print scheduler at " + env_.Root() + "/no.sock"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(Db("none")));

@@ -50,6 +50,15 @@ std::vector<std::string> Names(HKEY key, bool subkeys = false) {
   return names;
 }
 
+// The same for the key at `path`, opened for reading.
+std::vector<std::string> NamesAt(HKEY root, std::string_view path, bool subkeys = false) {
+  HKEY key = 0;
+  EXPECT_EQ(RegOpenKeyEx(root, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
+  std::vector<std::string> names = Names(key, subkeys);
+  RegCloseKey(key);
+  return names;
+}
+
 using RegistryTest = test::RegistryFolderTest;
 
 TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
@@ -100,23 +109,15 @@ TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
   EXPECT_EQ(buffer[0], 0x0A);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-  HKEY parent = 0;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &parent), ERROR_SUCCESS);
-  EXPECT_EQ(Names(parent, true), std::vector<std::string>{"Quorvex 6"});
-  RegCloseKey(parent);
+  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software", true), std::vector<std::string>{"Quorvex 6"});
 }
 
 TEST_F(RegistryTest, PathsAndNamesCompareWithoutCaseAndKeepTheirCase) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName", "x");
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "SOFTWARE\\mixed\\sUB\\", "VALUENAME").data, Text("x"));
   SetAndClose(HKEY_CURRENT_USER, "software\\MIXED\\sub", "valuename", "y");
-  HKEY key = 0;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_SUCCESS);
-  EXPECT_EQ(Names(key, true), std::vector<std::string>{"MiXed"});
-  RegCloseKey(key);
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Mixed\\Sub", 0, KEY_READ, &key), ERROR_SUCCESS);
-  EXPECT_EQ(Names(key), std::vector<std::string>{"ValueName"});
-  RegCloseKey(key);
+  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software", true), std::vector<std::string>{"MiXed"});
+  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software\\Mixed\\Sub"), std::vector<std::string>{"ValueName"});
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName").data, Text("y"));
 }
 
@@ -348,9 +349,7 @@ TEST_F(RegistryTest, MissingFolderIsCreatedOnTheFirstWriteOnly) {
   ScopedEnv dir("QX6_REGISTRY_DIR", nested);
   HKEY key = 0;
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, &key), ERROR_SUCCESS);
-  EXPECT_TRUE(Names(key, true).empty());
-  RegCloseKey(key);
+  EXPECT_TRUE(NamesAt(HKEY_CURRENT_USER, "", true).empty());
   EXPECT_FALSE(test::FileExists(root_ / "a"));
   SetAndClose(HKEY_CURRENT_USER, "Software", "v", "1");
   EXPECT_TRUE(test::FileExists(nested + "/HKEY_CURRENT_USER.reg"));

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -161,12 +162,11 @@ TEST_F(TextFileTest, ModesAndSharing) {
 }
 
 TEST_F(TextFileTest, FileSystemFailures) {
-  EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, Path("no/such/folder/out.txt")); }), 76);
-  EXPECT_EQ(ErrorOf([&] { OpenForInput(1, Path("missing.txt")); }), 53);
-  EXPECT_EQ(ErrorOf([&] { OpenForInput(1, Path("missing/x.txt")); }), 76);
-  EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, dir_); }), 75);
-  EXPECT_EQ(ErrorOf([&] { OpenForInput(1, dir_); }), 75);
-  EXPECT_EQ(ErrorOf([] { OpenForOutput(1, ""); }), 75);
+  const std::tuple<bool, std::string, int> cases[] = {{true, Path("no/such/folder/out.txt"), 76},
+      {false, Path("missing.txt"), 53}, {false, Path("missing/x.txt"), 76}, {true, dir_, 75}, {false, dir_, 75},
+      {true, "", 75}};
+  for (const auto& [output, path, error] : cases)
+    EXPECT_EQ(ErrorOf([&] { output ? OpenForOutput(1, path) : OpenForInput(1, path); }), error) << path;
   EXPECT_FALSE(IsOpen(1));  // a failed open takes no number
 }
 

@@ -2,17 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6 {
 namespace {
 
 TEST(Variant, ScalarsKeepTypeAndValue) {
-  EXPECT_EQ(Variant().Type(), VarType::Empty);
-  EXPECT_EQ(Variant::Null().Type(), VarType::Null);
-  EXPECT_EQ(Variant(int16_t{-7}).Type(), VarType::Integer);
-  EXPECT_EQ(Variant::Date(45296.5).Type(), VarType::Date);
-  EXPECT_EQ(Variant(70000).Type(), VarType::Long);
+  EXPECT_EQ((std::vector<VarType>{Variant().Type(), Variant::Null().Type(), Variant(int16_t{-7}).Type(),
+                                  Variant::Date(45296.5).Type(), Variant(70000).Type()}),
+            (std::vector<VarType>{VarType::Empty, VarType::Null, VarType::Integer, VarType::Date, VarType::Long}));
   EXPECT_TRUE(Variant(int16_t{1}).IsNumber());
   EXPECT_FALSE(Variant::Date(1).IsNumber());
   EXPECT_FALSE(Variant("1").IsNumber());

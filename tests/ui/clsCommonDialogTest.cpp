@@ -55,18 +55,20 @@ TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
   ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
   ShowFileDialog(0, "Open it", false, ThreePairs, "");
   ASSERT_EQ(script->FileDialogs().size(), 2u);
-  const auto& save = script->FileDialogs()[0];
-  EXPECT_TRUE(save.save);
-  EXPECT_EQ(save.flags, 0x80004 | 0x802);
-  EXPECT_EQ(save.owner, 1234);
-  EXPECT_EQ(save.title, "Save it");
-  EXPECT_EQ(save.filter, ThreePairs);
-  EXPECT_EQ(save.fileName, "/tmp/start.txt");
-  EXPECT_EQ(save.filterIndex, 0);
-  const auto& open = script->FileDialogs()[1];
-  EXPECT_FALSE(open.save);
-  EXPECT_EQ(open.flags, 0x80004 | 0x1000);
-  EXPECT_EQ(open.title, "Open it");
+  const auto shown = [](const platform::FileDialogRequest& r) {
+    return std::to_string(r.save) + " " + std::to_string(r.flags) + " " + std::to_string(r.owner) + " " + r.title +
+           " [" + r.filter + "] " + r.fileName + " " + std::to_string(r.filterIndex);
+  };
+  EXPECT_EQ(shown(script->FileDialogs()[0]),
+            "1 " + std::to_string(0x80004 | 0x802) + " 1234 Save it [" + ThreePairs + "] /tmp/start.txt 0");
+  EXPECT_EQ(shown(script->FileDialogs()[1]),
+            "0 " + std::to_string(0x80004 | 0x1000) + " 0 Open it [" + ThreePairs + "]  0");
+}
+
+// What the dialog holds after a choice: action, filter index and extension, file name and title.
+std::string Chosen(const clsCommonDialog& d) {
+  return std::to_string(d.Action()) + " " + std::to_string(d.FilterIndex()) + " " + d.FilterExt() + " " +
+         d.FileName() + " " + d.FileTitle();
 }
 
 TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPatternAndTitle) {
@@ -75,12 +77,8 @@ TEST_F(FileDialogTest, ChosenThirdPairGivesItsOwnPatternAndTitle) {
   dialog.SetFilterIndex(1);
   script->QueueFile(FileDialogResult{"  /tmp/out/result.ccc  ", 3});
   ASSERT_TRUE(dialog.ShowSave());
-  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionSave);
   EXPECT_EQ(script->FileDialogs().back().filterIndex, 1);
-  EXPECT_EQ(dialog.FilterIndex(), 3);
-  EXPECT_EQ(dialog.FilterExt(), ".ccc");
-  EXPECT_EQ(dialog.FileName(), "/tmp/out/result.ccc");
-  EXPECT_EQ(dialog.FileTitle(), "result.ccc");
+  EXPECT_EQ(Chosen(dialog), std::to_string(clsCommonDialog::ActionSave) + " 3 .ccc /tmp/out/result.ccc result.ccc");
   EXPECT_NE(dialog.APIReturn(), 0);
   script->QueueFile(FileDialogResult{"relative.aaa", 1});
   ASSERT_TRUE(dialog.ShowSave());
@@ -100,12 +98,8 @@ TEST_F(FileDialogTest, CancelledDialogKeepsItsProperties) {
   ASSERT_TRUE(dialog.ShowOpen());
   script->QueueFile(std::nullopt);
   EXPECT_FALSE(dialog.ShowOpen());
-  EXPECT_EQ(dialog.Action(), clsCommonDialog::ActionOpen);
-  EXPECT_EQ(dialog.APIReturn(), 0);
-  EXPECT_EQ(dialog.ExtendedError(), 0);
-  EXPECT_EQ(dialog.FileName(), "/tmp/first.bbb");
-  EXPECT_EQ(dialog.FilterIndex(), 2);
-  EXPECT_EQ(dialog.FilterExt(), ".bbb");
+  EXPECT_EQ(dialog.APIReturn() | dialog.ExtendedError(), 0);
+  EXPECT_EQ(Chosen(dialog), std::to_string(clsCommonDialog::ActionOpen) + " 2 .bbb /tmp/first.bbb first.bbb");
 }
 
 TEST_F(FileDialogTest, InitialNamesAreCutToFitTheirBuffers) {
