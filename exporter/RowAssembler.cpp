@@ -229,10 +229,11 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
           });
           return;
         }
-        if (layout.width >= 0 && layout.padChar.size() == 1 && Strings::IsAscii(text)) {
-          // Fitted to the width: a character is a byte here.
-          const auto width = static_cast<size_t>(layout.width);
-          const size_t kept = std::min(text.size(), width);
+        const auto width = static_cast<size_t>(layout.width);
+        const size_t kept = std::min(text.size(), width);
+        // Fitted to the width where the bytes kept are ASCII: a character is
+        // a byte there (and a longer text has more characters than the width).
+        if (layout.width >= 0 && layout.padChar.size() == 1 && Strings::IsAscii(text.substr(0, kept))) {
           put(width, [&](char* to) {
             if (layout.rightJustify) {
               std::memset(to, layout.padChar.front(), width - kept);
