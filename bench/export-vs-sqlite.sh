@@ -93,7 +93,9 @@ runs=("Every column|job_id" "Fixed width|job_id" "Sorted by department|departmen
 # Wall seconds and peak resident kilobytes of a command, on one line.
 measure() {
   local stats="$world/time.txt"
-  /usr/bin/time -o "$stats" -f '%e %M' "$@" >/dev/null
+  if ! /usr/bin/time -o "$stats" -f '%e %M' "$@" >/dev/null 2>"$world/stderr.txt"; then
+    echo "export-vs-sqlite: $* failed: $(cat "$world/stderr.txt")" >&2
+  fi
   cat "$stats"
 }
 
