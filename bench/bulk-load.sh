@@ -4,8 +4,10 @@
 # database, with the qx6export of this build against the qx6export of an
 # earlier commit (by default the last one whose bulk load ran without a
 # journal on disk and without syncing), built here from that commit's
-# sources. Each load runs RUNS times in turn with the other; the best time
-# counts. Usage: bulk-load.sh BUILD_DIR [COUNT [BASE_COMMIT [RUNS]]]
+# sources; and `jobs import` against the SQLite shell's .import of the same
+# file into the same table. Each load runs RUNS times in turn with the
+# others; the best time counts. BASE_COMMIT "none" leaves the earlier
+# commit out. Usage: bulk-load.sh BUILD_DIR [COUNT [BASE_COMMIT [RUNS]]]
 set -euo pipefail
 build="$(cd "${1:?usage: bulk-load.sh BUILD_DIR [COUNT [BASE_COMMIT [RUNS]]]}" && pwd)"
 count="${2:-1000000}"
@@ -22,7 +24,10 @@ world="$build/bench-bulk-load"
 baseSource="$world/base-$base-source"
 baseBuild="$world/base-$base-build"
 theirs="$baseBuild/product/bin/qx6export"
-if [ ! -x "$theirs" ]; then
+whos="old new"
+if [ "$base" = none ]; then
+  whos="new"
+elif [ ! -x "$theirs" ]; then
   echo "bulk-load: building qx6export of $base in $baseBuild" >&2
   rm -rf "$baseSource"
   mkdir -p "$baseSource"
@@ -53,9 +58,24 @@ seconds() {
 
 best() { printf '%s\n' "$@" | sort -g | head -1; }
 
-declare -a sampleOld sampleNew importOld importNew
+# The peer: the SQLite shell's .import of the same file into the same table
+# (the schema and page size of a job database this build made).
+"$ours" --db "$data/schema.db" jobs sample 1 >/dev/null
+{
+  echo "PRAGMA page_size = $(sqlite3 "$data/schema.db" 'PRAGMA page_size');"
+  sqlite3 "$data/schema.db" .schema
+} >"$data/schema.sql"
+rm -f "$data"/schema.db*
+
+declare -a sampleOld sampleNew importOld importNew importShell
 for run in $(seq 1 "$runs"); do
-  for who in old new; do
+  rm -f "$data"/load.db*
+  sqlite3 "$data/load.db" <"$data/schema.sql"
+  t=$(seconds sqlite3 "$data/load.db" ".import --csv --skip 1 $data/jobs.csv jobs")
+  n=$(sqlite3 "$data/load.db" 'SELECT count(*) FROM jobs')
+  [ "$n" -eq "$count" ] || { echo "bulk-load: sqlite3 .import holds $n jobs, not $count" >&2; exit 1; }
+  importShell+=("$t")
+  for who in $whos; do
     program="$ours"
     [ "$who" = old ] && program="$theirs"
     rm -f "$data"/load.db*
@@ -70,10 +90,15 @@ for run in $(seq 1 "$runs"); do
 done
 rm -f "$data"/load.db* "$data/jobs.csv"
 
-printf '%-28s %10s %10s %7s\n' "$count jobs, best of $runs" "$base s" "this s" ratio
-for what in sample import; do
+[ "$base" = none ] || printf '%-28s %10s %10s %7s\n' "$count jobs, best of $runs" "$base s" "this s" ratio
+[ "$base" = none ] || for what in sample import; do
   if [ "$what" = sample ]; then a=$(best "${sampleOld[@]}"); b=$(best "${sampleNew[@]}"); label="jobs sample"
   else a=$(best "${importOld[@]}"); b=$(best "${importNew[@]}"); label="jobs import (CSV)"; fi
   awk -v l="$label" -v a="$a" -v b="$b" 'BEGIN { printf "%-28s %10.2f %10.2f %7.2f\n", l, a, b, b / a }'
 done
-echo "ratio = this build's time / $base's time (target: at most 1.5)"
+[ "$base" = none ] || echo "ratio = this build's time / $base's time (target: at most 1.5)"
+a=$(best "${importShell[@]}")
+b=$(best "${importNew[@]}")
+printf '%-28s %10s %10s %7s\n' "$count jobs, best of $runs" "sqlite3 s" "this s" ratio
+awk -v a="$a" -v b="$b" 'BEGIN { printf "%-28s %10.2f %10.2f %7.2f\n", "jobs import vs .import", a, b, b / a }'
+echo "ratio = this build's jobs import / the SQLite shell's .import of the same file (target: at most 0.5)"

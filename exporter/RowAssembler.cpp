@@ -1,5 +1,8 @@
 #include "exporter/RowAssembler.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "runtime/Conversion.h"
@@ -63,10 +66,17 @@ RowAssembler::RowAssembler(const ExportConfig& config)
 }
 
 void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& out) const {
+  // Each rule first takes the kind of value the host delivers for its
+  // columns without a call, then falls back on the general conversions,
+  // which give the same text for it.
   switch (rule) {
     case TextRule::Plain:
     case TextRule::Fixed:
-      if (!value.IsNull()) Convert::AppendText(value, out);
+      if (value.IsString()) {
+        out.append(value.StringValue());
+      } else if (!value.IsNull()) {
+        Convert::AppendText(value, out);
+      }
       return;
     case TextRule::DateTime:
       if (value.Type() == VarType::Date) {
@@ -78,6 +88,16 @@ void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& 
       }
       return;
     case TextRule::Size:
+      if (value.Type() == VarType::Double) {
+        // Within the 32-bit range rounding cannot overflow, and a number
+        // equals its rounded self exactly when it is whole.
+        const double size = value.DoubleValue();
+        if (size >= -2147483648.0 && size <= 2147483647.0) {
+          if (size == std::floor(size)) Convert::AppendText(value, out);
+          else sizePattern_.AppendTo(size, out);
+          return;
+        }
+      }
       if (!Convert::IsNumeric(value)) return;
       // The whole-number test overflows outside the 32-bit range, as it did.
       if (static_cast<double>(Convert::ToLong(value)) == Convert::ToDouble(value)) {
@@ -87,17 +107,23 @@ void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& 
       }
       return;
     case TextRule::Rate:
-      if (Convert::IsNumeric(value)) ratePattern_.AppendTo(Convert::ToDouble(value), out);
+      if (value.Type() == VarType::Double) ratePattern_.AppendTo(value.DoubleValue(), out);
+      else if (Convert::IsNumeric(value)) ratePattern_.AppendTo(Convert::ToDouble(value), out);
       return;
     case TextRule::YesNo:
-      if (Convert::IsNumeric(value)) {
+      if (value.Type() == VarType::Boolean) {
+        out += value.BooleanValue() ? yes_ : no_;  // True is -1
+      } else if (Convert::IsNumeric(value)) {
         out += Convert::ToDouble(value) == -1.0 ? yes_ : no_;
       } else {
         Convert::AppendText(value, out);  // Null: invalid use of Null
       }
       return;
     case TextRule::Status:
-      if (Convert::IsNumeric(value)) {
+      if (value.Type() == VarType::Integer || value.Type() == VarType::Long) {
+        const int32_t code = value.Type() == VarType::Integer ? value.IntegerValue() : value.LongValue();
+        if (code >= 0 && code < 4) out += status_[code];
+      } else if (Convert::IsNumeric(value)) {
         const double code = Convert::ToDouble(value);
         for (int i = 0; i < 4; ++i) {
           if (code == i) out += status_[i];
@@ -162,19 +188,76 @@ std::string RowAssembler::GetColumnValue(const Column& column, const IJobColumns
   return text;
 }
 
+void RowAssembler::RowBuffer::Grow(size_t count) {
+  const size_t wanted = std::max(size + count, capacity * 2 + 256);
+  auto grown = std::make_unique_for_overwrite<char[]>(wanted);
+  if (size) std::memcpy(grown.get(), bytes.get(), size);
+  bytes = std::move(grown);
+  capacity = wanted;
+}
+
 void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
-  row_.clear();
-  // Each value is built in its place in the row, then fitted or quoted there.
+  row_.size = 0;
   const bool fixed = layout_.outputType == ExportConfig::FixedWidth;
   const bool quoted = layout_.outputType == ExportConfig::Delimited && layout_.stringsInQuotes;
   // What follows a value: its closing quote and the field delimiter, at once.
   const std::string& after = quoted ? quoteAndDelimiter_ : layout_.fieldDelimiter;
+  const char* afterBytes = after.data();
+  const size_t afterSize = after.size();
+  const bool direct = !summary_ && !cleanEachValue;
+  // Appends the opening quote, `size` bytes from `write` and what follows.
+  auto put = [&](size_t size, auto&& write) {
+    char* to = row_.Extend(size + afterSize + 1);
+    if (quoted) *to++ = '"';
+    to = write(to);
+    for (size_t i = 0; i < afterSize; ++i) *to++ = afterBytes[i];
+    row_.size = static_cast<size_t>(to - row_.bytes.get());
+  };
   ForEachColumn([&](const Column& column) {
-    if (quoted) row_ += '"';
-    const size_t start = row_.size();
-    AppendValue(column, job, row_, cleanEachValue);
-    if (fixed) FitColumnInPlace(row_, start, column.layout);
-    row_ += after;
+    if (direct && column.rule == TextRule::Plain && column.index != ExportColumn::TextColumn) {
+      // Most values are plain texts and whole numbers: they go straight into
+      // the row, without the calls of the general path below, which gives
+      // the same bytes for them.
+      const Variant& value = ColumnAt(job, column.index).Value();
+      if (value.IsString()) {
+        const std::string_view text = value.StringValue();
+        const ColumnLayout& layout = column.layout;
+        if (!fixed) {
+          put(text.size(), [&](char* to) {
+            std::memcpy(to, text.data(), text.size());
+            return to + text.size();
+          });
+          return;
+        }
+        const auto width = static_cast<size_t>(layout.width);
+        const size_t kept = std::min(text.size(), width);
+        // Fitted to the width where the bytes kept are ASCII: a character is
+        // a byte there (and a longer text has more characters than the width).
+        if (layout.width >= 0 && layout.padChar.size() == 1 && Strings::IsAscii(text.substr(0, kept))) {
+          put(width, [&](char* to) {
+            if (layout.rightJustify) {
+              std::memset(to, layout.padChar.front(), width - kept);
+              std::memcpy(to + (width - kept), text.data(), kept);
+            } else {
+              std::memcpy(to, text.data(), kept);
+              std::memset(to + kept, layout.padChar.front(), width - kept);
+            }
+            return to + width;
+          });
+          return;
+        }
+      } else if (value.Type() == VarType::Long && !fixed) {
+        put(11, [&](char* to) { return std::to_chars(to, to + 11, value.LongValue()).ptr; });
+        return;
+      }
+    }
+    value_.clear();
+    AppendValue(column, job, value_, cleanEachValue);
+    if (fixed) FitColumnInPlace(value_, 0, column.layout);
+    put(value_.size(), [&](char* to) {
+      std::memcpy(to, value_.data(), value_.size());
+      return to + value_.size();
+    });
   });
 }
 
@@ -187,25 +270,26 @@ void RowAssembler::WriteRow(const IJobColumns& job, int16_t fileNumber) {
   AssembleRow(job, !checkWholeRow_);
   if (checkWholeRow_) {
     for (const char c : removedBytes_) {
-      if (std::memchr(row_.data(), c, row_.size())) {
+      if (std::memchr(row_.bytes.get(), c, row_.size)) {
         AssembleRow(job, true);
         break;
       }
     }
   }
-  if (row_.empty()) return;
-  FinishRowInPlace(row_, layout_);
-  TextFile::Write(fileNumber, row_);
+  if (row_.size == 0) return;
+  text_.assign(row_.bytes.get(), row_.size);
+  FinishRowInPlace(text_, layout_);
+  TextFile::Write(fileNumber, text_);
 }
 
 void RowAssembler::WriteColumnNames(int16_t fileNumber) {
-  row_.clear();
+  text_.clear();
   for (const Column& column : columns_) {
-    AppendFinishedColumn(row_, column.column->Name(), column.layout, layout_);
-    row_ += layout_.fieldDelimiter;
+    AppendFinishedColumn(text_, column.column->Name(), column.layout, layout_);
+    text_ += layout_.fieldDelimiter;
   }
-  FinishRowInPlace(row_, layout_);
-  TextFile::Write(fileNumber, row_);
+  FinishRowInPlace(text_, layout_);
+  TextFile::Write(fileNumber, text_);
 }
 
 }  // namespace qx6

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <string>
 #include <vector>
@@ -91,7 +92,22 @@ class RowAssembler {
   std::string yes_, no_;
   std::string status_[4];
   std::string quoteAndDelimiter_;
-  std::string row_;
+  // The row being assembled: bytes written through a pointer, so that the
+  // dozens of small pieces of a row cost no string bookkeeping each.
+  struct RowBuffer {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
+    size_t capacity = 0;
+    // Room for `count` more bytes; returns where they go.
+    char* Extend(size_t count) {
+      if (capacity - size < count) [[unlikely]] Grow(count);
+      return bytes.get() + size;
+    }
+    void Grow(size_t count);
+  };
+  RowBuffer row_;
+  std::string value_;  // one value on the general path
+  std::string text_;   // the finished row
 };
 
 }  // namespace qx6

@@ -114,9 +114,14 @@ JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     Open(false);
   }
   CheckSchema(mode == OpenMode::Create);
-  // Reads are long forward scans: map the file and keep a generous cache.
-  Execute("PRAGMA mmap_size = 2147418112");
-  Execute("PRAGMA cache_size = -65536");
+  // Memory stays flat whatever the size of the database: no mapping of the
+  // file (its mapped pages would count as the program's own, up to the whole
+  // file), a 16 MB cache, which also bounds each of the sorter's in-memory
+  // runs, and sorts larger than that spill to temporary files, merged by two
+  // threads. The parallel reads of an export open connections of their own.
+  Execute("PRAGMA mmap_size = 0");
+  Execute("PRAGMA cache_size = -16384");
+  Execute("PRAGMA temp_store = FILE");
   Execute("PRAGMA threads = 2");
 }
 

@@ -20,12 +20,6 @@ void JobColumns::Remove(int32_t index) {
   items_.erase(items_.begin() + (index - 1));
 }
 
-IJobColumn& ColumnAt(const IJobColumns& columns, int32_t index) {
-  IJobColumn* column = columns.Item(index);
-  if (!column) Raise(RuntimeErrorNumber::SubscriptOutOfRange);
-  return *column;
-}
-
 namespace {
 thread_local ComPtr<IJobColumns> sharedColumns;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapi/JobColumn.h"
+#include "runtime/RuntimeError.h"
 
 namespace qx6 {
 
@@ -40,8 +41,12 @@ class JobColumns final : public Object<IJobColumns> {
   std::vector<ComPtr<IJobColumn>> items_;
 };
 
-// Item `index` or error 9.
-IJobColumn& ColumnAt(const IJobColumns& columns, int32_t index);
+// Item `index` or error 9. Inline: the export reads every value through it.
+inline IJobColumn& ColumnAt(const IJobColumns& columns, int32_t index) {
+  IJobColumn* column = columns.Item(index);
+  if (!column) [[unlikely]] Raise(RuntimeErrorNumber::SubscriptOutOfRange);
+  return *column;
+}
 
 // The host's column collection of the latest Initialize on this thread,
 // shared by the exporter objects, the configuration loader, the default

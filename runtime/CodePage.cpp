@@ -25,6 +25,12 @@ constexpr uint64_t kHighBits = 0x8080808080808080ull;
 // Length of the ASCII run at the start of [p, end).
 size_t AsciiRun(const char* p, const char* end) noexcept {
   const char* start = p;
+  while (end - p >= 32) {
+    uint64_t words[4];
+    std::memcpy(words, p, 32);
+    if ((words[0] | words[1] | words[2] | words[3]) & kHighBits) break;
+    p += 32;
+  }
   while (end - p >= 8) {
     uint64_t word;
     std::memcpy(&word, p, 8);

@@ -71,6 +71,7 @@ struct Compiled {
   bool twelveHour = false;
   int integerDigits = 0, fractionDigits = 0;
   bool decimalPoint = false;
+  bool digitsOnly = false;  // a number pattern of placeholders and the point alone ("0.00")
 
   void AddLiteral(std::string_view text) {
     if (!ops.empty() && ops.back().token == Token::Literal &&
@@ -178,6 +179,7 @@ void CompileNumber(std::string_view p, Compiled& c) {
       c.AddLiteral(std::string_view(&ch, 1));
     }
   }
+  c.digitsOnly = c.literals.empty();
 }
 
 Compiled Compile(std::string_view pattern, bool dateByDefault) {
@@ -388,6 +390,32 @@ void RenderNumber(const Compiled& c, double value, std::string& out) {
   RoundDecimal(value, c.fractionDigits, r);
   const int fractionLength = c.fractionDigits;
   int integerLength = r.length > fractionLength ? r.length - fractionLength : 0;
+  if (c.digitsOnly) {
+    // What the general loop below writes for such a pattern, in one piece:
+    // the sign, the integer digits padded with zeros to the placeholders,
+    // then the separator and the fraction digits.
+    const std::string& decimal = Locale::User().decimalSeparator;
+    const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
+    const bool minus = value < 0 && r.length > 0;
+    const size_t size = (minus ? 1 : 0) + static_cast<size_t>(zeros + integerLength) +
+                        (c.decimalPoint ? decimal.size() + static_cast<size_t>(fractionLength) : 0);
+    const size_t at = out.size();
+    out.resize(at + size);
+    char* to = out.data() + at;
+    if (minus) *to++ = '-';
+    for (int k = 0; k < zeros; ++k) *to++ = '0';
+    std::memcpy(to, r.digits, static_cast<size_t>(integerLength));
+    to += integerLength;
+    if (c.decimalPoint) {
+      std::memcpy(to, decimal.data(), decimal.size());
+      to += decimal.size();
+      for (int k = 0; k < fractionLength; ++k) {
+        const int j = r.length - fractionLength + k;
+        *to++ = j >= 0 ? r.digits[j] : '0';
+      }
+    }
+    return;
+  }
   // Digit k of the integer part (k from 0) and of the fraction.
   auto integerDigit = [&](int k) { return r.digits[k]; };
   auto fractionDigit = [&](int k) {

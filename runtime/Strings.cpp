@@ -30,12 +30,6 @@ std::string_view RTrim(std::string_view text) noexcept {
 
 std::string_view Trim(std::string_view text) noexcept { return RTrim(LTrim(text)); }
 
-bool IsAscii(std::string_view text) noexcept {
-  for (unsigned char c : text)
-    if (c >= 0x80) return false;
-  return true;
-}
-
 std::string UCase(std::string_view text) {
   if (IsAscii(text)) {
     std::string out(text);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,18 @@ int32_t InStrRev(std::string_view text, std::string_view find) noexcept;
 
 // Byte offset of the 1-based character position (text.size() past the end).
 size_t ByteOffset(std::string_view text, int32_t character) noexcept;
-bool IsAscii(std::string_view text) noexcept;
+inline bool IsAscii(std::string_view text) noexcept {
+  // Eight bytes at a time: the per-value paths ask this of every value.
+  const char* p = text.data();
+  const char* end = p + text.size();
+  uint64_t high = 0;
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    high |= word;
+  }
+  for (; p != end; ++p) high |= static_cast<unsigned char>(*p);
+  return (high & 0x8080808080808080u) == 0;
+}
 
 }  // namespace qx6::Strings

@@ -10,28 +10,21 @@
 namespace qx6 {
 namespace detail {
 
-// Header followed by the characters in one allocation.
-struct StringRep {
-  std::atomic<uint32_t> refs;
-  uint32_t size;
-  uint32_t capacity;
-  char* Data() { return reinterpret_cast<char*>(this + 1); }
+StringRep* StringRep::Make(std::string_view text, uint32_t capacity) {
+  void* mem = std::malloc(sizeof(StringRep) + capacity + 1);
+  if (!mem) throw std::bad_alloc();
+  auto* rep = new (mem) StringRep{{1}, static_cast<uint32_t>(text.size()), capacity};
+  if (!text.empty()) std::memcpy(rep->Data(), text.data(), text.size());
+  rep->Data()[text.size()] = '\0';
+  return rep;
+}
 
-  static StringRep* Make(std::string_view text, uint32_t capacity) {
-    void* mem = std::malloc(sizeof(StringRep) + capacity + 1);
-    if (!mem) throw std::bad_alloc();
-    auto* rep = new (mem) StringRep{{1}, static_cast<uint32_t>(text.size()), capacity};
-    if (!text.empty()) std::memcpy(rep->Data(), text.data(), text.size());
-    rep->Data()[text.size()] = '\0';
-    return rep;
+void StringRep::Unref() {
+  if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    this->~StringRep();
+    std::free(this);
   }
-  void Unref() {
-    if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-      this->~StringRep();
-      std::free(this);
-    }
-  }
-};
+}
 
 struct ArrayRep {
   std::atomic<uint32_t> refs{1};
@@ -177,36 +170,12 @@ Variant Variant::ByteArray(std::string_view bytes) {
   return Array1D(std::move(items));
 }
 
-bool Variant::IsNumber() const noexcept {
-  switch (type_) {
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::Double:
-    case VarType::Boolean:
-    case VarType::Byte: return true;
-    default: return false;
-  }
-}
-
-std::string_view Variant::StringValue() const noexcept {
-  if (type_ != VarType::String) return {};
-  return {u_.str->Data(), u_.str->size};
-}
-
 VariantArray Variant::ArrayValue() const {
   if (type_ != VarType::Array) Raise(RuntimeErrorNumber::TypeMismatch);
   return VariantArray(u_.arr);
 }
 
-void Variant::AssignString(std::string_view text) {
-  if (type_ == VarType::String && u_.str->refs.load(std::memory_order_acquire) == 1 &&
-      u_.str->capacity >= text.size() &&
-      (text.data() < u_.str->Data() || text.data() > u_.str->Data() + u_.str->capacity)) {
-    if (!text.empty()) std::memcpy(u_.str->Data(), text.data(), text.size());
-    u_.str->size = static_cast<uint32_t>(text.size());
-    u_.str->Data()[text.size()] = '\0';
-    return;
-  }
+void Variant::ReplaceString(std::string_view text) {
   uint32_t capacity = static_cast<uint32_t>(text.size() < 24 ? 24 : text.size());
   auto* rep = detail::StringRep::Make(text, capacity);
   Clear();

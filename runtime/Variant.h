@@ -3,7 +3,9 @@
 // arrays are shared by reference count, so a copy costs one increment.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +32,16 @@ enum class VarType : uint16_t {
 class Variant;
 
 namespace detail {
-struct StringRep;
+// A string's header, followed by its characters in one allocation; the
+// header is here so that reading and refilling a text need no call.
+struct StringRep {
+  std::atomic<uint32_t> refs;
+  uint32_t size;
+  uint32_t capacity;
+  char* Data() { return reinterpret_cast<char*>(this + 1); }
+  static StringRep* Make(std::string_view text, uint32_t capacity);
+  void Unref();
+};
 struct ArrayRep;
 }  // namespace detail
 
@@ -100,7 +111,16 @@ class Variant {
   bool IsObject() const noexcept { return type_ == VarType::Object; }
   bool IsArray() const noexcept { return type_ == VarType::Array; }
   // Integer, Long, Double, Byte or Boolean (not Date, not String).
-  bool IsNumber() const noexcept;
+  bool IsNumber() const noexcept {
+    switch (type_) {
+      case VarType::Integer:
+      case VarType::Long:
+      case VarType::Double:
+      case VarType::Boolean:
+      case VarType::Byte: return true;
+      default: return false;
+    }
+  }
 
   // Raw access; the caller checks Type() first.
   int16_t IntegerValue() const noexcept { return u_.i16; }
@@ -109,7 +129,10 @@ class Variant {
   double DateValue() const noexcept { return u_.dbl; }
   bool BooleanValue() const noexcept { return u_.b; }
   uint8_t ByteValue() const noexcept { return u_.u8; }
-  std::string_view StringValue() const noexcept;  // empty for other types
+  std::string_view StringValue() const noexcept {  // empty for other types
+    if (type_ != VarType::String) return {};
+    return {u_.str->Data(), u_.str->size};
+  }
   IUnknown* ObjectValue() const noexcept { return type_ == VarType::Object ? u_.obj : nullptr; }
   // Queries the object for an interface; empty when none or not an object.
   template <class T>
@@ -123,7 +146,17 @@ class Variant {
 
   // Replaces the value by a text, reusing the string's storage when this
   // variant is its only holder: the host refills job values this way.
-  void AssignString(std::string_view text);
+  void AssignString(std::string_view text) {
+    if (type_ == VarType::String && u_.str->refs.load(std::memory_order_acquire) == 1 &&
+        u_.str->capacity >= text.size() &&
+        (text.data() < u_.str->Data() || text.data() > u_.str->Data() + u_.str->capacity)) {
+      if (!text.empty()) std::memcpy(u_.str->Data(), text.data(), text.size());
+      u_.str->size = static_cast<uint32_t>(text.size());
+      u_.str->Data()[text.size()] = '\0';
+      return;
+    }
+    ReplaceString(text);
+  }
 
   void Clear() noexcept;
 
@@ -140,6 +173,7 @@ class Variant {
     detail::ArrayRep* arr;
   };
   void CopyFrom(const Variant& o) noexcept;
+  void ReplaceString(std::string_view text);
 
   VarType type_;
   Payload u_;
