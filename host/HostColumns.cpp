@@ -79,4 +79,28 @@ const HostColumn* FindHostColumn(std::string_view name) {
   return nullptr;
 }
 
+std::string CreateJobsTableSql(const char* (*type)(ColumnKind)) {
+  std::string create = "CREATE TABLE jobs (";
+  for (const HostColumn& c : HostColumnTable()) {
+    if (c.id > 1) create += ", ";
+    create += '"';
+    create += c.field;
+    create += "\" ";
+    create += type(c.kind);
+    if (c.id == 1) create += " PRIMARY KEY";
+  }
+  return create + ")";
+}
+
+std::string JobFieldList() {
+  std::string list;
+  for (const HostColumn& c : HostColumnTable()) {
+    if (!list.empty()) list += ", ";
+    list += '"';
+    list += c.field;
+    list += '"';
+  }
+  return list;
+}
+
 }  // namespace qx6::host

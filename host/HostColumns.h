@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "hostapi/JobColumns.h"
@@ -21,6 +22,13 @@ struct HostColumn {
 
 inline constexpr int32_t HostColumnCount = 45;
 const std::array<HostColumn, HostColumnCount>& HostColumnTable();
+
+// The 45 field names, quoted, in host order: "job_id", "user", ...
+std::string JobFieldList();
+
+// "CREATE TABLE jobs (...)": one column per host column, named by its field
+// and typed by `type` in the database's own words, the job id the key.
+std::string CreateJobsTableSql(const char* (*type)(ColumnKind));
 
 // A new collection of the 45 columns with their titles and no values.
 ComPtr<IJobColumns> MakeHostColumns();

@@ -44,17 +44,6 @@ const char* SqlType(ColumnKind kind) {
   }
 }
 
-std::string FieldList() {
-  std::string list;
-  for (const HostColumn& c : HostColumnTable()) {
-    if (!list.empty()) list += ", ";
-    list += '"';
-    list += c.field;
-    list += '"';
-  }
-  return list;
-}
-
 // The single integer a query answers.
 int64_t QueryInteger(sqlite3* db, const char* sql, int& rc) {
   sqlite3_stmt* raw = nullptr;
@@ -277,16 +266,7 @@ void JobDatabase::CheckSchema(bool mayCreate) {
 
   if (applicationId == 0 && version == 0 && objects == 0) {
     if (!mayCreate) Raise(InvalidFileFormat, path_ + " is not a Quorvex job database (it is empty)");
-    std::string create = "CREATE TABLE jobs (";
-    for (const HostColumn& c : HostColumnTable()) {
-      if (c.id > 1) create += ", ";
-      create += '"';
-      create += c.field;
-      create += "\" ";
-      create += SqlType(c.kind);
-      if (c.id == 1) create += " PRIMARY KEY";
-    }
-    create += ")";
+    const std::string create = CreateJobsTableSql(SqlType);
     // Larger pages mean fewer page visits in the long scans of an export.
     Execute("PRAGMA page_size = 16384");
     Execute("BEGIN IMMEDIATE");
@@ -380,7 +360,7 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
 
   JobScan::Query query;
   query.path = path_;
-  query.select = "SELECT " + FieldList() + " FROM jobs";
+  query.select = "SELECT " + JobFieldList() + " FROM jobs";
   const std::string where = RangeCondition(range, query.from, query.to);
   query.condition = where.empty() ? "" : where.substr(7);  // without " WHERE "
   query.hasFrom = range.from.has_value();
@@ -447,7 +427,7 @@ JobInserter::JobInserter(JobDatabase& database) : database_(&database) {
     return;
   }
   sqlite3* db = database.connection_->db;
-  std::string sql = "INSERT INTO jobs (" + FieldList() + ") VALUES (";
+  std::string sql = "INSERT INTO jobs (" + JobFieldList() + ") VALUES (";
   for (int i = 1; i <= HostColumnCount; ++i) sql += i == 1 ? "?" : ", ?";
   sql += ")";
   try {

@@ -41,17 +41,6 @@ const char* ServerType(ColumnKind kind) {
   return "text";
 }
 
-std::string FieldList() {
-  std::string list;
-  for (const HostColumn& c : HostColumnTable()) {
-    if (!list.empty()) list += ", ";
-    list += '"';
-    list += c.field;
-    list += '"';
-  }
-  return list;
-}
-
 // libpq's messages span lines; one line reads better after "qx6export: ".
 std::string OneLine(const char* message) {
   std::string line;
@@ -278,16 +267,7 @@ void Store::CheckSchema(bool mayCreate) {
 // Made in one transaction under the importers' lock, so that two programs
 // creating it at once make it once.
 void Store::CreateSchema() {
-  std::string create = "CREATE TABLE jobs (";
-  for (const HostColumn& c : HostColumnTable()) {
-    if (c.id > 1) create += ", ";
-    create += '"';
-    create += c.field;
-    create += "\" ";
-    create += ServerType(c.kind);
-    if (c.id == 1) create += " PRIMARY KEY";
-  }
-  create += ")";
+  const std::string create = CreateJobsTableSql(ServerType);
   Execute("BEGIN", "create the job tables");
   try {
     Execute(kLock, "create the job tables");
@@ -559,7 +539,7 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   else orderBy += "job_id";
 
   // One statement: the export sees one snapshot, whatever importers commit meanwhile.
-  const std::string sql = "COPY (SELECT " + FieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT";
+  const std::string sql = "COPY (SELECT " + JobFieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT";
   Result started(PQexec(connection_, sql.c_str()));
   if (PQresultStatus(started.get()) != PGRES_COPY_OUT) RaiseServer("read the jobs", started.get());
   started.reset();
@@ -742,7 +722,7 @@ std::optional<int64_t> Inserter::InsertOnce(std::string_view originKey) {
 void Inserter::Flush() {
   if (batch_.empty()) return;
   PGconn* connection = store_.connection_;
-  Result started(PQexec(connection, ("COPY jobs (" + FieldList() + ") FROM STDIN").c_str()));
+  Result started(PQexec(connection, ("COPY jobs (" + JobFieldList() + ") FROM STDIN").c_str()));
   if (PQresultStatus(started.get()) != PGRES_COPY_IN) store_.RaiseServer("store the jobs", started.get());
   const bool sent = PQputCopyData(connection, batch_.data(), static_cast<int>(batch_.size())) == 1;
   batch_.clear();
