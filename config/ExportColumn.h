@@ -39,7 +39,12 @@ class ExportColumn {
   // Summary state: the value in the group's first job, the running total,
   // and whether a plain column's value changed inside the group.
   const Variant& LastValue() const noexcept { return lastValue_; }
-  void SetLastValue(const Variant& value) { lastValue_ = value; }
+  // A text is copied into the column's own storage, reused from group to
+  // group, so that the host's buffer stays unshared and is refilled in place.
+  void SetLastValue(const Variant& value) {
+    if (value.IsString()) lastValue_.AssignString(value.StringValue());
+    else lastValue_ = value;
+  }
   double Accumulate() const noexcept { return accumulate_; }
   void SetAccumulate(double value) noexcept { accumulate_ = value; }
   bool ChangedInGroup() const noexcept { return changedInGroup_; }

@@ -356,7 +356,7 @@ void QX6FlatFile::SummaryStep(const IJobColumns& job) {
     if (column.index == ExportColumn::TextColumn || column.action != 3) return;
     column.column->SetAccumulate(column.column->Accumulate() + Convert::ToDouble(ColumnAt(job, column.index).Value()));
   });
-  lastJob_ = ComPtr<IJobColumns>(const_cast<IJobColumns*>(&job));
+  if (lastJob_.Get() != &job) lastJob_ = ComPtr<IJobColumns>(const_cast<IJobColumns*>(&job));
 }
 
 void QX6FlatFile::DoDoneExport() {

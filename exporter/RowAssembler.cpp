@@ -22,6 +22,29 @@ std::vector<std::string> Characters(std::string_view text) {
   return characters;
 }
 
+// Copies `size` bytes and returns their end: the short values of a row
+// (most are under 16 bytes) with two overlapping moves instead of a call.
+inline char* CopyBytes(char* to, const char* from, size_t size) {
+  if (size >= 8 && size <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size < 4) {
+    for (size_t i = 0; i < size; ++i) to[i] = from[i];
+  } else {
+    std::memcpy(to, from, size);
+  }
+  return to + size;
+}
+
 }  // namespace
 
 RowAssembler::TextRule RowAssembler::RuleFor(int16_t hostColumn) {
@@ -174,7 +197,7 @@ void RowAssembler::AppendValue(const Column& column, const IJobColumns& job, std
     } else if (column.action == 3) {
       AppendText(column.rule, Variant::Double(column.column->Accumulate()), out);
     } else if (column.action == 0 && column.column->ChangedInGroup()) {
-      AppendText(column.rule, Variant::String(""), out);
+      AppendText(column.rule, emptyText_, out);
     } else {
       AppendText(column.rule, column.column->LastValue(), out);
     }
@@ -204,13 +227,25 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   const std::string& after = quoted ? quoteAndDelimiter_ : layout_.fieldDelimiter;
   const char* afterBytes = after.data();
   const size_t afterSize = after.size();
+  // What follows a value of up to 8 bytes, stored with one 8-byte move (the
+  // bytes beyond it are overwritten by the next value or left unused).
+  char afterWord[8] = {};
+  const bool shortAfter = afterSize <= sizeof afterWord;
+  if (shortAfter) std::memcpy(afterWord, afterBytes, afterSize);
+  const size_t afterRoom = std::max(afterSize, sizeof afterWord);
   const bool direct = !summary_ && !cleanEachValue;
   // Appends the opening quote, `size` bytes from `write` and what follows.
   auto put = [&](size_t size, auto&& write) {
-    char* to = row_.Extend(size + afterSize + 1);
+    char* to = row_.Extend(size + afterRoom + 1);
     if (quoted) *to++ = '"';
     to = write(to);
-    for (size_t i = 0; i < afterSize; ++i) *to++ = afterBytes[i];
+    if (shortAfter) {
+      std::memcpy(to, afterWord, sizeof afterWord);
+      to += afterSize;
+    } else {
+      std::memcpy(to, afterBytes, afterSize);
+      to += afterSize;
+    }
     row_.size = static_cast<size_t>(to - row_.bytes.get());
   };
   ForEachColumn([&](const Column& column) {
@@ -219,14 +254,23 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
       // the row, without the calls of the general path below, which gives
       // the same bytes for them.
       const Variant& value = ColumnAt(job, column.index).Value();
+      // A whole number's text is its digits (as the general conversion
+      // writes them), and ASCII.
+      char digits[12];
+      std::string_view text;
+      bool simple = true;
       if (value.IsString()) {
-        const std::string_view text = value.StringValue();
+        text = value.StringValue();
+      } else if (value.Type() == VarType::Long) {
+        text = std::string_view(digits, static_cast<size_t>(
+                                            std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr - digits));
+      } else {
+        simple = false;
+      }
+      if (simple) {
         const ColumnLayout& layout = column.layout;
         if (!fixed) {
-          put(text.size(), [&](char* to) {
-            std::memcpy(to, text.data(), text.size());
-            return to + text.size();
-          });
+          put(text.size(), [&](char* to) { return CopyBytes(to, text.data(), text.size()); });
           return;
         }
         const auto width = static_cast<size_t>(layout.width);
@@ -246,18 +290,12 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
           });
           return;
         }
-      } else if (value.Type() == VarType::Long && !fixed) {
-        put(11, [&](char* to) { return std::to_chars(to, to + 11, value.LongValue()).ptr; });
-        return;
       }
     }
     value_.clear();
     AppendValue(column, job, value_, cleanEachValue);
     if (fixed) FitColumnInPlace(value_, 0, column.layout);
-    put(value_.size(), [&](char* to) {
-      std::memcpy(to, value_.data(), value_.size());
-      return to + value_.size();
-    });
+    put(value_.size(), [&](char* to) { return CopyBytes(to, value_.data(), value_.size()); });
   });
 }
 

@@ -107,6 +107,7 @@ class RowAssembler {
   };
   RowBuffer row_;
   std::string value_;  // one value on the general path
+  const Variant emptyText_ = Variant::String("");  // a summary column whose value changed
   std::string text_;   // the finished row
 };
 

@@ -673,6 +673,18 @@ bool ParseDate(std::string_view text, double& out) {
 }
 
 bool ValuesDiffer(const Variant& a, const Variant& b) {
+  // Two values of one kind (a column's values nearly always are) compare
+  // as the general rules below compare them, without the conversions.
+  if (a.Type() == b.Type()) {
+    switch (a.Type()) {
+      case VarType::String: return a.StringValue() != b.StringValue();
+      case VarType::Long: return a.LongValue() != b.LongValue();
+      case VarType::Integer: return a.IntegerValue() != b.IntegerValue();
+      case VarType::Double: return a.DoubleValue() != b.DoubleValue();
+      case VarType::Boolean: return a.BooleanValue() != b.BooleanValue();
+      default: break;
+    }
+  }
   if (a.IsNull() || b.IsNull()) return !(a.IsNull() && b.IsNull());
   if (a.IsEmpty() || b.IsEmpty()) return !(a.IsEmpty() && b.IsEmpty());
   bool aDate = a.Type() == VarType::Date, bDate = b.Type() == VarType::Date;

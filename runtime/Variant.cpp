@@ -39,29 +39,7 @@ struct ArrayRep {
 
 }  // namespace detail
 
-Variant::Variant(const Variant& o) noexcept { CopyFrom(o); }
-
-Variant& Variant::operator=(const Variant& o) noexcept {
-  if (this != &o) {
-    Variant keep(std::move(*this));
-    CopyFrom(o);
-  }
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& o) noexcept {
-  if (this != &o) {
-    Clear();
-    type_ = o.type_;
-    u_ = o.u_;
-    o.type_ = VarType::Empty;
-  }
-  return *this;
-}
-
-void Variant::CopyFrom(const Variant& o) noexcept {
-  type_ = o.type_;
-  u_ = o.u_;
+void Variant::AddRef() const noexcept {
   switch (type_) {
     case VarType::String: u_.str->refs.fetch_add(1, std::memory_order_relaxed); break;
     case VarType::Object:
@@ -72,7 +50,7 @@ void Variant::CopyFrom(const Variant& o) noexcept {
   }
 }
 
-void Variant::Clear() noexcept {
+void Variant::Release() noexcept {
   switch (type_) {
     case VarType::String: u_.str->Unref(); break;
     case VarType::Object:
@@ -81,51 +59,18 @@ void Variant::Clear() noexcept {
     case VarType::Array: u_.arr->Unref(); break;
     default: break;
   }
-  type_ = VarType::Empty;
-  u_.i64 = 0;
 }
 
-Variant Variant::Null() noexcept {
-  Variant v;
-  v.type_ = VarType::Null;
-  return v;
+Variant& Variant::AssignShared(const Variant& o) noexcept {
+  if (this != &o) {
+    Variant keep(std::move(*this));  // released after the copy: o may live in it
+    type_ = o.type_;
+    u_ = o.u_;
+    AddRef();
+  }
+  return *this;
 }
-Variant Variant::Integer(int16_t x) noexcept {
-  Variant v;
-  v.type_ = VarType::Integer;
-  v.u_.i16 = x;
-  return v;
-}
-Variant Variant::Long(int32_t x) noexcept {
-  Variant v;
-  v.type_ = VarType::Long;
-  v.u_.i32 = x;
-  return v;
-}
-Variant Variant::Double(double x) noexcept {
-  Variant v;
-  v.type_ = VarType::Double;
-  v.u_.dbl = x;
-  return v;
-}
-Variant Variant::Boolean(bool x) noexcept {
-  Variant v;
-  v.type_ = VarType::Boolean;
-  v.u_.b = x;
-  return v;
-}
-Variant Variant::Byte(uint8_t x) noexcept {
-  Variant v;
-  v.type_ = VarType::Byte;
-  v.u_.u8 = x;
-  return v;
-}
-Variant Variant::Date(double serial) noexcept {
-  Variant v;
-  v.type_ = VarType::Date;
-  v.u_.dbl = serial;
-  return v;
-}
+
 Variant Variant::String(std::string_view text) {
   Variant v;
   v.u_.str = detail::StringRep::Make(text, static_cast<uint32_t>(text.size()));

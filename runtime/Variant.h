@@ -68,11 +68,32 @@ class VariantArray {
 class Variant {
  public:
   Variant() noexcept : type_(VarType::Empty) { u_.i64 = 0; }
-  Variant(const Variant& o) noexcept;
+  // Numbers, dates and the like are copied as they are; only a string, an
+  // object or an array goes through its reference count, out of line.
+  Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) {
+    if (Shared(type_)) AddRef();
+  }
   Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; }
-  ~Variant() { Clear(); }
-  Variant& operator=(const Variant& o) noexcept;
-  Variant& operator=(Variant&& o) noexcept;
+  ~Variant() {
+    if (Shared(type_)) Release();
+  }
+  Variant& operator=(const Variant& o) noexcept {
+    if (!Shared(type_) && !Shared(o.type_)) {
+      type_ = o.type_;
+      u_ = o.u_;
+      return *this;
+    }
+    return AssignShared(o);
+  }
+  Variant& operator=(Variant&& o) noexcept {
+    if (this != &o) {
+      if (Shared(type_)) Release();
+      type_ = o.type_;
+      u_ = o.u_;
+      o.type_ = VarType::Empty;
+    }
+    return *this;
+  }
 
   static Variant Null() noexcept;
   static Variant Integer(int16_t v) noexcept;
@@ -158,7 +179,11 @@ class Variant {
     ReplaceString(text);
   }
 
-  void Clear() noexcept;
+  void Clear() noexcept {
+    if (Shared(type_)) Release();
+    type_ = VarType::Empty;
+    u_.i64 = 0;
+  }
 
  private:
   union Payload {
@@ -172,7 +197,13 @@ class Variant {
     IUnknown* obj;
     detail::ArrayRep* arr;
   };
-  void CopyFrom(const Variant& o) noexcept;
+  static bool Shared(VarType type) noexcept {
+    return type == VarType::String || type == VarType::Object || type == VarType::Array;
+  }
+  // The reference counting of a shared value; Release leaves type_ and u_.
+  void AddRef() const noexcept;
+  void Release() noexcept;
+  Variant& AssignShared(const Variant& o) noexcept;
   void ReplaceString(std::string_view text);
 
   VarType type_;
@@ -180,5 +211,48 @@ class Variant {
 };
 
 static_assert(sizeof(Variant) == 16);
+
+inline Variant Variant::Null() noexcept {
+  Variant v;
+  v.type_ = VarType::Null;
+  return v;
+}
+inline Variant Variant::Integer(int16_t x) noexcept {
+  Variant v;
+  v.type_ = VarType::Integer;
+  v.u_.i16 = x;
+  return v;
+}
+inline Variant Variant::Long(int32_t x) noexcept {
+  Variant v;
+  v.type_ = VarType::Long;
+  v.u_.i32 = x;
+  return v;
+}
+inline Variant Variant::Double(double x) noexcept {
+  Variant v;
+  v.type_ = VarType::Double;
+  v.u_.dbl = x;
+  return v;
+}
+inline Variant Variant::Boolean(bool x) noexcept {
+  Variant v;
+  v.type_ = VarType::Boolean;
+  v.u_.b = x;
+  return v;
+}
+inline Variant Variant::Byte(uint8_t x) noexcept {
+  Variant v;
+  v.type_ = VarType::Byte;
+  v.u_.u8 = x;
+  return v;
+}
+inline Variant Variant::Date(double serial) noexcept {
+  Variant v;
+  v.type_ = VarType::Date;
+  v.u_.dbl = serial;
+  return v;
+}
+
 
 }  // namespace qx6

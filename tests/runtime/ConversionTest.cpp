@@ -190,7 +190,8 @@ TEST(ConvertCompare, ValuesDiffer) {
       {"Abc", "abc", true}, {Variant::Date(45296), Variant::Date(45296), false},
       {Variant::Date(45296), Variant::Date(45296.5), true},
       {Variant::Date(-0.5), Variant::Date(0.5), false},  // the same instant
-      {nan, nan, true}};
+      {nan, nan, true}, {3, 4, true}, {3, 3, false}, {true, false, true}, {0.0, -0.0, false},
+      {Variant::Integer(2), Variant::Integer(-2), true}, {"", "", false}, {"a", "ab", true}};
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(ValuesDiffer(cases[i].a, cases[i].b), cases[i].differ) << "row " << i;
 }
