@@ -63,6 +63,39 @@ struct JobDatabase::Connection {
   ~Connection() { sqlite3_close_v2(db); }
 };
 
+std::string OrderByClause(const std::vector<SortKey>& order, std::string_view binaryCollation, bool explicitNulls) {
+  const auto& table = HostColumnTable();
+  std::string sql = " ORDER BY ";
+  bool used[HostColumnCount + 1] = {};
+  for (const SortKey& key : order) {
+    if (key.columnId < 1 || key.columnId > HostColumnCount)
+      Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
+    if (used[key.columnId]) continue;
+    used[key.columnId] = true;
+    const HostColumn& c = table[key.columnId - 1];
+    sql += '"';
+    sql += c.field;
+    sql += '"';
+    // Text sorts by its bytes (UTF-8: by code point), letter case counting,
+    // as the exporter compares group values: "a", "A", "a" must not
+    // interleave, or one group would become two rows.
+    if (c.kind == ColumnKind::Text) {
+      sql += " COLLATE ";
+      sql += binaryCollation;
+    }
+    if (explicitNulls)
+      sql += key.ascending ? " ASC NULLS FIRST, " : " DESC NULLS LAST, ";
+    else
+      sql += key.ascending ? " ASC, " : " DESC, ";
+    if (key.columnId == 1) break;  // the job id is unique: later keys never decide
+  }
+  if (used[1])
+    sql.resize(sql.size() - 2);
+  else
+    sql += "job_id";
+  return sql;
+}
+
 std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns) {
   std::vector<SortKey> keys;
   for (int32_t i = 1; i <= sortColumns.Count(); ++i) {
@@ -351,7 +384,6 @@ int64_t JobDatabase::CountJobs(const DateRange& range) const {
 
 int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumns& job,
                                 const JobVisitor& visitor) const {
-  const auto& table = HostColumnTable();
   if (job.Count() != HostColumnCount)
     Raise(RuntimeErrorNumber::InvalidProcedureCall, "The job collection must hold the 45 host columns");
   std::array<IJobColumn*, HostColumnCount> targets{};
@@ -365,33 +397,12 @@ int64_t JobDatabase::ForEachJob(const std::vector<SortKey>& order, const DateRan
   query.condition = where.empty() ? "" : where.substr(7);  // without " WHERE "
   query.hasFrom = range.from.has_value();
   query.hasTo = range.to.has_value();
-  std::string& sql = query.orderBy = " ORDER BY ";
-  bool used[HostColumnCount + 1] = {};
-  for (const SortKey& key : order) {
-    if (key.columnId < 1 || key.columnId > HostColumnCount)
-      Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
-    if (used[key.columnId]) continue;
-    if (sql.size() == 10 && (key.columnId == 12 || key.columnId == 1)) {
-      query.splitColumn = key.columnId;
-      query.splitAscending = key.ascending;
-    }
-    used[key.columnId] = true;
-    const HostColumn& c = table[key.columnId - 1];
-    sql += '"';
-    sql += c.field;
-    sql += '"';
-    // Text sorts by its bytes (UTF-8: by code point), letter case counting,
-    // as the exporter compares group values: "a", "A", "a" must not
-    // interleave, or one group would become two rows.
-    if (c.kind == ColumnKind::Text) sql += " COLLATE BINARY";
-    sql += key.ascending ? " ASC, " : " DESC, ";
-    if (key.columnId == 1) break;  // the job id is unique: later keys never decide
-  }
-  if (used[1]) {
-    sql.resize(sql.size() - 2);
-  } else {
-    if (sql.size() == 10) query.splitColumn = 1;
-    sql += "job_id";
+  query.orderBy = OrderByClause(order, "BINARY", false);
+  // The first key, when the database can split the read on it.
+  const SortKey first = order.empty() ? SortKey{1, true} : order.front();
+  if (first.columnId == 12 || first.columnId == 1) {
+    query.splitColumn = first.columnId;
+    query.splitAscending = first.ascending;
   }
 
   if (!inserting_) {

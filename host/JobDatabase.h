@@ -43,6 +43,13 @@ struct SortKey {
 // The sort keys an exporter hands back from GetSortCols, in their order.
 std::vector<SortKey> SortKeysFrom(const IJobColumns& sortColumns);
 
+// " ORDER BY ..." for `order`, then the job id, so that the order is total:
+// a key repeated or after the job id is left out, text compares by its bytes
+// (`binaryCollation`, the store's name for that) so that equal values stay
+// together, Null comes first ascending and last descending (`explicitNulls`
+// where the store must be told). Error 5 for a column outside 1..45.
+std::string OrderByClause(const std::vector<SortKey>& order, std::string_view binaryCollation, bool explicitNulls);
+
 // Jobs whose Date/Time lies in [from, to], both ends included and given as
 // date serials; an end left empty is open. Jobs without a date fall outside
 // any range. A `to` of midnight includes only the first second of its day.

@@ -518,25 +518,8 @@ int64_t Store::CountJobs(const DateRange& range) const {
 int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumn* const* targets,
                           const JobVisitor& visitor) const {
   const auto& table = HostColumnTable();
-  std::string orderBy = " ORDER BY ";
-  bool used[HostColumnCount + 1] = {};
-  for (const SortKey& key : order) {
-    if (key.columnId < 1 || key.columnId > HostColumnCount)
-      Raise(RuntimeErrorNumber::InvalidProcedureCall, "There is no host column " + std::to_string(key.columnId));
-    if (used[key.columnId]) continue;
-    used[key.columnId] = true;
-    const HostColumn& c = table[key.columnId - 1];
-    orderBy += '"';
-    orderBy += c.field;
-    orderBy += '"';
-    // Text by its bytes, letter case counting, as the exporter groups it;
-    // Null first ascending and last descending, as in the SQLite file.
-    if (c.kind == ColumnKind::Text) orderBy += " COLLATE \"C\"";
-    orderBy += key.ascending ? " ASC NULLS FIRST, " : " DESC NULLS LAST, ";
-    if (key.columnId == 1) break;
-  }
-  if (used[1]) orderBy.resize(orderBy.size() - 2);
-  else orderBy += "job_id";
+  // Null first ascending and last descending, as in the SQLite file.
+  const std::string orderBy = OrderByClause(order, "\"C\"", true);
 
   // One statement: the export sees one snapshot, whatever importers commit meanwhile.
   const std::string sql = "COPY (SELECT " + JobFieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT";
