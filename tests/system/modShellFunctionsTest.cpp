@@ -16,41 +16,36 @@ class modShellFunctionsTest : public ::testing::Test {
   test::TestEnvironment env;
 };
 
+// Which folder each identifier names is the shell folders' test; here, the
+// trailing separator this layer drops.
 TEST_F(modShellFunctionsTest, DocumentsFolderIsTheXdgOneWithoutTrailingSeparator) {
   EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), env.Documents());
   test::WriteFile(env.Home() + "/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiers/\"\n");
   EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), env.Home() + "/Papiers");
-  EXPECT_EQ(modShellFunctions::GetSpecialFolderPath(platform::CSIDL_APPDATA), env.Home() + "/.config");
-  EXPECT_EQ(modShellFunctions::GetSpecialFolderPath(0x24), "");
   test::ScopedEnv noHome("HOME", nullptr);
   test::ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
   EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), "");
 }
 
-TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevel) {
+TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelUpToAFile) {
   const std::string path = env.Root() + "/a/b/c/d";
   EXPECT_TRUE(modShellFunctions::CreateFolderPath(path));
   EXPECT_TRUE(std::filesystem::is_directory(path));
-  // With a trailing separator, and when it is already there.
+  EXPECT_TRUE(modShellFunctions::CreateFolderPath(path));  // already there
   EXPECT_TRUE(modShellFunctions::CreateFolderPath(env.Root() + "/x/y/"));
   EXPECT_TRUE(std::filesystem::is_directory(env.Root() + "/x/y"));
-  EXPECT_TRUE(modShellFunctions::CreateFolderPath(path));
-  // A relative path works from the current folder.
-  const auto previous = std::filesystem::current_path();
+  const auto previous = std::filesystem::current_path();  // a relative path from the current folder
   std::filesystem::current_path(env.Root());
   EXPECT_TRUE(modShellFunctions::CreateFolderPath("rel/one"));
   std::filesystem::current_path(previous);
   EXPECT_TRUE(std::filesystem::is_directory(env.Root() + "/rel/one"));
-}
-
-TEST_F(modShellFunctionsTest, CreateFolderPathOnAFileOrABlockedPath) {
-  const std::string file = env.Root() + "/file.txt";
+  // An existing file is a path that exists; a file in the way of a level is
+  // False, and the levels before it stay.
+  const std::string file = env.Root() + "/made/file";
   test::WriteFile(file, "x");
   EXPECT_TRUE(modShellFunctions::CreateFolderPath(file));
   EXPECT_TRUE(std::filesystem::is_regular_file(file));
-  // A file in the way of a level: the levels before it stay, the result is False.
-  test::WriteFile(env.Root() + "/made/file", "x");
-  EXPECT_FALSE(modShellFunctions::CreateFolderPath(env.Root() + "/made/file/below"));
+  EXPECT_FALSE(modShellFunctions::CreateFolderPath(file + "/below"));
   EXPECT_TRUE(std::filesystem::is_directory(env.Root() + "/made"));
   EXPECT_FALSE(modShellFunctions::CreateFolderPath(""));
 }
