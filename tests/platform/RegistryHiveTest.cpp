@@ -87,35 +87,27 @@ TEST(RegistryHive, WritesTheFormsRegeditWrites) {
             "@=hex:01,ff\n\n");
 }
 
+// The value forms themselves come back in the round trip above; here, what
+// regedit's own export adds: UTF-16 with a byte order mark, CR LF, comments.
 TEST(RegistryHive, ReadsARegeditExport) {
   const std::u16string_view text =
       u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
       u"[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
       u"\"LocaleId\"=dword:00000407\r\n"
-      u"@=\"Default \\\"text\\\"\"\r\n"
       u"\r\n"
       u"; a comment\r\n"
       u"[HKEY_CURRENT_USER\\Software\\Quorvex 6\\Font]\r\n"
-      u"\"FontName\"=\"Tahoma\"\r\n"
       u"\"Path\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,\\\r\n"
-      u"  00,45,00,25,00,5c,00,78,00,00,00\r\n"
-      u"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
-      u"\"Blob\"=hex:de,ad,\\\r\n"
-      u"  be,ef\r\n";
+      u"  00,45,00,25,00,5c,00,78,00,00,00\r\n";
   std::string problem;
   auto hive = ParseUser(Utf16Le(text), &problem);
   ASSERT_TRUE(hive) << problem;
-  const RegistryKeyNode* key = hive->Find({"Software", "Quorvex 6"});
-  ASSERT_TRUE(key);
-  EXPECT_EQ(key->FindValue("localeid")->data, Lit("\x07\x04\0\0"));
-  EXPECT_EQ(key->FindValue("")->data, Lit("Default \"text\"\0"));
+  ASSERT_TRUE(hive->Find({"Software", "Quorvex 6"}));
+  EXPECT_EQ(hive->Find({"Software", "Quorvex 6"})->FindValue("localeid")->data, Lit("\x07\x04\0\0"));
   const RegistryKeyNode* font = hive->Find({"Software", "Quorvex 6", "Font"});
   ASSERT_TRUE(font);
-  EXPECT_EQ(font->FindValue("FontName")->data, Lit("Tahoma\0"));
   EXPECT_EQ(font->FindValue("Path")->type, REG_EXPAND_SZ);
   EXPECT_EQ(font->FindValue("Path")->data, Lit("%USERPROFILE%\\x\0"));
-  EXPECT_EQ(font->FindValue("List")->data, Lit("a\0b\0\0"));
-  EXPECT_EQ(font->FindValue("Blob")->data, "\xDE\xAD\xBE\xEF");
 }
 
 TEST(RegistryHive, AppliesDeletionsAndAbbreviatedRoots) {
