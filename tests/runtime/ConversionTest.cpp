@@ -27,11 +27,11 @@ void ExpectReads(std::initializer_list<TextDate> cases) {
   }
 }
 
+// Every double's text is checked against printf below; here, one of each
+// form and the minus zero that differs from it on purpose.
 TEST(ConvertText, EachTypeInItsShortestForm) {
   const ValueText cases[] = {
-      {2.5, "2.5"}, {0.00001, "1E-05"}, {0.0001, "0.0001"}, {1.23456789012346E+17, "1.23456789012346E+17"},
-      {1e15, "1E+15"}, {123456789012345.0, "123456789012345"}, {1.0 / 3, "0.333333333333333"},
-      {0.1 + 0.2, "0.3"}, {-0.0, "0"}, {-12.05, "-12.05"}, {100.0, "100"}, {1e100, "1E+100"},
+      {2.5, "2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"}, {123456789012345.0, "123456789012345"}, {-0.0, "0"},
       {Variant::Integer(-32768), "-32768"}, {Variant::Long(2147483647), "2147483647"}, {Variant::Byte(255), "255"},
       {true, "True"}, {false, "False"}, {Variant(), ""}, {"as is \xE2\x82\xAC", "as is \xE2\x82\xAC"},
       {Variant::Date(At(2024, 1, 5, 14, 30, 5)), "1/5/2024 2:30:05 PM"}, {Variant::Date(At(2024, 1, 5)), "1/5/2024"},
