@@ -19,34 +19,17 @@ TEST(ExportConfig, NewObjectHoldsTheDefaults) {
   EXPECT_EQ(shown.str(), "|0|0|,|100000|0|\r\n|MMM dd, yyyy hh:mm:ss|0|0|0|4|");
 }
 
-TEST(ExportConfig, NumericFormatAndFieldDelimiterConversion) {
-  ExportConfig c;
-  EXPECT_EQ(c.NumericFormat(), "0.");
-  c.SetNumDecimalPlaces(3);
-  EXPECT_EQ(c.NumericFormat(), "0.000");
-  const std::pair<const char*, const char*> delimiters[] = {
-      {"<TAB>", "\t"}, {"<tab>", "\t"}, {"<Tab>", "\t"}, {"<TAB> ", "<TAB> "}, {"||", "||"}, {"", ""}};
-  for (const auto& [typed, converted] : delimiters) {
-    c.SetFieldDelimiter(typed);
-    EXPECT_EQ(c.FieldDelimiter(), typed);
-    EXPECT_EQ(c.ConvertedFieldDelimiter(), converted) << typed;
-  }
-  c.SetFieldDelimiter("||");
-  c.SetOutputType(ExportConfig::FixedWidth);
-  EXPECT_EQ(c.ConvertedFieldDelimiter(), "");
-}
-
-// The codes themselves show in the rows written (RowAssembly); here, what the
-// configuration does to a custom delimiter.
-TEST(ExportConfig, CustomRowDelimiterIsTrimmedAndTakenLiterally) {
+// The delimiter codes, "<tab>" and the decimal places show in the rows
+// written (RowAssembly); here, the texts that are not converted.
+TEST(ExportConfig, CustomDelimitersAreTrimmedAndTakenLiterally) {
   ExportConfig c;
   c.SetRowDelimiter(4);
   c.SetCustomRowDelimiter("  ~~  ");
   EXPECT_EQ(c.ConvertedRowDelimiter(), "~~");
   c.SetCustomRowDelimiter("<TAB>");
   EXPECT_EQ(c.ConvertedRowDelimiter(), "<TAB>");
-  c.SetRowDelimiter(5);
-  EXPECT_EQ(c.ConvertedRowDelimiter(), "");
+  c.SetFieldDelimiter("<TAB> ");
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "<TAB> ");
 }
 
 TEST(ExportConfig, TrimmedPropertiesDropOuterSpacesOnly) {
