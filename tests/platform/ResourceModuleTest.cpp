@@ -182,20 +182,19 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
       }
 }
 
-TEST_F(ResourceModuleTest, ConvertsUtf16AndReplacesUnpairedSurrogates) {
+// Well-formed text, pairs and embedded zeros come back in the resource
+// compiler's round trip; here, what no compiler writes.
+TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogates) {
   const std::vector<std::u16string> strings = {
-      u"Grüße €",                                  // two- and three-byte UTF-8
-      std::u16string{0xD83D, 0xDE00},              // a pair: U+1F600
       std::u16string{u'a', 0xD800},                // high surrogate at the end
       std::u16string{0xDC00, u'b'},                // low surrogate alone
       std::u16string{0xD800, u'c', 0xD800, 0xDC01}, // high then not low, then a pair
-      std::u16string{u'x', 0, u'y'},               // embedded NUL
   };
   auto m = LoadImage(BuildImage({{6, 1, 0x409, Block(strings)}}, {}));
   ASSERT_TRUE(m);
-  // A block with only six counted strings: the rest are missing, not garbage.
-  const std::optional<std::string> expected[] = {"Grüße €", "\xF0\x9F\x98\x80", "a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
-      "\xEF\xBF\xBD" "c\xF0\x90\x80\x81", std::string("x\0y", 3), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+  // A block with only three counted strings: the rest are missing, not garbage.
+  const std::optional<std::string> expected[] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b", "\xEF\xBF\xBD" "c\xF0\x90\x80\x81",
+                                                 {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
   for (uint32_t id = 0; id < 16; ++id) EXPECT_EQ(m->LoadString(id), expected[id]) << id;
 }
 
