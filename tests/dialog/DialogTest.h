@@ -11,11 +11,9 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -69,12 +67,6 @@ class DialogTest : public ConfigTest {
     config.Save();
   }
 
-  // The product's dialog font for the user, as the registry holds it.
-  static void SetDialogFont(const QString& name, int size) {
-    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", name.toStdString()), 0);
-    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontSize", std::to_string(size)), 0);
-  }
-
   std::shared_ptr<ExportConfigs> LoadConfigs() {
     auto configs = std::make_shared<ExportConfigs>();
     int32_t id = 0;
@@ -118,13 +110,6 @@ class DialogTest : public ConfigTest {
     QWidget* popup = QApplication::activePopupWidget();
     QTest::keyClick(popup ? popup->windowHandle() : form_->windowHandle(), key);
     QCoreApplication::processEvents();
-  }
-  // With QX6_DIALOG_SHOTS naming a folder, the screen as it is now, as NAME.png.
-  static void Shot(const char* name) {
-    const char* folder = std::getenv("QX6_DIALOG_SHOTS");
-    if (!folder || !*folder) return;
-    QCoreApplication::processEvents();
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(folder, name));
   }
   // Clicks a button as a user would, on the page that holds it.
   void Click(const char* button) {
