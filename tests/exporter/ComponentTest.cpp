@@ -29,13 +29,11 @@ std::string Cfg(const std::string& name, const std::string& outputFile, const st
          outputFile + "</OutputFile>\r\n" + options + columns;
 }
 
-// One column block: index, width, right justify, pad, action, custom name.
-std::string C(int index, int width = -1, const std::string& extra = "") {
-  return "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n<Width>" + std::to_string(width) +
-         "</Width>\r\n" + extra + "</Column>\r\n";
+// One column block, with more elements in `extra`; A: with a group, sort or total action.
+std::string C(int index, const std::string& extra = "") {
+  return "<Column>\r\n<Index>" + std::to_string(index) + "</Index>\r\n" + extra + "</Column>\r\n";
 }
-// A column with a group, sort or total action.
-std::string A(int index, int action) { return C(index, -1, "<Action>" + std::to_string(action) + "</Action>\r\n"); }
+std::string A(int index, int action) { return C(index, "<Action>" + std::to_string(action) + "</Action>\r\n"); }
 
 const std::string NoQuotes = "<StringsInQuotes>False</StringsInQuotes>\r\n";
 
@@ -61,10 +59,8 @@ class Component : public test::RegisteredExporter {
   }
   HRESULT Write(const ComPtr<IJobColumns>& job) {
     bool ok = false;
-    HRESULT hr = exporter->WriteJob(job.Get(), &ok);
-    if (hr == S_OK) {
-      EXPECT_TRUE(ok);
-    }
+    const HRESULT hr = exporter->WriteJob(job.Get(), &ok);
+    EXPECT_EQ(ok, hr == S_OK);
     return hr;
   }
   void Done() {
@@ -136,7 +132,7 @@ TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurations
 TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndATextColumn) {
   const std::string options =
       "<ColumnNames>True</ColumnNames>\r\n<DateFormat></DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
-  const std::string columns = C(1) + C(12) + C(34) + C(-1, -1, "<CustomName>site A</CustomName>\r\n");
+  const std::string columns = C(1) + C(12) + C(34) + C(-1, "<CustomName>site A</CustomName>\r\n");
   const auto job = std::map<int, Variant>{{1, Variant(1001)}, {12, Variant::Date(When(2024, 1, 5, 14, 30, 5))},
                                          {34, Variant(1.5)}};
   EXPECT_EQ(Run(options, columns, {job}), "\"Job ID\",\"Date/Time\",\"Cost\",\"site A\"\r\n"

@@ -44,7 +44,6 @@ inline void BuildLibrary(const std::string& dllPath, const StringTable& strings)
 // <root>/exporters unless a test moves it.
 class ProductFolder {
  public:
-  const std::string& Root() const { return root_.Path(); }
   std::string operator/(const std::string& relative) const { return root_ / relative; }
   void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }
   // <root>/lang/<locale>/qx6jefltLangRes.dll
