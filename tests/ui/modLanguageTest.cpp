@@ -52,16 +52,6 @@ class LanguageTest : public ::testing::Test {
   test::ProductFolder product;
 };
 
-TEST_F(LanguageTest, TheNearestLanguageFolderUpwardIsUsed) {
-  product.MakeFolder("A/B/C");
-  product.MakeFolder("A/lang");
-  platform::SetComponentFolderForTesting(product / "A/B/C");
-  EXPECT_EQ(modLanguage::GetLanguageFolder(), product / "A/lang");
-  product.MakeFolder("A/B/lang");
-  modLanguage::ResetForTesting();
-  EXPECT_EQ(modLanguage::GetLanguageFolder(), product / "A/B/lang");
-}
-
 TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibraryOthersTheirOwnWithEnglishBehind) {
   BuildEnglishAndFrench();
   // Nothing is loaded before the application names itself.
