@@ -42,20 +42,16 @@ TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancel
   }
 }
 
+// Save asks before overwriting and wants an existing folder; open wants an existing file.
 TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
-  script->QueueFile(FileDialogResult{"/tmp/a.txt", 1});
-  script->QueueFile(FileDialogResult{"/tmp/b.txt", 1});
   ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
   ShowFileDialog(0, "Open it", false, ThreePairs, "");
   ASSERT_EQ(script->FileDialogs().size(), 2u);
-  const auto shown = [](const platform::FileDialogRequest& r) {
-    return std::to_string(r.save) + " " + std::to_string(r.flags) + " " + std::to_string(r.owner) + " " + r.title +
-           " [" + r.filter + "] " + r.fileName + " " + std::to_string(r.filterIndex);
-  };
-  EXPECT_EQ(shown(script->FileDialogs()[0]),
-            "1 " + std::to_string(0x80004 | 0x802) + " 1234 Save it [" + ThreePairs + "] /tmp/start.txt 0");
-  EXPECT_EQ(shown(script->FileDialogs()[1]),
-            "0 " + std::to_string(0x80004 | 0x1000) + " 0 Open it [" + ThreePairs + "]  0");
+  const auto& save = script->FileDialogs()[0];
+  EXPECT_EQ(std::to_string(save.owner) + " " + save.title + " [" + save.filter + "] " + save.fileName,
+            "1234 Save it [" + ThreePairs + "] /tmp/start.txt");
+  EXPECT_EQ(save.flags, 0x80004 | platform::OFN_OVERWRITEPROMPT | platform::OFN_PATHMUSTEXIST);
+  EXPECT_EQ(script->FileDialogs()[1].flags, 0x80004 | platform::OFN_FILEMUSTEXIST);
 }
 
 // What the dialog holds after a choice: action, filter index and extension, file name and title.
