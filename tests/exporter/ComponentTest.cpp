@@ -129,18 +129,7 @@ TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurations
   EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), REGDB_E_CLASSNOTREG);
 }
 
-TEST_F(Component, DelimitedQuotedDefaultsWithTitleRowAndATextColumn) {
-  const std::string options =
-      "<ColumnNames>True</ColumnNames>\r\n<DateFormat></DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
-  const std::string columns = C(1) + C(12) + C(34) + C(-1, "<CustomName>site A</CustomName>\r\n");
-  const auto job = std::map<int, Variant>{{1, Variant(1001)}, {12, Variant::Date(When(2024, 1, 5, 14, 30, 5))},
-                                         {34, Variant(1.5)}};
-  EXPECT_EQ(Run(options, columns, {job}), "\"Job ID\",\"Date/Time\",\"Cost\",\"site A\"\r\n"
-                                          "\"1001\",\"Jan 05, 2024 14:30:05\",\"1.50\",\"site A\"\r\n");
-  EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
-}
-
-TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
+TEST_F(Component, DelimitedRowsAndSummaryTotalsPerGroupAndDay) {
   const std::string summary = "<ExportType>1</ExportType>\r\n" + NoQuotes;
   struct Case {
     std::string options, columns;
@@ -148,6 +137,11 @@ TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
     std::string expected;
   };
   const Case cases[] = {
+      // Delimited with the defaults: quotes, commas, the standard date form.
+      {"<ColumnNames>True</ColumnNames>\r\n<DateFormat></DateFormat>\r\n",
+       C(1) + C(12) + C(-1, "<CustomName>A</CustomName>\r\n"),
+       {{{1, Variant(1001)}, {12, Variant::Date(When(2024, 1, 5, 14, 30, 5))}}},
+       "\"Job ID\",\"Date/Time\",\"A\"\r\n\"1001\",\"Jan 05, 2024 14:30:05\",\"A\"\r\n"},
       {summary, A(4, 1) + A(23, 3) + C(2),
        {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
         {{4, Variant("A")}, {23, Variant(2)}, {2, Variant("x")}},
@@ -168,6 +162,7 @@ TEST_F(Component, SummaryTotalsPerGroupAndGroupsByDay) {
       {summary, A(23, 3), {}, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Run(c.options, c.columns, c.jobs), c.expected) << c.columns;
+  EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
 }
 
 TEST_F(Component, SortColumnsComeFromGroupAndSortActions) {
@@ -267,7 +262,8 @@ TEST_F(Component, InteractiveRunsAskForTheFile) {
   EXPECT_EQ(exporter->QuickStartExport(nullptr, true, &started), S_OK);
   EXPECT_FALSE(started);
   auto two = MakeObject<JobColumns>();
-  for (const auto& column : {MakeObject<JobColumn>(1, "Job ID"), MakeObject<JobColumn>(2, "User")}) two->Add(column.Get());
+  for (const auto& column : {MakeObject<JobColumn>(1, "Job ID"), MakeObject<JobColumn>(2, "User")})
+    two->Add(column.Get());
   EXPECT_EQ(exporter->QuickStartExport(two.Get(), true, &started), S_OK);
   EXPECT_FALSE(started);
   ui->QueueFile(platform::FileDialogResult{env.Root() + "/quick.csv", 1});
