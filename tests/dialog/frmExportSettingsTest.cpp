@@ -324,14 +324,10 @@ TEST_F(SettingsDialog, TheCloseQuestion) {
 
 TEST_F(SettingsDialog, EscapeClosesAnOpenListFirstAndTheDialogOnlyWhenNoListIsOpen) {
   Open(2);
-  const auto actionList = [this] { return qobject_cast<QComboBox*>(StartEdit(1, 3)); };
-  const auto configurations = [this] { return W<QComboBox>("cmbConfiguration"); };
-  const auto rowDelimiters = [this] {
+  // The configurations, the row delimiters on the first page, a cell's actions on the second.
+  for (const char* list : {"cmbConfiguration", "cmbRowDelimiter", ""}) {
     W<QTabBar>("tabOptions")->setCurrentIndex(0);
-    return W<QComboBox>("cmbRowDelimiter");
-  };
-  for (const auto& list : std::vector<std::function<QComboBox*()>>{configurations, rowDelimiters, actionList}) {
-    QComboBox* combo = list();
+    QComboBox* combo = *list ? W<QComboBox>(list) : qobject_cast<QComboBox*>(StartEdit(1, 3));
     ASSERT_NE(combo, nullptr);
     combo->showPopup();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
