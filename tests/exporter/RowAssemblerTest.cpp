@@ -72,16 +72,9 @@ TEST_F(RowAssembly, FixedWidthCutsAndPads) {
   config.SetOutputType(ExportConfig::FixedWidth);
   config.SetFieldDelimiter(";");  // has no effect in fixed width
   config.SetBeginningDelimiter(true);
-  auto left = Col(2, "", 5);
-  auto right = Col(23, "", 5);
-  right->SetRightJustify(true);
-  right->SetPadChar("0");
-  auto pair = Col(24, "", 5);
-  pair->SetRightJustify(true);
-  pair->SetPadChar("xy");
-  config.Columns()->Add(left);
-  config.Columns()->Add(right);
-  config.Columns()->Add(pair);
+  config.Columns()->Add(Col(2, "", 5));
+  config.Columns()->Add(Col(23, "", 5, true, "0"));
+  config.Columns()->Add(Col(24, "", 5, true, "xy"));
   EXPECT_EQ(Rows({Job({{2, Variant("ab")}, {23, Variant(42)}, {24, Variant(42)}}),
                   Job({{2, Variant("abcdefg")}, {23, Variant(1234567)}, {24, Variant(12345)}})}),
             "ab   00042xxx42\r\nabcde1234512345\r\n");
