@@ -25,8 +25,6 @@ TEST(JobColumns, ItemNIsColumnNAndMissingItemsAreError9) {
   EXPECT_EQ(ColumnAt(*columns, 3).DisplayName(), "Column 3");
   EXPECT_EQ(columns->Item(0), nullptr);
   EXPECT_EQ(test::ErrorOf([&] { ColumnAt(*columns, 4); }), 9);
-  columns->Remove(1);
-  EXPECT_EQ(ColumnAt(*columns, 1).ColumnId(), 2);
 }
 
 TEST(JobColumns, SharedSlotIsPerThread) {
