@@ -1,8 +1,8 @@
-// The world of a settings-dialog test: a private HOME and registry, the
-// host's columns, the English library, scripted answers for every message
-// box, a Qt application (offscreen, or a real X display when the tests run
-// under Xvfb), and helpers that drive the dialog's widgets by name as a user
-// would.
+// The world of a settings-dialog test: a private HOME and registry with the
+// configurations Alpha (with an output file) and Beta, the host's columns,
+// the English library, scripted answers for every message box, a Qt
+// application (offscreen, or a real X display when the tests run under Xvfb),
+// and helpers that drive the dialog's widgets by name as a user would.
 #pragma once
 
 #include <QAbstractButton>
@@ -15,7 +15,6 @@
 #include <QTest>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,10 +49,12 @@ class DialogTest : public ConfigTest {
   DialogTest() {
     TestApplication();
     std::filesystem::create_directories(env.ConfigFolder());
+    SaveConfig("Alpha", env.Root() + "/alpha.txt");
+    SaveConfig("Beta");
   }
 
   // Writes a configuration file as the store writes it.
-  void SaveConfig(const std::string& name, const std::function<void(ExportConfig&)>& edit = {}) {
+  void SaveConfig(const std::string& name, const std::string& outputFile = "") {
     ExportConfig config;
     config.SetName(name);
     config.SetNumDecimalPlaces(2);
@@ -63,7 +64,7 @@ class DialogTest : public ConfigTest {
       column->SetName(ColumnAt(*SharedExportColumns(), index).DisplayName());
       config.Columns()->Add(column);
     }
-    if (edit) edit(config);
+    config.SetOutputFile(outputFile);
     config.Save();
   }
 
@@ -170,6 +171,27 @@ class DialogTest : public ConfigTest {
     return ids;
   }
   static std::string Lang(int id) { return modLanguage::GetLangString(id); }
+
+  std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
+  bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
+  // Whether each named control is enabled, as "1" or "0" each.
+  std::string EnabledOf(std::initializer_list<const char*> names) {
+    std::string flags;
+    for (const char* name : names) flags += Enabled(name) ? '1' : '0';
+    return flags;
+  }
+  // Closes the dialog: the name EndSettings hands back, after "-" when it reports no change.
+  std::string CloseAndEnd() {
+    EXPECT_TRUE(form_->close());
+    std::string name = "unchanged";
+    return form_->EndSettings(name) ? name : "-" + name;
+  }
+  // The cells of grid row `row` from column 0, joined by "|".
+  std::string RowText(int row, int columns = 4) {
+    std::string text;
+    for (int col = 0; col < columns; ++col) text += (col ? "|" : "") + Grid().TextMatrix(row, col);
+    return text;
+  }
 
   std::shared_ptr<ExportConfigs> configs_;
   std::unique_ptr<dialog::frmExportSettings> form_;

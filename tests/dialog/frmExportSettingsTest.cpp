@@ -24,33 +24,7 @@ using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
-class SettingsDialog : public DialogTest {
- protected:
-  SettingsDialog() {
-    SaveConfig("Alpha", [this](ExportConfig& c) { c.SetOutputFile(env.Root() + "/alpha.txt"); });
-    SaveConfig("Beta");
-  }
-  std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
-  bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
-  // Whether each named control is enabled, as "1" or "0" each.
-  std::string EnabledOf(std::initializer_list<const char*> names) {
-    std::string flags;
-    for (const char* name : names) flags += Enabled(name) ? '1' : '0';
-    return flags;
-  }
-  // Closes the dialog: the name EndSettings hands back, after "-" when it reports no change.
-  std::string CloseAndEnd() {
-    EXPECT_TRUE(form_->close());
-    std::string name = "unchanged";
-    return form_->EndSettings(name) ? name : "-" + name;
-  }
-  // The cells of grid row `row` from column 0, joined by "|".
-  std::string RowText(int row, int columns = 4) {
-    std::string text;
-    for (int col = 0; col < columns; ++col) text += (col ? "|" : "") + Grid().TextMatrix(row, col);
-    return text;
-  }
-};
+using SettingsDialog = DialogTest;
 
 TEST_F(SettingsDialog, AnIdentifierOfZeroOrPastTheEndShowsTheDefaultWhichIsNeverSavedOrDeleted) {
   for (int32_t id : {0, 4, -1}) {
