@@ -62,9 +62,6 @@ TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibraryOthersTheirOwnWithEngli
   EXPECT_EQ(LibraryFolderOf(modLanguage::EnglishLibrary()), "1033");
   EXPECT_EQ(modLanguage::GetLangString(47, {Variant("Quorvex 6")}), "Quorvex 6 Flat File Export");
   EXPECT_EQ(modLanguage::GetLangString(47), "%s Flat File Export");
-  modLanguage::UnloadLanguage();
-  EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
-  EXPECT_EQ(modLanguage::EnglishLibrary(), nullptr);
 
   Locale::SetUser("fr_FR");
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -114,9 +111,7 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
   BuildEnglishAndFrench();
-  EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
   SetLocaleIdSetting(test::Lit("\x0C\x04\0\0"));  // 1036
-  EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), 1036);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::GetLangString(3), "Détails");
@@ -125,12 +120,10 @@ TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
   Locale::SetUser("fr_FR");
   SetLocaleIdSetting(test::Lit("\x09\x04\0\0"));  // 1033
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
-  EXPECT_EQ(modLanguage::CurrentLibrary(), modLanguage::EnglishLibrary());
   EXPECT_EQ(modLanguage::GetLangString(3), "Details");
 
   // An empty setting means the user's locale.
   SetLocaleIdSetting(std::string(1, '\0'), platform::REG_SZ);
-  EXPECT_EQ(modLanguage::ReadLocaleIdSetting().LongValue(), -1);
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
 }
 
