@@ -27,6 +27,15 @@ TEST(JobColumns, ItemNIsColumnNAndMissingItemsAreError9) {
   EXPECT_EQ(test::ErrorOf([&] { ColumnAt(*columns, 4); }), 9);
 }
 
+// An object answers its own interfaces only: an unknown one gives nothing.
+TEST(JobColumns, ColumnsAndCollectionAnswerTheirOwnInterfacesOnly) {
+  auto columns = MakeColumns(1);
+  ComPtr<IUnknown> first(columns->Item(1));
+  EXPECT_TRUE(first.As<IJobColumn>(IID_JobColumn));
+  EXPECT_FALSE(first.As<IJobColumns>(IID_JobColumns));
+  EXPECT_TRUE(columns.As<IJobColumns>(IID_JobColumns));
+}
+
 TEST(JobColumns, SharedSlotIsPerThread) {
   auto columns = MakeColumns(2);
   SetSharedExportColumns(columns);
