@@ -441,7 +441,6 @@ TEST_F(SettingsDialog, HelpOpensTheDialogTopicAndTheDateSampleShowsToday) {
   ASSERT_EQ(ui->HelpTopics().size(), 1u);
   EXPECT_EQ(ui->HelpTopics()[0].helpFile + "#" + std::to_string(ui->HelpTopics()[0].contextId),
             QX6_PRODUCT_DIR "/help/qx6jbman.chm#11");
-  // The date sample shows today in the typed format.
   Choose("cmbConfiguration", 1);
   Type("txtDateFormat", "yyyy");
   Click("cmdOK");  // clean again

@@ -118,7 +118,6 @@ TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurations
   EXPECT_FALSE(Start(0));
   EXPECT_FALSE(Start(3));
   EXPECT_EQ(LastError(), "");
-  // A configuration with a value that cannot be converted fails Initialize with the runtime error.
   WriteFile(env.ConfigFolder() + "bad.cfg", Cfg("Bad", "", "<OutputType>abc</OutputType>\r\n", ""));
   Variant list;
   EXPECT_EQ(exporter->Initialize(hostColumns.Get(), 2, nullptr, &list), RuntimeErrorStatus(13));

@@ -35,7 +35,6 @@ TEST_F(StagedHelpFileTest, MapsTheDialogTopicListsEveryPageAndRefusesUnknownTopi
   EXPECT_EQ(*page, "/settings.html");
   const auto html = file.ReadFile(*page);
   ASSERT_TRUE(html);
-  // The page is stored byte for byte as written.
   EXPECT_EQ(*html, ReadFile(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
   // Relative names and the style sheet the pages link to are found too.
   EXPECT_TRUE(file.ReadFile("qx6help.css"));

@@ -1,6 +1,6 @@
-// Localised strings: finding the language folder, choosing the library
-// from the setting or the user's locale, the fallback search, the English
-// fallback per string, and filling placeholders.
+// Localised strings: choosing the library from the setting or the user's
+// locale, the fallback search, the English fallback per string, the cut,
+// and filling placeholders.
 #include "ui/modLanguage.h"
 
 #include <gtest/gtest.h>
