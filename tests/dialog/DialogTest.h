@@ -1,8 +1,8 @@
-// The world of a settings-dialog test: a private HOME and registry, the
-// host's columns, the English library, scripted answers for every message
-// box, a Qt application (offscreen, or a real X display when the tests run
-// under Xvfb), and helpers that drive the dialog's widgets by name as a user
-// would.
+// The world of a settings-dialog test: a private HOME and registry with the
+// configurations Alpha (with an output file) and Beta, the host's columns,
+// the English library, scripted answers for every message box, a Qt
+// application (offscreen, or a real X display when the tests run under Xvfb),
+// and helpers that drive the dialog's widgets by name as a user would.
 #pragma once
 
 #include <QAbstractButton>
@@ -11,13 +11,10 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,10 +49,12 @@ class DialogTest : public ConfigTest {
   DialogTest() {
     TestApplication();
     std::filesystem::create_directories(env.ConfigFolder());
+    SaveConfig("Alpha", env.Root() + "/alpha.txt");
+    SaveConfig("Beta");
   }
 
   // Writes a configuration file as the store writes it.
-  void SaveConfig(const std::string& name, const std::function<void(ExportConfig&)>& edit = {}) {
+  void SaveConfig(const std::string& name, const std::string& outputFile = "") {
     ExportConfig config;
     config.SetName(name);
     config.SetNumDecimalPlaces(2);
@@ -65,14 +64,8 @@ class DialogTest : public ConfigTest {
       column->SetName(ColumnAt(*SharedExportColumns(), index).DisplayName());
       config.Columns()->Add(column);
     }
-    if (edit) edit(config);
+    config.SetOutputFile(outputFile);
     config.Save();
-  }
-
-  // The product's dialog font for the user, as the registry holds it.
-  static void SetDialogFont(const QString& name, int size) {
-    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", name.toStdString()), 0);
-    ASSERT_EQ(PutText(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontSize", std::to_string(size)), 0);
   }
 
   std::shared_ptr<ExportConfigs> LoadConfigs() {
@@ -118,13 +111,6 @@ class DialogTest : public ConfigTest {
     QWidget* popup = QApplication::activePopupWidget();
     QTest::keyClick(popup ? popup->windowHandle() : form_->windowHandle(), key);
     QCoreApplication::processEvents();
-  }
-  // With QX6_DIALOG_SHOTS naming a folder, the screen as it is now, as NAME.png.
-  static void Shot(const char* name) {
-    const char* folder = std::getenv("QX6_DIALOG_SHOTS");
-    if (!folder || !*folder) return;
-    QCoreApplication::processEvents();
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(folder, name));
   }
   // Clicks a button as a user would, on the page that holds it.
   void Click(const char* button) {
@@ -185,6 +171,27 @@ class DialogTest : public ConfigTest {
     return ids;
   }
   static std::string Lang(int id) { return modLanguage::GetLangString(id); }
+
+  std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
+  bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
+  // Whether each named control is enabled, as "1" or "0" each.
+  std::string EnabledOf(std::initializer_list<const char*> names) {
+    std::string flags;
+    for (const char* name : names) flags += Enabled(name) ? '1' : '0';
+    return flags;
+  }
+  // Closes the dialog: the name EndSettings hands back, after "-" when it reports no change.
+  std::string CloseAndEnd() {
+    EXPECT_TRUE(form_->close());
+    std::string name = "unchanged";
+    return form_->EndSettings(name) ? name : "-" + name;
+  }
+  // The cells of grid row `row` from column 0, joined by "|".
+  std::string RowText(int row, int columns = 4) {
+    std::string text;
+    for (int col = 0; col < columns; ++col) text += (col ? "|" : "") + Grid().TextMatrix(row, col);
+    return text;
+  }
 
   std::shared_ptr<ExportConfigs> configs_;
   std::unique_ptr<dialog::frmExportSettings> form_;

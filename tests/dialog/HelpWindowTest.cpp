@@ -27,29 +27,21 @@ class HelpWindowTest : public ::testing::Test {
   QtUserInteraction qt;
 };
 
-TEST_F(HelpWindowTest, ShowsTheDialogTopicWithStyleSheetAndContents) {
-  ASSERT_TRUE(qt.ShowHelp(StagedHelpFile, 11));
-  HelpWindow& window = Window();
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.ShownPage(), "/settings.html");
-  EXPECT_TRUE(Text().startsWith("The settings dialog"));
-  EXPECT_TRUE(Text().contains("Save As..."));
-  EXPECT_TRUE(window.windowTitle().startsWith("The settings dialog"));
-  // The style sheet the page links to comes out of the help file.
-  const QVariant css = window.Browser()->loadResource(QTextDocument::StyleSheetResource, QUrl("qx6help.css"));
-  EXPECT_TRUE(css.toString().contains("font-family"));
-  EXPECT_FALSE(window.Browser()->loadResource(QTextDocument::ImageResource, QUrl("missing.png")).isValid());
-
-  QTreeWidget* contents = window.ContentsList();
-  EXPECT_EQ(contents->topLevelItemCount(), 3);
-  ASSERT_NE(contents->currentItem(), nullptr);
-  EXPECT_EQ(contents->currentItem()->text(0), "The settings dialog");
-}
-
-TEST_F(HelpWindowTest, LinksContentsAndHistoryMoveBetweenPages) {
+TEST_F(HelpWindowTest, ShowsTheDialogTopicAndMovesByLinksContentsAndHistory) {
   ASSERT_TRUE(qt.ShowHelp(StagedHelpFile, 11));
   HelpWindow& window = Window();
   HelpBrowser* browser = window.Browser();
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.ShownPage(), "/settings.html");
+  EXPECT_TRUE(Text().startsWith("The settings dialog") && Text().contains("Save As..."));
+  EXPECT_TRUE(window.windowTitle().startsWith("The settings dialog"));
+  // The style sheet the page links to comes out of the help file.
+  const QVariant css = browser->loadResource(QTextDocument::StyleSheetResource, QUrl("qx6help.css"));
+  EXPECT_TRUE(css.toString().contains("font-family"));
+  EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl("missing.png")).isValid());
+  EXPECT_EQ(window.ContentsList()->topLevelItemCount(), 3);
+  ASSERT_NE(window.ContentsList()->currentItem(), nullptr);
+  EXPECT_EQ(window.ContentsList()->currentItem()->text(0), "The settings dialog");
 
   emit browser->anchorClicked(QUrl("format.html"));
   EXPECT_EQ(window.ShownPage(), "/format.html");

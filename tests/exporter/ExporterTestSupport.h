@@ -21,12 +21,15 @@ inline ComPtr<IJobColumns> Job(const std::map<int, Variant>& values) {
   return job;
 }
 
-inline ExportColumnPtr Col(int16_t index, const std::string& name = "", int16_t width = -1) {
+inline ExportColumnPtr Col(int16_t index, const std::string& name = "", int16_t width = -1, bool right = false,
+                           const std::string& pad = "") {
   auto column = std::make_shared<ExportColumn>();
   column->SetIndex(index);
   column->SetName(name.empty() && index > 0 ? std::string(host::HostColumnTable()[static_cast<size_t>(index - 1)].title)
                                             : name);
   column->SetWidth(width);
+  column->SetRightJustify(right);
+  column->SetPadChar(pad);
   return column;
 }
 

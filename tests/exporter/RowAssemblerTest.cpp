@@ -26,6 +26,7 @@ class RowAssembly : public ::testing::Test {
     config.SetStringsInQuotes(false);
   }
   ~RowAssembly() override {
+    Locale::SetUser("en_US");
     modLanguage::ResetForTesting();
     platform::SetComponentFolderForTesting("");
   }
@@ -45,47 +46,35 @@ class RowAssembly : public ::testing::Test {
   ExportConfig config;
 };
 
-TEST_F(RowAssembly, DelimitersAtRowStartAndEnd) {
+TEST_F(RowAssembly, FieldAndRowDelimiters) {
   config.Columns()->Add(Col(-1, "a"));
   config.Columns()->Add(Col(-1, "b"));
   struct Case {
     bool beginning, trailing;
-    const char *delimiter, *row;
+    const char* delimiter;
+    int rowCode;
+    const char* rows;
   };
-  // A two-character delimiter always stays after the last field.
-  for (const Case& c : {Case{false, false, ",", "a,b\r\n"}, Case{true, false, ",", ",a,b\r\n"},
-                        Case{false, true, ",", "a,b,\r\n"}, Case{false, false, "||", "a||b||\r\n"},
-                        Case{false, false, "<tab>", "a\tb\r\n"}}) {
+  // A two-character delimiter always stays after the last field; an unknown row code writes none.
+  for (const Case& c : {Case{false, false, ",", 0, "a,b\r\na,b\r\n"}, Case{true, false, ",", 1, ",a,b\r,a,b\r"},
+                        Case{false, true, ",", 2, "a,b,\na,b,\n"}, Case{false, false, "||", 3, "a||b||a||b||"},
+                        Case{false, false, "<tab>", 4, "a\tb<EOR>a\tb<EOR>"}, Case{false, false, ",", 9, "a,ba,b"}}) {
     config.SetBeginningDelimiter(c.beginning);
     config.SetTrailingDelimiter(c.trailing);
     config.SetFieldDelimiter(c.delimiter);
-    EXPECT_EQ(Rows({Job({})}), c.row) << c.beginning << c.trailing << c.delimiter;
+    config.SetRowDelimiter(c.rowCode);
+    config.SetCustomRowDelimiter("<EOR>");
+    EXPECT_EQ(Rows({Job({}), Job({})}), c.rows) << c.delimiter << " " << c.rowCode;
   }
-}
-
-TEST_F(RowAssembly, QuotesWrapEveryFieldAndTitleAndKeepInnerQuotes) {
-  config.SetStringsInQuotes(true);
-  config.SetColumnNames(true);
-  config.Columns()->Add(Col(7));
-  config.Columns()->Add(Col(23));
-  EXPECT_EQ(Rows({Job({{7, Variant("say \"hi\"")}, {23, Variant(5)}})}, true),
-            "\"Document\",\"Pages\"\r\n\"say \"hi\"\",\"5\"\r\n");
 }
 
 TEST_F(RowAssembly, FixedWidthCutsAndPads) {
   config.SetOutputType(ExportConfig::FixedWidth);
   config.SetFieldDelimiter(";");  // has no effect in fixed width
   config.SetBeginningDelimiter(true);
-  auto left = Col(2, "", 5);
-  auto right = Col(23, "", 5);
-  right->SetRightJustify(true);
-  right->SetPadChar("0");
-  auto pair = Col(24, "", 5);
-  pair->SetRightJustify(true);
-  pair->SetPadChar("xy");
-  config.Columns()->Add(left);
-  config.Columns()->Add(right);
-  config.Columns()->Add(pair);
+  config.Columns()->Add(Col(2, "", 5));
+  config.Columns()->Add(Col(23, "", 5, true, "0"));
+  config.Columns()->Add(Col(24, "", 5, true, "xy"));
   EXPECT_EQ(Rows({Job({{2, Variant("ab")}, {23, Variant(42)}, {24, Variant(42)}}),
                   Job({{2, Variant("abcdefg")}, {23, Variant(1234567)}, {24, Variant(12345)}})}),
             "ab   00042xxx42\r\nabcde1234512345\r\n");
@@ -94,38 +83,6 @@ TEST_F(RowAssembly, FixedWidthCutsAndPads) {
   config.Columns()->Add(Col(2, "", 4));
   config.SetRowDelimiter(3);
   EXPECT_EQ(Rows({Job({{2, Variant("Müller")}}), Job({{2, Variant("Zoë")}})}), "M\xFCllZo\xEB ");
-}
-
-TEST_F(RowAssembly, FailuresKeepTheRowsWrittenBefore) {
-  config.SetOutputType(ExportConfig::FixedWidth);
-  config.Columns()->Add(Col(2));  // width -1: cutting to it is an invalid argument
-  {
-    RowAssembler rows(config);
-    EXPECT_EQ(ErrorOf([&] { test::Output([&](int16_t f) { rows.WriteRow(*Job({{2, Variant("")}}), f); }); }), 5);
-  }
-  config.Columns()->Item(1)->SetIndex(12);
-  config.Columns()->Item(1)->SetWidth(11);
-  config.SetDateFormat("yyyy-mm-dd");
-  RowAssembler rows(config);
-  test::TempFolder folder;
-  int16_t file = TextFile::FreeFile();
-  TextFile::OpenForOutput(file, folder / "o.txt");
-  rows.WriteRow(*Job({{12, Variant::Date(DateTime::DateSerial(2024, 3, 1))}}), file);
-  EXPECT_EQ(ErrorOf([&] { rows.WriteRow(*Job({{12, Variant::Null()}}), file); }), 94);
-  TextFile::Close(file);
-  EXPECT_EQ(test::ReadFile(folder / "o.txt"), "2024-03-01 \r\n");
-}
-
-TEST_F(RowAssembly, RowDelimiterCodes) {
-  config.Columns()->Add(Col(-1, "r"));
-  const std::pair<int, std::string> cases[] = {{0, "r\r\nr\r\n"}, {1, "r\rr\r"}, {2, "r\nr\n"}, {3, "rr"}, {9, "rr"}};
-  for (const auto& [code, expected] : cases) {
-    config.SetRowDelimiter(code);
-    EXPECT_EQ(Rows({Job({}), Job({})}), expected) << code;
-  }
-  config.SetRowDelimiter(4);
-  config.SetCustomRowDelimiter("<EOR>");
-  EXPECT_EQ(Rows({Job({}), Job({})}), "r<EOR>r<EOR>");
 }
 
 TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
@@ -184,6 +141,7 @@ TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
             "abcdtx  ab  \r\nz~~~tx  x   \r\n");
 }
 
+// Each row's value is the text of that host column, or the runtime error it fails with.
 TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
   const double when = DateTime::DateSerial(2024, 1, 5) + DateTime::TimeSerial(14, 30, 5);
   config.SetDateFormat("");
@@ -193,6 +151,8 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
     int16_t decimals, column;
     Variant value;
     const char* text;
+    int error = 0;
+    const char* locale = "en_US";
   };
   const Case cases[] = {
       {0, 12, Variant::Date(when), "2024-01-05 14:30"}, {0, 12, "2024-01-05 14:30:05", "2024-01-05 14:30"},
@@ -200,34 +160,35 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
       {0, 32, 12.4, "12."}, {2, 35, 1.005, "1.01"}, {2, 34, "n/a", ""}, {2, 33, true, "-1.00"},
       {2, 20, true, "Yes"}, {2, 21, false, "No"}, {2, 27, 5, "No"}, {2, 36, "maybe", "maybe"},
       {2, 10, 0, "Printed"}, {2, 10, int16_t{3}, "Held"}, {2, 10, 7, ""}, {2, 10, Variant::Null(), ""},
-      {2, 7, Variant::Null(), ""}, {2, 1, 123456, "123456"}};
+      {2, 7, Variant::Null(), ""}, {2, 1, 123456, "123456"},
+      // Values that have no text.
+      {2, 12, Variant::Null(), "", 94}, {2, 20, Variant::Null(), "", 94}, {2, 36, Variant::Null(), "", 94},
+      {0, 28, 3e10, "", 6},
+      // A decimal comma.
+      {0, 32, 12.4, "12,", 0, "de_DE"}, {0, 28, 2.5, "2,50", 0, "de_DE"}, {0, 24, 2.5, "2,5", 0, "de_DE"}};
   for (const Case& c : cases) {
+    SCOPED_TRACE("column " + std::to_string(c.column) + ", " + std::to_string(c.decimals) + " decimals, " + c.locale);
+    Locale::SetUser(c.locale);
     config.SetNumDecimalPlaces(c.decimals);
-    EXPECT_EQ(Value(c.column, c.value), c.text) << "column " << c.column << ", " << c.decimals << " decimals";
+    if (c.error) {
+      EXPECT_EQ(ErrorOf([&] { Value(c.column, c.value); }), c.error);
+    } else {
+      EXPECT_EQ(Value(c.column, c.value), c.text);
+    }
   }
 }
 
-TEST_F(RowAssembly, ValuesThatHaveNoTextFail) {
-  EXPECT_EQ(ErrorOf([&] { Value(12, Variant::Null()); }), 94);
-  for (int16_t column : {20, 21, 27, 36}) EXPECT_EQ(ErrorOf([&] { Value(column, Variant::Null()); }), 94) << column;
-  EXPECT_EQ(ErrorOf([&] { Value(28, Variant(3e10)); }), 6);
-  config.Columns()->Clear();
-  config.Columns()->Add(Col(46, "beyond"));
-  RowAssembler rows(config);
-  EXPECT_EQ(ErrorOf([&] { rows.GetColumnValue(rows.Columns()[0], *Job({})); }), 9);
-}
-
-TEST_F(RowAssembly, DecimalCommaLocale) {
-  Locale::SetUser("de_DE");
-  config.SetNumDecimalPlaces(0);
-  EXPECT_EQ(Value(32, Variant(12.4)), "12,");
-  EXPECT_EQ(Value(28, Variant(2.5)), "2,50");
-  EXPECT_EQ(Value(24, Variant(2.5)), "2,5");
-  Locale::SetUser("en_US");
-}
-
-TEST_F(RowAssembly, EmptyRowWritesNothingButTitlesAlwaysWrite) {
+// Quotes wrap every field and title and keep inner quotes; a title row is
+// always written, an empty row never.
+TEST_F(RowAssembly, TitleRowsAndQuotesAndEmptyRows) {
+  config.SetStringsInQuotes(true);
   config.SetColumnNames(true);
+  config.Columns()->Add(Col(7));
+  config.Columns()->Add(Col(23));
+  EXPECT_EQ(Rows({Job({{7, Variant("say \"hi\"")}, {23, Variant(5)}})}, true),
+            "\"Document\",\"Pages\"\r\n\"say \"hi\"\",\"5\"\r\n");
+  config.SetStringsInQuotes(false);
+  config.Columns()->Clear();
   EXPECT_EQ(Rows({Job({})}, true), "\r\n");
   config.SetRowDelimiter(3);
   config.Columns()->Add(Col(-1, ""));

@@ -16,21 +16,11 @@ namespace qx6::test {
 
 using StringTable = std::vector<std::pair<int, std::string>>;
 
-inline std::string RcLiteral(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += "\"\"";
-    else if (c == '\\') out += "\\\\";
-    else out += c;
-  }
-  return out + "\"";
-}
-
-// Compiles `strings` into the module `dllPath`, creating its folder.
+// Compiles `strings` (without quotes or backslashes) into the module `dllPath`, creating its folder.
 inline void BuildLibrary(const std::string& dllPath, const StringTable& strings) {
   std::filesystem::create_directories(std::filesystem::path(dllPath).parent_path());
   std::string script = "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n";
-  for (const auto& [id, text] : strings) script += "  " + std::to_string(id) + ", " + RcLiteral(text) + "\n";
+  for (const auto& [id, text] : strings) script += "  " + std::to_string(id) + ", \"" + text + "\"\n";
   script += "END\n";
   const std::string source = dllPath + ".rc";
   WriteFile(source, script);
@@ -44,7 +34,6 @@ inline void BuildLibrary(const std::string& dllPath, const StringTable& strings)
 // <root>/exporters unless a test moves it.
 class ProductFolder {
  public:
-  const std::string& Root() const { return root_.Path(); }
   std::string operator/(const std::string& relative) const { return root_ / relative; }
   void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }
   // <root>/lang/<locale>/qx6jefltLangRes.dll

@@ -55,22 +55,18 @@ TEST(modFonts, TheCodePageChoosesAStandardFaceOrItsFallback) {
   EXPECT_FALSE(modFonts::ChooseUIFont(catalog, 65001)) << "UTF-8 has no character set";
 }
 
-class Control : public modFonts::FontTarget {
- public:
+// A control of one type whose face takes only the character sets in `sets`.
+struct Control : modFonts::FontTarget {
   Control(std::string type, UIFont font, std::set<int16_t> sets)
-      : font_(std::move(font)), type_(std::move(type)), sets_(std::move(sets)) {}
-  std::string TypeName() const override { return type_; }
-  std::optional<UIFont> Font() const override { return font_; }
-  void SetFontName(const std::string& name) override { font_.name = name; }
-  void SetFontCharSet(int16_t charSet) override {
-    if (sets_.count(charSet)) font_.charSet = charSet;
-  }
-  void SetFontSize(int16_t size) override { font_.size = size; }
-  UIFont font_;
-
- private:
-  std::string type_;
-  std::set<int16_t> sets_;
+      : type(std::move(type)), font(std::move(font)), sets(std::move(sets)) {}
+  std::string TypeName() const override { return type; }
+  std::optional<UIFont> Font() const override { return font; }
+  void SetFontName(const std::string& name) override { font.name = name; }
+  void SetFontCharSet(int16_t charSet) override { font.charSet = sets.count(charSet) ? charSet : font.charSet; }
+  void SetFontSize(int16_t size) override { font.size = size; }
+  std::string type;
+  UIFont font;
+  std::set<int16_t> sets;
 };
 
 TEST(modFonts, ApplyFontKeepsOwnFacesThatFitAndOwnSizes) {
@@ -82,11 +78,11 @@ TEST(modFonts, ApplyFontKeepsOwnFacesThatFitAndOwnSizes) {
   Control bigger("Label", {"Form Face", 14, 0}, {0, 204});
   Control grid("ColumnsGrid", {"Grid Face", 12, 0}, {0, 204});
   modFonts::ApplyFont(form, {&plain, &ownFits, &ownLacks, &bigger, &grid}, chosen);
-  EXPECT_EQ(Describe(plain.font_), "New Face 9 204");
-  EXPECT_EQ(Describe(ownFits.font_), "Mono 10 204");
-  EXPECT_EQ(Describe(ownLacks.font_), "New Face 9 0") << "its size was the form's";
-  EXPECT_EQ(Describe(bigger.font_), "New Face 14 204");
-  EXPECT_EQ(Describe(grid.font_), "New Face 9 204");
+  EXPECT_EQ(Describe(plain.font), "New Face 9 204");
+  EXPECT_EQ(Describe(ownFits.font), "Mono 10 204");
+  EXPECT_EQ(Describe(ownLacks.font), "New Face 9 0") << "its size was the form's";
+  EXPECT_EQ(Describe(bigger.font), "New Face 14 204");
+  EXPECT_EQ(Describe(grid.font), "New Face 9 204");
   EXPECT_EQ(Describe(form), "New Face 9 204");
   modFonts::ApplyFont(form, {&plain}, std::nullopt);
   EXPECT_EQ(form.name, "New Face");
