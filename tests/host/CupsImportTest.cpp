@@ -111,7 +111,7 @@ TEST_F(CupsMapping, AJobThatCannotBeWrittenIsReportedAndTheOthersKept) {
   EXPECT_EQ(counts.imported, 2);
   EXPECT_EQ(counts.skipped, 1);
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0].rfind("job 2: ", 0), 0u) << reports[0];
+  EXPECT_STARTS(reports[0], "job 2: ");
   const auto rows = test::DumpJobs(database);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NE(rows[1].find("|l:3|"), std::string::npos);  // job 3's Sequence, nothing of job 2
@@ -149,7 +149,7 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   const auto rows = test::DumpJobs(database);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_NE(rows[1].find("|s:Report 2|"), std::string::npos);
-  EXPECT_NE(rows[1].find("|l:2|l:1|l:2|l:0|"), std::string::npos) << rows[1];  // pages, copies, total, sheets
+  EXPECT_HAS(rows[1], "|l:2|l:1|l:2|l:0|");  // pages, copies, total, sheets
   EXPECT_TRUE(reports.empty());
   // A folder, or no log at all, stops before anything is read.
   request.pageLogs = {folder.Path()};

@@ -178,16 +178,6 @@ TEST_F(CupsPageLogRead, ADamagedCompressedLogIsReportedAndTheOthersRead) {
   EXPECT_EQ(read.jobs.jobs.back().id, 3);
 }
 
-TEST_F(CupsPageLogRead, RestartedJobIdsAreDifferentJobs) {
-  // The spool was cleared: job 1 again, later, on the same printer.
-  WriteFile(log, Line("q", 1, "08:00:00", "total", 1) + Line("q", 2, "08:00:01", "total", 1) +
-                     Line("q", 1, "12:00:00", "total", 7));
-  const Read read = ReadLogs(log);
-  ASSERT_EQ(read.jobs.jobs.size(), 3u);
-  EXPECT_NE(OriginKey(read.jobs.jobs[0]), OriginKey(read.jobs.jobs[2]));
-  EXPECT_EQ(OriginKey(read.jobs.jobs[0]), "cups:srv/q/1/1796630400");
-}
-
 TEST_F(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
   // An older scheduler: one line a page, a copy at a time.
   WriteFile(log, Line("q", 1, "08:00:00", "1", 1) + Line("q", 1, "08:00:01", "2", 1) + Line("q", 1, "08:00:02", "1", 1) +
