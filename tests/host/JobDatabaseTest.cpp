@@ -125,29 +125,32 @@ TEST_P(JobStore, NamesNewerSchemasAndAlteredTables) {
   EXPECT_HAS(newer, "was written by a newer version (job database version 2");
 }
 
-TEST(JobDatabaseOpen, RefusesFilesThatAreNoJobDatabaseAndLeavesThemAlone) {
+// Cases of one SQLite file, `path` in `folder`.
+class JobDatabaseFile : public ::testing::Test {
+ protected:
   TempFolder folder;
+  const std::string path = folder / "jobs.db";
+};
+
+TEST_F(JobDatabaseFile, RefusesFilesThatAreNoJobDatabaseAndLeavesThemAlone) {
   const std::string text = folder / "notes.txt", foreign = folder / "foreign.db";
   WriteFile(text, "job_id,user\n1,alice\nthis is not a database, but a long enough text file\n");
   ASSERT_EQ(Sql(foreign, "CREATE TABLE invoices (id INTEGER PRIMARY KEY, amount REAL)"), "");
-  for (const std::string& path : {text, foreign}) {
-    const std::string before = ReadFile(path);
+  for (const std::string& other : {text, foreign}) {
+    const std::string before = ReadFile(other);
     for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite, OpenMode::Create})
-      EXPECT_EQ(Failure([&] { JobDatabase db(path, mode); }),
-                std::to_string(InvalidFileFormat) + " " + path + " is not a Quorvex job database");
-    EXPECT_EQ(ReadFile(path), before);
+      EXPECT_EQ(Failure([&] { JobDatabase db(other, mode); }),
+                std::to_string(InvalidFileFormat) + " " + other + " is not a Quorvex job database");
+    EXPECT_EQ(ReadFile(other), before);
   }
   // An empty file may become a job database, but only when asked to.
-  const std::string empty = folder / "empty.db";
-  WriteFile(empty, "");
-  EXPECT_EQ(ErrorNumber([&] { JobDatabase db(empty, OpenMode::ReadOnly); }), InvalidFileFormat);
-  EXPECT_EQ(JobDatabase(empty, OpenMode::Create).CountJobs(), 0);
+  WriteFile(path, "");
+  EXPECT_EQ(ErrorNumber([&] { JobDatabase db(path, OpenMode::ReadOnly); }), InvalidFileFormat);
+  EXPECT_EQ(JobDatabase(path, OpenMode::Create).CountJobs(), 0);
 }
 
-TEST(JobDatabaseOpen, NamesMissingFilesAndFolders) {
-  TempFolder folder;
-  EXPECT_EQ(ErrorNumber([&] { JobDatabase db(folder / "missing.db", OpenMode::ReadOnly); }),
-            RuntimeErrorNumber::FileNotFound);
+TEST_F(JobDatabaseFile, NamesMissingFilesAndFolders) {
+  EXPECT_EQ(ErrorNumber([&] { JobDatabase db(path, OpenMode::ReadOnly); }), RuntimeErrorNumber::FileNotFound);
   EXPECT_EQ(Failure([&] { JobDatabase db(folder / "no/such/folder/jobs.db", OpenMode::Create); }),
             std::to_string(RuntimeErrorNumber::PathNotFound) + " Path not found: " + (folder / "no/such/folder/jobs.db") +
                 " (there is no folder " + (folder / "no/such/folder") + ")");
@@ -155,18 +158,14 @@ TEST(JobDatabaseOpen, NamesMissingFilesAndFolders) {
             RuntimeErrorNumber::PathFileAccessError);
 }
 
-TEST(JobDatabaseOpen, ATruncatedFileIsReportedAsDamagedNotACrash) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
+TEST_F(JobDatabaseFile, ATruncatedFileIsReportedAsDamagedNotACrash) {
   Sample(path, 3000);
   fs::resize_file(path, fs::file_size(path) / 2);
-  const std::string error = Failure([&] { test::DumpJobs(JobDatabase(path, OpenMode::ReadOnly)); });
-  EXPECT_STARTS(error, std::to_string(InvalidFileFormat) + " " + path + ": database is damaged");
+  EXPECT_STARTS(Failure([&] { test::DumpJobs(JobDatabase(path, OpenMode::ReadOnly)); }),
+                std::to_string(InvalidFileFormat) + " " + path + ": database is damaged");
 }
 
-TEST(JobDatabaseOpen, ANewDatabaseAppearsCompleteAndLeavesNoNamesBehind) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
+TEST_F(JobDatabaseFile, ANewDatabaseAppearsCompleteAndLeavesNoNamesBehind) {
   // What creations by programs that have ended left behind goes; what one
   // still running is using (process 1 always runs) stays.
   const pid_t ended = fork();
@@ -187,8 +186,7 @@ TEST(JobDatabaseOpen, ANewDatabaseAppearsCompleteAndLeavesNoNamesBehind) {
 }
 
 // Run as nobody when the test runs as root, whom no permission stops.
-TEST(JobDatabaseOpen, AFolderThatMayNotBeWrittenIsPermissionDenied) {
-  TempFolder folder;
+TEST_F(JobDatabaseFile, AFolderThatMayNotBeWrittenIsPermissionDenied) {
   const std::string locked = folder / "locked";
   fs::create_directory(locked);
   fs::permissions(folder.Path(), fs::perms::others_exec, fs::perm_options::add);
@@ -205,9 +203,7 @@ TEST(JobDatabaseOpen, AFolderThatMayNotBeWrittenIsPermissionDenied) {
 }
 
 // The file size limit stands in for a full disk, which a test cannot make.
-TEST(JobDatabaseWrite, AFullDiskNamesTheFileAndKeepsTheJobsBefore) {
-  TempFolder folder;
-  const std::string path = folder / "jobs.db";
+TEST_F(JobDatabaseFile, AFullDiskNamesTheFileAndKeepsTheJobsBefore) {
   Sample(path, 100);
   const std::string error = test::InChild([&] {
     const rlimit limit{256 * 1024, 256 * 1024};
@@ -511,33 +507,31 @@ TEST_F(JobDatabaseParallelRead, GivesExactlyTheOrderOfOneStatement) {
   }
 }
 
-TEST_F(JobDatabaseParallelRead, StopsAndFailsCleanly) {
-  JobDatabase db(Path(), OpenMode::ReadOnly);
-  db.SetReadThreads(2);
+TEST_F(JobDatabaseParallelRead, StopsAndFailsCleanlyAndADamagedValueComesAfterTheJobsBeforeIt) {
   auto job = MakeHostColumns();
-  int64_t seen = 0;
-  EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [&] { return ++seen < 5000; }), 5000);
-  seen = 0;
-  EXPECT_EQ(ErrorNumber([&] {
-              db.ForEachJob({{12, true}}, {}, *job, [&]() -> bool {
-                if (++seen == 7000) Raise(61);
-                return true;
-              });
-            }),
-            61);
-  // The database is readable again afterwards.
-  EXPECT_EQ(db.CountJobs(), 12030);
-  EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [] { return true; }), 12030);
-}
-
-TEST_F(JobDatabaseParallelRead, ADamagedValueIsReportedAfterTheJobsBeforeIt) {
+  {
+    JobDatabase db(Path(), OpenMode::ReadOnly);
+    db.SetReadThreads(2);
+    int64_t seen = 0;
+    EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [&] { return ++seen < 5000; }), 5000);
+    seen = 0;
+    EXPECT_EQ(ErrorNumber([&] {
+                db.ForEachJob({{12, true}}, {}, *job, [&]() -> bool {
+                  if (++seen == 7000) Raise(61);
+                  return true;
+                });
+              }),
+              61);
+    // The database is readable again afterwards.
+    EXPECT_EQ(db.CountJobs(), 12030);
+    EXPECT_EQ(db.ForEachJob({{12, true}}, {}, *job, [] { return true; }), 12030);
+  }
   TempFolder folder;
   const std::string copy = folder / "copy.db";
   fs::copy_file(Path(), copy);
   ASSERT_EQ(Sql(copy, "UPDATE jobs SET pages = 'many' WHERE job_id = 9000"), "");
   JobDatabase db(copy, OpenMode::ReadOnly);
   db.SetReadThreads(2);
-  auto job = MakeHostColumns();
   int64_t seen = 0;
   EXPECT_EQ(Failure([&] { db.ForEachJob({{1, true}}, {}, *job, [&] { return ++seen, true; }); }),
             Damaged(copy, "job 9000 has 'many' as Pages"));
