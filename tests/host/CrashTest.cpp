@@ -212,11 +212,8 @@ std::vector<Scenario> Scenarios() {
 // undo. (SQLite writes the header last, so a journal begun but never synced
 // starts with zeros and is no longer needed.)
 bool HotJournal(const World& world) {
-  std::FILE* file = std::fopen((world.Db() + "-journal").c_str(), "rb");
-  if (!file) return false;
-  const int first = std::fgetc(file);
-  std::fclose(file);
-  return first != EOF && first != 0;
+  const std::string journal = world.Db() + "-journal";
+  return fs::exists(journal) && fs::file_size(journal) > 0 && qx6::test::ReadFile(journal)[0] != 0;
 }
 
 struct Tally {

@@ -315,12 +315,10 @@ TEST_P(JobStore, AJobWithoutAnIdGetsOneAfterTheLargestAndNoIdIsGivenTwice) {
   };
   {
     JobInserter inserter = db.BeginInsert();
-    EXPECT_EQ(insert(inserter, 10), 10);
-    EXPECT_EQ(insert(inserter, 0), 11);
-    EXPECT_EQ(insert(inserter, 5), 5);
-    EXPECT_EQ(insert(inserter, 13), 13);
-    EXPECT_EQ(insert(inserter, 0), 14);
-    EXPECT_EQ(insert(inserter, 12), 12);
+    // {the id given (0: none), the id the job gets}
+    for (const auto& [id, expected] : std::vector<std::pair<int64_t, int64_t>>{{10, 10}, {0, 11}, {5, 5}, {13, 13},
+                                                                               {0, 14}, {12, 12}})
+      EXPECT_EQ(insert(inserter, id), expected) << id;
     for (int64_t taken : {5, 10, 11, 12, 13, 14})
       EXPECT_EQ(ErrorNumber([&] { insert(inserter, taken); }), RuntimeErrorNumber::DuplicateKey) << taken;
     inserter.Commit();

@@ -99,25 +99,24 @@ TEST_F(QxExport, ColumnsAndListAndUsage) {
   OnDb(1, "quick");  // without a terminal the file dialog counts as cancelled
 }
 
-TEST_F(QxExport, RunsAStoredConfigurationByteForByte) {
+TEST_F(QxExport, RunsStoredConfigurationsByteForByteAndSummariesPerGroup) {
   const std::string out = env.Root() + "/details.txt";
   Export("Details", out, {1, 7, 12, 34, 20, 10},
          "<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>;</FieldDelimiter>\r\n"
          "<ColumnNames>True</ColumnNames>\r\n<DateFormat>yyyy-mm-dd hh:nn</DateFormat>\r\n"
          "<DecimalPlaces>2</DecimalPlaces>\r\n");
   const std::string header = "Job ID;Document;Date/Time;Cost;Duplex;Status\r\n",
-                    fifth = "1;Offer, final.pdf;2024-01-05 09:00;0.30;Yes;Printed\r\n"
+                    januaryFifth = "1;Offer, final.pdf;2024-01-05 09:00;0.30;Yes;Printed\r\n"
                             "2;Contract \"B\".docx;2024-01-05 17:00;1.25;No;Cancelled\r\n";
   EXPECT_EQ(OnDb(0, "run details").out, out + "\n");
-  EXPECT_EQ(ReadFile(out), header + fifth + "3;;2024-01-06 08:30;0.50;No;Printed\r\n");
+  EXPECT_EQ(ReadFile(out), header + januaryFifth + "3;;2024-01-06 08:30;0.50;No;Printed\r\n");
   // A date range keeps only the jobs of 5 January.
   OnDb(0, "run 2 --from 2024-01-05 --to 2024-01-05");
-  EXPECT_EQ(ReadFile(out), header + fifth);
-}
+  EXPECT_EQ(ReadFile(out), header + januaryFifth);
 
-TEST_F(QxExport, SummaryRunTotalsPerGroup) {
-  const std::string out = env.Root() + "/summary.txt";
-  Config("s.cfg", "<Name>Per department</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + out +
+  // A summary, grouped by department, totalling pages.
+  const std::string summary = env.Root() + "/summary.txt";
+  Config("s.cfg", "<Name>Per department</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + summary +
                       "</OutputFile>\r\n<ExportType>1</ExportType>\r\n"
                       "<Column>\r\n<Index>4</Index>\r\n<Action>1</Action>\r\n</Column>\r\n"
                       "<Column>\r\n<Index>25</Index>\r\n<Action>3</Action>\r\n</Column>\r\n");
@@ -126,7 +125,7 @@ TEST_F(QxExport, SummaryRunTotalsPerGroup) {
   WriteFile(env.Root() + "/more.csv", "Job ID,Department,Total Pages\n4,a,1\n5,A,2\n6,a,4\n7,,8\n8,sales,16\n");
   OnDb(0, "jobs import '" + env.Root() + "/more.csv'");
   OnDb(0, "run 'per DEPARTMENT'");
-  EXPECT_EQ(ReadFile(out),
+  EXPECT_EQ(ReadFile(summary),
             "\"\",\"8\"\r\n\"A\",\"2\"\r\n\"Legal\",\"10\"\r\n\"Sales\",\"8\"\r\n\"a\",\"5\"\r\n\"sales\",\"16\"\r\n");
 }
 
