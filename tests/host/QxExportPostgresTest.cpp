@@ -118,7 +118,8 @@ TEST_F(QxExportPostgres, PasswordsAreNeverPrintedNorScheduled) {
   const std::string withPassword = "postgresql://qx6:s3cret@/" + pg_.substr(pg_.rfind('=') + 1) + "?host=" + server;
   const std::string withoutPassword = "postgresql://qx6@/" + pg_.substr(pg_.rfind('=') + 1) + "?host=" + server;
   // Trust authentication ignores the password; it still never shows.
-  EXPECT_EQ(Run(0, "--db " + Quoted(withPassword) + " jobs sample 5").out, "added 5 sample jobs to " + withoutPassword + "\n");
+  EXPECT_EQ(Run(0, "--db " + Quoted(withPassword) + " jobs sample 5").out,
+            "added 5 sample jobs to " + withoutPassword + "\n");
   const std::string out = env.Root() + "/nightly.txt";
   WriteFile(env.ConfigFolder() + "n.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Nightly</Name>\r\n<Version>4</Version>\r\n"
                                           "<OutputFile>" + out + "</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
