@@ -216,14 +216,10 @@ bool HotJournal(const World& world) {
   return fs::exists(journal) && fs::file_size(journal) > 0 && qx6::test::ReadFile(journal)[0] != 0;
 }
 
-struct Tally {
-  long killPoints = 0, before = 0, after = 0;
-  long journals = 0;  // kills that left a journal the next open must roll back
-  std::vector<std::string> lost;
-};
-
-// The scenario stopped at each of its changes in turn.
-Tally RunScenario(const Scenario& scenario, const std::string& root, bool torn) {
+// The scenario stopped at each of its changes in turn: every kill leaves the
+// state before or the state after, some kills each.
+void RunScenario(const Scenario& scenario, const std::string& root, bool torn) {
+  SCOPED_TRACE(scenario.name);
   const World world{root + "/world"};
   auto fresh = [&] {
     fs::remove_all(world.folder);
@@ -234,42 +230,47 @@ Tally RunScenario(const Scenario& scenario, const std::string& root, bool torn) 
   fresh();
   std::set<std::string> before{scenario.state(world)};
   before.insert(scenario.alsoBefore.begin(), scenario.alsoBefore.end());
-  EXPECT_EQ(RunProgram(world, scenario.arguments(world), 0, false), 0)
-      << scenario.name << ": " << qx6::test::ReadFile(root + "/output.txt");
+  EXPECT_EQ(RunProgram(world, scenario.arguments(world), 0, false), 0) << qx6::test::ReadFile(root + "/output.txt");
   const std::string after = scenario.state(world);
-  EXPECT_EQ(before.count(after), 0u) << scenario.name << ": the command changed nothing";
+  EXPECT_EQ(before.count(after), 0u) << "the command changed nothing";
 
-  Tally tally;
+  long killPoints = 0, asBefore = 0, asAfter = 0, lost = 0;
+  long journals = 0;  // kills that left a journal the next open must roll back
   for (long at = 1;; ++at) {
     fresh();
     const int exit = RunProgram(world, scenario.arguments(world), at, torn);
     if (exit != Killed) {
-      EXPECT_EQ(exit, 0) << scenario.name << " with QX6_CRASH_AT=" << at << ": "
-                         << qx6::test::ReadFile(root + "/output.txt");
-      EXPECT_EQ(scenario.state(world), after) << scenario.name << " ended normally with another result";
+      EXPECT_EQ(exit, 0) << "QX6_CRASH_AT=" << at << ": " << qx6::test::ReadFile(root + "/output.txt");
+      EXPECT_EQ(scenario.state(world), after) << "ended normally with another result";
       break;
     }
-    ++tally.killPoints;
+    ++killPoints;
     const bool journal = HotJournal(world);
     const std::string state = scenario.state(world);
     if (journal) {
-      ++tally.journals;
-      EXPECT_FALSE(HotJournal(world)) << scenario.name << ": reading left the journal behind";
+      ++journals;
+      EXPECT_FALSE(HotJournal(world)) << "reading left the journal behind";
     }
-    if (before.count(state)) ++tally.before;
-    else if (state == after) ++tally.after;
-    else tally.lost.push_back("QX6_CRASH_AT=" + std::to_string(at) + ": " + state);
+    if (before.count(state)) ++asBefore;
+    else if (state == after) ++asAfter;
+    else {
+      ++lost;
+      ADD_FAILURE() << "QX6_CRASH_AT=" << at << " lost the state: " << state;
+    }
     if (at > 5000) {
-      ADD_FAILURE() << scenario.name << " never ends";
+      ADD_FAILURE() << "the command never ends";
       break;
     }
   }
-  std::printf("crash test: %s%s: %ld kill points, %zu states lost (%ld as before, %ld as after; "
-              "%ld left a journal)\n",
-              scenario.name.c_str(), torn ? " (torn writes)" : "", tally.killPoints, tally.lost.size(),
-              tally.before, tally.after, tally.journals);
+  std::printf("crash test: %s%s: %ld kill points, %ld states lost (%ld as before, %ld as after; %ld left a journal)\n",
+              scenario.name.c_str(), torn ? " (torn writes)" : "", killPoints, lost, asBefore, asAfter, journals);
   std::fflush(stdout);
-  return tally;
+  EXPECT_GT(killPoints, 2) << "the program made too few changes to be stopped in";
+  EXPECT_GT(asBefore, 0);
+  EXPECT_GT(asAfter, 0) << "no kill came after the commit";
+  if (scenario.journalled) {
+    EXPECT_GT(journals, 0) << "no kill left a journal to roll back";
+  }
 }
 
 class CrashTest : public ::testing::TestWithParam<bool> {
@@ -278,17 +279,7 @@ class CrashTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(CrashTest, EveryKillLeavesTheFilesAsBeforeOrAsAfter) {
-  const bool torn = GetParam();
-  for (const Scenario& scenario : Scenarios()) {
-    const Tally tally = RunScenario(scenario, env.Root(), torn);
-    EXPECT_GT(tally.killPoints, 2) << scenario.name << ": the program made too few changes to be stopped in";
-    EXPECT_GT(tally.before, 0) << scenario.name;
-    EXPECT_GT(tally.after, 0) << scenario.name << ": no kill came after the commit";
-    if (scenario.journalled) {
-      EXPECT_GT(tally.journals, 0) << scenario.name << ": no kill left a journal to roll back";
-    }
-    for (const std::string& lost : tally.lost) ADD_FAILURE() << scenario.name << ": " << lost;
-  }
+  for (const Scenario& scenario : Scenarios()) RunScenario(scenario, env.Root(), GetParam());
 }
 
 // A reader who may not write the file cannot roll back what a killed writer
