@@ -6,10 +6,6 @@
 // write half done, as a power cut in the middle of it would. More commands
 // join by adding rows to Scenarios().
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -55,28 +51,6 @@ struct Scenario {
 
 // --- reading the state of a job database ----------------------------------
 
-uint64_t Fnv(uint64_t hash, const std::string& text) {
-  for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-  return hash;
-}
-
-std::string IntegrityCheck(const std::string& path) {
-  sqlite3* db = nullptr;
-  std::string result = "cannot open";
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* statement = nullptr;
-    result = "cannot check";
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK) {
-      result.clear();
-      while (sqlite3_step(statement) == SQLITE_ROW)
-        result += reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    }
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(db);
-  return result;
-}
-
 // "no file", or the number of jobs and a hash of every value, read as an
 // export reads them (opened for reading only, which must roll back what a
 // killed writer left), after SQLite's own check of the whole file.
@@ -86,19 +60,19 @@ std::string DatabaseState(const World& world) {
   try {
     JobDatabase db(world.Db(), OpenMode::ReadOnly);
     const std::vector<std::string> rows = test::DumpJobs(db);
-    uint64_t hash = 14695981039346656037ull;
-    for (const std::string& row : rows) hash = Fnv(hash, row);
-    jobs = std::to_string(rows.size()) + " jobs, hash " + std::to_string(hash);
+    std::string all;
+    for (const std::string& row : rows) all += row + "\n";
+    jobs = std::to_string(rows.size()) + " jobs, hash " + std::to_string(std::hash<std::string>{}(all));
     if (db.CountJobs() != static_cast<int64_t>(rows.size())) jobs += " (but counted " + std::to_string(db.CountJobs()) + ")";
   } catch (const RuntimeError& e) {
     return "unreadable: " + e.Description();
   }
-  const std::string integrity = IntegrityCheck(world.Db());
+  const std::string integrity = test::Sql(world.Db(), "PRAGMA integrity_check");
   if (integrity != "ok") return "integrity check: " + integrity;
   return jobs;
 }
 
-const std::string kNoJobs = "0 jobs, hash 14695981039346656037";
+const std::string kNoJobs = "0 jobs, hash " + std::to_string(std::hash<std::string>{}(""));
 
 void SampleDatabase(const World& world, int64_t count, uint64_t seed) {
   JobDatabase db(world.Db(), OpenMode::Create);
@@ -134,43 +108,24 @@ void WritePageLog(const World& world, int firstId, int jobs) {
 
 // --- running the program ------------------------------------------------------
 
-struct Exit {
-  bool killed = false;  // by the crash point
-  int status = -1;      // when it ended by itself
-};
+constexpr int Killed = 128 + SIGKILL;  // the status of a program stopped at its crash point
 
-Exit RunProgram(const World& world, const std::vector<std::string>& arguments, long crashAt, bool torn) {
-  const std::string program = std::string(QX6_PRODUCT_DIR) + "/bin/qx6export";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    // The world's own registry and timer folder, and the kill point if any.
-    setenv("QX6_REGISTRY_DIR", (world.folder + "/registry").c_str(), 1);
-    setenv("QX6_SYSTEMD_DIR", (world.folder + "/units").c_str(), 1);
-    unsetenv("QX6_CRASH_AT");
-    unsetenv("QX6_CRASH_TORN");
-    if (crashAt > 0) setenv("QX6_CRASH_AT", std::to_string(crashAt).c_str(), 1);
-    if (torn) setenv("QX6_CRASH_TORN", "1", 1);
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open((world.folder + "/../output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  Exit result;
-  int raw = 0;
-  if (pid < 0 || waitpid(pid, &raw, 0) != pid) return result;
-  result.killed = WIFSIGNALED(raw) && WTERMSIG(raw) == SIGKILL;
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
+int RunProgram(const World& world, const std::vector<std::string>& arguments, long crashAt, bool torn) {
+  // The world's own registry and timer folder, and the kill point if any.
+  std::vector<std::string> argv{std::string(QX6_PRODUCT_DIR) + "/bin/qx6export"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  const std::string output = world.folder + "/../output.txt";
+  const pid_t pid = test::Spawn(argv, output, output,
+                                {{"QX6_REGISTRY_DIR", world.folder + "/registry"},
+                                 {"QX6_SYSTEMD_DIR", world.folder + "/units"},
+                                 {"QX6_CRASH_AT", crashAt > 0 ? std::to_string(crashAt) : ""},
+                                 {"QX6_CRASH_TORN", torn ? "1" : ""}});
+  return test::WaitFor(pid, std::chrono::minutes(5)).value_or(-1);
 }
 
 // A set-up step: the program run to its end, which must succeed.
 void Run(const World& world, const std::vector<std::string>& arguments) {
-  const Exit exit = RunProgram(world, arguments, 0, false);
-  ASSERT_EQ(exit.status, 0) << qx6::test::ReadFile(world.folder + "/../output.txt");
+  ASSERT_EQ(RunProgram(world, arguments, 0, false), 0) << qx6::test::ReadFile(world.folder + "/../output.txt");
 }
 
 // --- reading the state of the registry and of the timers -------------------
@@ -257,21 +212,14 @@ std::vector<Scenario> Scenarios() {
 // undo. (SQLite writes the header last, so a journal begun but never synced
 // starts with zeros and is no longer needed.)
 bool HotJournal(const World& world) {
-  std::FILE* file = std::fopen((world.Db() + "-journal").c_str(), "rb");
-  if (!file) return false;
-  const int first = std::fgetc(file);
-  std::fclose(file);
-  return first != EOF && first != 0;
+  const std::string journal = world.Db() + "-journal";
+  return fs::exists(journal) && fs::file_size(journal) > 0 && qx6::test::ReadFile(journal)[0] != 0;
 }
 
-struct Tally {
-  long killPoints = 0, before = 0, after = 0;
-  long journals = 0;  // kills that left a journal the next open must roll back
-  std::vector<std::string> lost;
-};
-
-// The scenario stopped at each of its changes in turn.
-Tally RunScenario(const Scenario& scenario, const std::string& root, bool torn) {
+// The scenario stopped at each of its changes in turn: every kill leaves the
+// state before or the state after, some kills each.
+void RunScenario(const Scenario& scenario, const std::string& root, bool torn) {
+  SCOPED_TRACE(scenario.name);
   const World world{root + "/world"};
   auto fresh = [&] {
     fs::remove_all(world.folder);
@@ -282,42 +230,47 @@ Tally RunScenario(const Scenario& scenario, const std::string& root, bool torn) 
   fresh();
   std::set<std::string> before{scenario.state(world)};
   before.insert(scenario.alsoBefore.begin(), scenario.alsoBefore.end());
-  const Exit clean = RunProgram(world, scenario.arguments(world), 0, false);
-  EXPECT_EQ(clean.status, 0) << scenario.name << ": " << qx6::test::ReadFile(root + "/output.txt");
+  EXPECT_EQ(RunProgram(world, scenario.arguments(world), 0, false), 0) << qx6::test::ReadFile(root + "/output.txt");
   const std::string after = scenario.state(world);
-  EXPECT_EQ(before.count(after), 0u) << scenario.name << ": the command changed nothing";
+  EXPECT_EQ(before.count(after), 0u) << "the command changed nothing";
 
-  Tally tally;
+  long killPoints = 0, asBefore = 0, asAfter = 0, lost = 0;
+  long journals = 0;  // kills that left a journal the next open must roll back
   for (long at = 1;; ++at) {
     fresh();
-    const Exit exit = RunProgram(world, scenario.arguments(world), at, torn);
-    if (!exit.killed) {
-      EXPECT_EQ(exit.status, 0) << scenario.name << " with QX6_CRASH_AT=" << at << ": "
-                                << qx6::test::ReadFile(root + "/output.txt");
-      EXPECT_EQ(scenario.state(world), after) << scenario.name << " ended normally with another result";
+    const int exit = RunProgram(world, scenario.arguments(world), at, torn);
+    if (exit != Killed) {
+      EXPECT_EQ(exit, 0) << "QX6_CRASH_AT=" << at << ": " << qx6::test::ReadFile(root + "/output.txt");
+      EXPECT_EQ(scenario.state(world), after) << "ended normally with another result";
       break;
     }
-    ++tally.killPoints;
+    ++killPoints;
     const bool journal = HotJournal(world);
     const std::string state = scenario.state(world);
     if (journal) {
-      ++tally.journals;
-      EXPECT_FALSE(HotJournal(world)) << scenario.name << ": reading left the journal behind";
+      ++journals;
+      EXPECT_FALSE(HotJournal(world)) << "reading left the journal behind";
     }
-    if (before.count(state)) ++tally.before;
-    else if (state == after) ++tally.after;
-    else tally.lost.push_back("QX6_CRASH_AT=" + std::to_string(at) + ": " + state);
+    if (before.count(state)) ++asBefore;
+    else if (state == after) ++asAfter;
+    else {
+      ++lost;
+      ADD_FAILURE() << "QX6_CRASH_AT=" << at << " lost the state: " << state;
+    }
     if (at > 5000) {
-      ADD_FAILURE() << scenario.name << " never ends";
+      ADD_FAILURE() << "the command never ends";
       break;
     }
   }
-  std::printf("crash test: %s%s: %ld kill points, %zu states lost (%ld as before, %ld as after; "
-              "%ld left a journal)\n",
-              scenario.name.c_str(), torn ? " (torn writes)" : "", tally.killPoints, tally.lost.size(),
-              tally.before, tally.after, tally.journals);
+  std::printf("crash test: %s%s: %ld kill points, %ld states lost (%ld as before, %ld as after; %ld left a journal)\n",
+              scenario.name.c_str(), torn ? " (torn writes)" : "", killPoints, lost, asBefore, asAfter, journals);
   std::fflush(stdout);
-  return tally;
+  EXPECT_GT(killPoints, 2) << "the program made too few changes to be stopped in";
+  EXPECT_GT(asBefore, 0);
+  EXPECT_GT(asAfter, 0) << "no kill came after the commit";
+  if (scenario.journalled) {
+    EXPECT_GT(journals, 0) << "no kill left a journal to roll back";
+  }
 }
 
 class CrashTest : public ::testing::TestWithParam<bool> {
@@ -326,17 +279,7 @@ class CrashTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(CrashTest, EveryKillLeavesTheFilesAsBeforeOrAsAfter) {
-  const bool torn = GetParam();
-  for (const Scenario& scenario : Scenarios()) {
-    const Tally tally = RunScenario(scenario, env.Root(), torn);
-    EXPECT_GT(tally.killPoints, 2) << scenario.name << ": the program made too few changes to be stopped in";
-    EXPECT_GT(tally.before, 0) << scenario.name;
-    EXPECT_GT(tally.after, 0) << scenario.name << ": no kill came after the commit";
-    if (scenario.journalled) {
-      EXPECT_GT(tally.journals, 0) << scenario.name << ": no kill left a journal to roll back";
-    }
-    for (const std::string& lost : tally.lost) ADD_FAILURE() << scenario.name << ": " << lost;
-  }
+  for (const Scenario& scenario : Scenarios()) RunScenario(scenario, env.Root(), GetParam());
 }
 
 // A reader who may not write the file cannot roll back what a killed writer
@@ -354,7 +297,7 @@ TEST(CrashRecovery, AReaderWhoMayNotWriteIsToldWhy) {
   for (long at = 1; at < 200 && !left; ++at) {
     const std::string copy = env.Root() + "/copy.db";
     fs::copy_file(world.Db(), copy, fs::copy_options::overwrite_existing);
-    if (!RunProgram(world, {"--db", world.Db(), "jobs", "sample", "150"}, at, false).killed) break;
+    if (RunProgram(world, {"--db", world.Db(), "jobs", "sample", "150"}, at, false) != Killed) break;
     left = HotJournal(world) && qx6::test::ReadFile(world.Db()) != qx6::test::ReadFile(copy);
     if (!left) {
       fs::remove(world.Db() + "-journal");
@@ -374,8 +317,8 @@ TEST(CrashRecovery, AReaderWhoMayNotWriteIsToldWhy) {
         return std::string("opened");
       },
       true);
-  EXPECT_EQ(error.rfind(std::to_string(RuntimeErrorNumber::PermissionDenied) + " ", 0), 0u) << error;
-  EXPECT_NE(error.find(world.Db() + " holds a change left unfinished"), std::string::npos) << error;
+  EXPECT_STARTS(error, std::to_string(RuntimeErrorNumber::PermissionDenied) + " ");
+  EXPECT_HAS(error, world.Db() + " holds a change left unfinished");
   EXPECT_TRUE(fs::exists(world.Db() + "-journal"));
   fs::permissions(world.folder, fs::perms::owner_all);
   EXPECT_EQ(DatabaseState(world), before);

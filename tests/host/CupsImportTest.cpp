@@ -20,7 +20,14 @@ class CupsMapping : public ::testing::Test {
  protected:
   CupsMapping() : zone_("TZ", "UTC") { tzset(); }
   ~CupsMapping() override { tzset(); }
+  CupsImport::Counts Import(const std::vector<CupsJob>& jobs) {
+    return CupsImport::ImportJobs(database, jobs, [&](const std::string& m) { reports.push_back(m); });
+  }
+
   qx6::test::ScopedEnv zone_;
+  qx6::test::TempFolder folder;
+  JobDatabase database{folder / "jobs.db", OpenMode::Create};
+  std::vector<std::string> reports;
 };
 
 CupsJob Job(int64_t id, int64_t created) {
@@ -76,58 +83,41 @@ TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
   }
 }
 
-TEST_F(CupsMapping, AJobIsImportedOnceAndARestartedIdIsAnotherJob) {
-  qx6::test::TempFolder folder;
-  JobDatabase database(folder / "jobs.db", OpenMode::Create);
-  std::vector<std::string> reports;
-  const auto report = [&](const std::string& m) { reports.push_back(m); };
+TEST_F(CupsMapping, AJobIsImportedOnceARestartedIdIsAnotherJobAndABadOneIsSkipped) {
   const std::vector<CupsJob> first = {Job(1, 1796653755), Job(2, 1796653800)};
-  CupsImport::Counts counts = CupsImport::ImportJobs(database, first, report);
-  EXPECT_EQ(counts.imported, 2);
-  counts = CupsImport::ImportJobs(database, first, report);
-  EXPECT_EQ(counts.imported, 0);
-  EXPECT_EQ(counts.known, 2);
+  EXPECT_EQ(Import(first).imported, 2);
+  const CupsImport::Counts again = Import(first);
+  EXPECT_EQ(again.imported, 0);
+  EXPECT_EQ(again.known, 2);
   // The spool cleared: job 1 again, made later.
-  std::vector<CupsJob> again = {Job(1, 1796740000)};
-  again[0].attributes["job-name"] = "Minutes";
-  counts = CupsImport::ImportJobs(database, again, report);
-  EXPECT_EQ(counts.imported, 1);
-  const auto rows = test::DumpJobs(database);
-  ASSERT_EQ(rows.size(), 3u);
-  // The host numbers the jobs; the CUPS id is the Sequence.
-  EXPECT_EQ(rows[2].substr(0, 10), "l:3|s:ann|");
-  EXPECT_NE(rows[2].find("|s:Minutes|"), std::string::npos);
+  std::vector<CupsJob> restarted = {Job(1, 1796740000)};
+  restarted[0].attributes["job-name"] = "Minutes";
+  EXPECT_EQ(Import(restarted).imported, 1);
   EXPECT_TRUE(reports.empty());
-}
-
-TEST_F(CupsMapping, AJobThatCannotBeWrittenIsReportedAndTheOthersKept) {
-  qx6::test::TempFolder folder;
-  JobDatabase database(folder / "jobs.db", OpenMode::Create);
-  std::vector<std::string> reports;
-  CupsJob bad = Job(2, 1796653755);
+  // A job that cannot be written is reported, and the others kept.
+  CupsJob bad = Job(4, 1796653755);
   bad.time = -70000000000;  // before the year 100
-  const auto counts = CupsImport::ImportJobs(database, {Job(1, 1796653755), bad, Job(3, 1796653755)},
-                                             [&](const std::string& m) { reports.push_back(m); });
+  const CupsImport::Counts counts = Import({Job(3, 1796653755), bad, Job(5, 1796653755)});
   EXPECT_EQ(counts.imported, 2);
   EXPECT_EQ(counts.skipped, 1);
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0].rfind("job 2: ", 0), 0u) << reports[0];
+  EXPECT_STARTS(reports[0], "job 4: ");
   const auto rows = test::DumpJobs(database);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_NE(rows[1].find("|l:3|"), std::string::npos);  // job 3's Sequence, nothing of job 2
+  ASSERT_EQ(rows.size(), 5u);
+  // The host numbers the jobs; the CUPS id is the Sequence.
+  EXPECT_STARTS(rows[2], "l:3|s:ann|");
+  EXPECT_HAS(rows[2], "|s:Minutes|");
+  EXPECT_HAS(rows[4], "|l:5|");  // job 5's Sequence, nothing of job 4
 }
 
 // Run before each export: the log rotates between runs, a job spans the
 // rotation, and every job comes in once.
 TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
-  qx6::test::TempFolder folder;
   const std::string log = folder / "page_log";
-  JobDatabase database(folder / "jobs.db", OpenMode::Create);
   CupsImport::Request request;
   request.pageLogs = {log};
   request.pageLogFormat = "%p %u %j %T %P %C %{job-name}";
   request.printServer = "printhost";
-  std::vector<std::string> reports;
   auto run = [&] {
     const CupsImport::Gathered gathered = CupsImport::Gather(request, [&](const std::string& m) { reports.push_back(m); });
     return CupsImport::SummaryText(gathered, CupsImport::ImportJobs(database, gathered.jobs, [](const std::string&) {}));
@@ -149,7 +139,7 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   const auto rows = test::DumpJobs(database);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_NE(rows[1].find("|s:Report 2|"), std::string::npos);
-  EXPECT_NE(rows[1].find("|l:2|l:1|l:2|l:0|"), std::string::npos) << rows[1];  // pages, copies, total, sheets
+  EXPECT_HAS(rows[1], "|l:2|l:1|l:2|l:0|");  // pages, copies, total, sheets
   EXPECT_TRUE(reports.empty());
   // A folder, or no log at all, stops before anything is read.
   request.pageLogs = {folder.Path()};

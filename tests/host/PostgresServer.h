@@ -78,26 +78,18 @@ class PostgresServer {
   ~PostgresServer() {
     if (!running_) return;  // the folder keeps the logs that say why
     Command(Binary("pg_ctl") + " -D " + folder_ + "/data -m immediate -w stop");
-    {
-      std::error_code ec;
-      std::filesystem::remove_all(folder_, ec);
-    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
   }
 
   // initdb and postgres are not on the PATH on Debian: pg_config names their folder.
   static std::string FindBinaries() {
+    std::string folder;
     if (FILE* pipe = popen("pg_config --bindir 2>/dev/null", "r")) {
-      char line[512] = {};
-      const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+      for (int c; (c = std::fgetc(pipe)) != EOF && c != '\n';) folder += static_cast<char>(c);
       pclose(pipe);
-      std::string folder = read ? line : "";
-      while (!folder.empty() && (folder.back() == '\n' || folder.back() == ' ')) folder.pop_back();
-      if (!folder.empty() && ::access((folder + "/initdb").c_str(), X_OK) == 0) return folder;
     }
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql", ec))
-      if (::access((entry.path() / "bin/initdb").c_str(), X_OK) == 0) return (entry.path() / "bin").string();
-    return {};
+    return ::access((folder + "/initdb").c_str(), X_OK) == 0 ? folder : std::string();
   }
 
   std::string Binary(const std::string& name) const { return runAs_ + bin_ + "/" + name; }
@@ -110,7 +102,8 @@ class PostgresServer {
   void Start() {
     bin_ = FindBinaries();
     if (bin_.empty()) {
-      problem_ = "no PostgreSQL server programs (initdb): install the Debian package postgresql";
+      problem_ = "no PostgreSQL server programs (initdb, found by pg_config): install the Debian packages postgresql "
+                 "and libpq-dev";
       return;
     }
     char name[] = "/tmp/qx6pg-XXXXXX";

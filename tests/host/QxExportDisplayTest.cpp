@@ -3,81 +3,28 @@
 // test that finds the dialog by its caption and closes it as a window
 // manager's close button would (WM_DELETE_WINDOW). Every wait is bounded.
 #include <gtest/gtest.h>
+#include <poll.h>
+
+#include <memory>
+
+// Before the X headers, whose macros (Status, Bool) would break the host's names.
+#include "tests/host/HostTestSupport.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "tests/support/TestEnvironment.h"
 
 namespace qx6 {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using host::test::Spawn;
+using host::test::Stop;
+using host::test::WaitFor;
 using test::ReadFile;
 
 constexpr const char* DialogCaption = "Quorvex 6 Flat File Configurations";
-
-// Starts `argv` (searched in PATH) with stdin from /dev/null and stdout and
-// stderr into files; `display` set names DISPLAY and unsets the Qt platform,
-// so xcb is used.
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& err,
-            const std::optional<std::string>& display = std::nullopt, int keepFd = -1) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  if (display) {
-    setenv("DISPLAY", display->c_str(), 1);
-    unsetenv("QT_QPA_PLATFORM");
-    unsetenv("WAYLAND_DISPLAY");
-  }
-  const int in = open("/dev/null", O_RDONLY);
-  const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || o < 0 || e < 0) _exit(126);
-  dup2(in, 0);
-  dup2(o, 1);
-  dup2(e, 2);
-  if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execvp(args[0], args.data());
-  _exit(127);
-}
-
-// The exit status of `pid` once it ends within `limit`, else nothing (it still runs).
-std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-  const auto until = Clock::now() + limit;
-  do {
-    int raw = 0;
-    if (waitpid(pid, &raw, WNOHANG) == pid) return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    std::this_thread::sleep_for(20ms);
-  } while (Clock::now() < until);
-  return std::nullopt;
-}
-
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  if (!WaitFor(pid, 5s)) {
-    kill(pid, SIGKILL);
-    WaitFor(pid, 5s);
-  }
-}
 
 // A private X server on a display number it picks itself.
 class XvfbServer {
@@ -86,12 +33,11 @@ class XvfbServer {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                 logFolder + "/xvfb.out", logFolder + "/xvfb.err", std::nullopt, fds[1]);
+                 logFolder + "/xvfb.out", logFolder + "/xvfb.err", {}, fds[1]);
     close(fds[1]);
     // Xvfb writes the display number and a newline once it accepts clients.
     std::string number;
-    const auto until = Clock::now() + 20s;
-    while (number.find('\n') == std::string::npos && Clock::now() < until) {
+    for (const auto until = Clock::now() + 20s; number.find('\n') == std::string::npos && Clock::now() < until;) {
       pollfd p{fds[0], POLLIN, 0};
       if (poll(&p, 1, 100) <= 0) continue;
       char buffer[16];
@@ -145,34 +91,23 @@ std::optional<Window> FindWindow(Display* x, const std::string& title, std::chro
       if (children) XFree(children);
     }
     if (found) return found;
-    int raw = 0;
-    if (waitpid(owner, &raw, WNOHANG) == owner) return std::nullopt;  // the program ended without a window
-    std::this_thread::sleep_for(100ms);
+    if (WaitFor(owner, 100ms)) return std::nullopt;  // the program ended without a window
   } while (Clock::now() < until);
   return std::nullopt;
 }
 
-// Asks `w` to close as a window manager's close button does; false when the
-// window does not take part in WM_DELETE_WINDOW, so that nothing can close it.
-bool RequestClose(Display* x, Window w) {
-  const Atom deleteWindow = XInternAtom(x, "WM_DELETE_WINDOW", False);
-  Atom* protocols = nullptr;
-  int count = 0;
-  bool supported = false;
-  if (XGetWMProtocols(x, w, &protocols, &count)) {
-    for (int i = 0; i < count; ++i) supported = supported || protocols[i] == deleteWindow;
-    XFree(protocols);
-  }
+// Asks `w` to close as a window manager's close button does (WM_DELETE_WINDOW);
+// a window that does not take part stays open, which the wait for the program shows.
+void RequestClose(Display* x, Window w) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = w;
   event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(deleteWindow);
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(x, w, False, NoEventMask, &event);
   XFlush(x);
-  return supported;
 }
 
 class QxExportOnX : public ::testing::Test {
@@ -184,7 +119,7 @@ class QxExportOnX : public ::testing::Test {
     XSetErrorHandler(IgnoreXError);
     x_ = XOpenDisplay(server_->Display().c_str());
     ASSERT_NE(x_, nullptr) << "cannot connect to " << server_->Display();
-    ASSERT_EQ(RunToEnd({"register"}), 0) << ReadFile(Err());
+    ASSERT_EQ(host::test::RunQxExport(env.Root(), "register").status, 0) << ReadFile(Err());
   }
   void TearDown() override {
     Stop(program_);
@@ -194,22 +129,12 @@ class QxExportOnX : public ::testing::Test {
 
   std::string Out() const { return env.Root() + "/stdout"; }
   std::string Err() const { return env.Root() + "/stderr"; }
-  std::vector<std::string> Command(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> argv{QX6_PRODUCT_DIR "/bin/qx6export"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return argv;
-  }
-  int RunToEnd(const std::vector<std::string>& arguments) {
-    const pid_t pid = Spawn(Command(arguments), Out(), Err());
-    const auto status = WaitFor(pid, 30s);
-    if (!status) Stop(pid);
-    return status.value_or(-1);
-  }
-  // Starts qx6export edit on the X server.
+  // Starts qx6export edit with `arguments` on the X server (Qt then uses xcb).
   void StartEdit(const std::vector<std::string>& arguments) {
-    std::vector<std::string> edit{"edit"};
-    edit.insert(edit.end(), arguments.begin(), arguments.end());
-    program_ = Spawn(Command(edit), Out(), Err(), server_->Display());
+    std::vector<std::string> argv{QX6_PRODUCT_DIR "/bin/qx6export", "edit"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    program_ = Spawn(argv, Out(), Err(),
+                     {{"DISPLAY", server_->Display()}, {"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", ""}});
   }
   // Closes the dialog from outside and returns the program's exit status.
   std::optional<int> CloseDialogAndWait() {
@@ -222,7 +147,7 @@ class QxExportOnX : public ::testing::Test {
     XGetWindowAttributes(x_, *window, &attributes);
     EXPECT_GE(attributes.width, 400);
     EXPECT_GE(attributes.height, 300);
-    EXPECT_TRUE(RequestClose(x_, *window));
+    RequestClose(x_, *window);
     const auto status = WaitFor(program_, 20s);
     if (status) program_ = -1;
     else ADD_FAILURE() << "qx6export edit still runs 20 s after the dialog was asked to close";
@@ -239,17 +164,13 @@ TEST_F(QxExportOnX, EditOpensTheDialogOnTheDisplayAndPrintsTheConfigurationHande
   test::WriteFile(env.ConfigFolder() + "w.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Weekly</Name>\r\n");
   test::WriteFile(env.ConfigFolder() + "m.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Monthly</Name>\r\n");
   const std::string before = ReadFile(env.ConfigFolder() + "w.cfg");
-  ASSERT_EQ(RunToEnd({"list"}), 0) << ReadFile(Err());
-  const std::string list = ReadFile(Out());
-  const size_t weekly = list.find("\tWeekly\n");
-  ASSERT_NE(weekly, std::string::npos) << list;
-  const std::string weeklyLine = list.substr(list.rfind('\n', weekly) + 1, weekly - list.rfind('\n', weekly) - 1) +
-                                 "\tWeekly\n";
+  // Listed in the order of their files' names.
+  ASSERT_EQ(host::test::RunQxExport(env.Root(), "list").out, "1\t<Default>\n2\tMonthly\n3\tWeekly\n");
 
   // By name, in other letter case: the dialog shows it and hands it back.
   StartEdit({"WEEKLY"});
   EXPECT_EQ(CloseDialogAndWait(), std::optional<int>(0)) << ReadFile(Err());
-  EXPECT_EQ(ReadFile(Out()), weeklyLine);
+  EXPECT_EQ(ReadFile(Out()), "3\tWeekly\n");
   // Closing an unchanged dialog asks nothing and writes nothing.
   EXPECT_EQ(ReadFile(env.ConfigFolder() + "w.cfg"), before);
 

