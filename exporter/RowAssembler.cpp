@@ -233,7 +233,7 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   const bool shortAfter = afterSize <= sizeof afterWord;
   if (shortAfter) std::memcpy(afterWord, afterBytes, afterSize);
   const size_t afterRoom = std::max(afterSize, sizeof afterWord);
-  const bool direct = !summary_ && !cleanEachValue;
+  const bool direct = !summary_;
   // Appends the opening quote, `size` bytes from `write` and what follows.
   auto put = [&](size_t size, auto&& write) {
     char* to = row_.Extend(size + afterRoom + 1);
@@ -267,6 +267,8 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
       } else {
         simple = false;
       }
+      // A value that holds none of the bytes cleaning removes is clean as it is.
+      if (simple && cleanEachValue && MayNeedCleaning(text)) simple = false;
       if (simple) {
         const ColumnLayout& layout = column.layout;
         if (!fixed) {
