@@ -161,12 +161,28 @@ void RowAssembler::MarkFirstByte(std::string_view removed) noexcept {
   const auto byte = static_cast<unsigned char>(removed.front());
   if (removedFirstByte_[byte]) return;
   removedFirstByte_[byte] = true;
+  if (removedBytes_.size() < kWordSearched) removedWords_[removedBytes_.size()] = byte * 0x0101010101010101u;
   removedBytes_ += removed.front();
 }
 
 bool RowAssembler::MayNeedCleaning(std::string_view text) const noexcept {
-  for (const char c : text)
-    if (removedFirstByte_[static_cast<unsigned char>(c)]) return true;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const size_t searched = removedBytes_.size();
+  if (searched <= kWordSearched) {
+    // A word holds a byte b where word ^ (b in every byte) has a zero byte.
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    for (; end - p >= 8; p += 8) {
+      uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      for (size_t i = 0; i < searched; ++i) {
+        const uint64_t x = word ^ removedWords_[i];
+        if ((x - kOnes) & ~x & kHighs) return true;
+      }
+    }
+  }
+  for (; p != end; ++p)
+    if (removedFirstByte_[static_cast<unsigned char>(*p)]) return true;
   return false;
 }
 
@@ -233,7 +249,7 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
   const bool shortAfter = afterSize <= sizeof afterWord;
   if (shortAfter) std::memcpy(afterWord, afterBytes, afterSize);
   const size_t afterRoom = std::max(afterSize, sizeof afterWord);
-  const bool direct = !summary_ && !cleanEachValue;
+  const bool direct = !summary_;
   // Appends the opening quote, `size` bytes from `write` and what follows.
   auto put = [&](size_t size, auto&& write) {
     char* to = row_.Extend(size + afterRoom + 1);
@@ -267,6 +283,8 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
       } else {
         simple = false;
       }
+      // A value that holds none of the bytes cleaning removes is clean as it is.
+      if (simple && cleanEachValue && MayNeedCleaning(text)) simple = false;
       if (simple) {
         const ColumnLayout& layout = column.layout;
         if (!fixed) {

@@ -9,9 +9,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "host/IsoDate.h"
@@ -326,6 +332,175 @@ int64_t Import(JobDatabase& database, std::istream& input, std::string_view sour
 
 namespace {
 
+// The records after the header, read and checked value by value on a
+// thread of their own and handed over in batches of typed values, so that
+// the inserting thread only binds and stores them. An error in the file
+// travels after the rows before it: those are stored first, and a job id
+// that exists already on an earlier row is still the error reported.
+class RecordParser {
+ public:
+  enum class Kind : uint8_t { Null, Integer, Boolean, Number, Date, Text };
+  struct Value {
+    Kind kind;
+    uint32_t length;  // of a text, at `offset` in the batch's text
+    union {
+      int64_t whole;
+      double number;
+      size_t offset;
+    };
+  };
+  struct Batch {
+    std::string text;
+    std::vector<Value> values;  // the header's count a row
+    std::vector<int> lines;
+    std::vector<std::pair<size_t, size_t>> ids;  // the job id as written, in `text`
+    std::exception_ptr error;   // after the rows: the error that ended the file
+    bool last = false;
+  };
+
+  RecordParser(CsvReader& reader, const std::vector<const HostColumn*>& header)
+      : reader_(reader), header_(header), thread_([this] { Run(); }) {}
+  ~RecordParser() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  std::unique_ptr<Batch> Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty(); });
+    std::unique_ptr<Batch> batch = std::move(ready_.front());
+    ready_.pop_front();
+    changed_.notify_all();
+    return batch;
+  }
+  void Recycle(std::unique_ptr<Batch> batch) {
+    batch->text.clear();
+    batch->values.clear();
+    batch->lines.clear();
+    batch->ids.clear();
+    std::lock_guard lock(mutex_);
+    pool_.push_back(std::move(batch));
+  }
+
+ private:
+  static constexpr size_t kRowsPerBatch = 512, kBatchesAhead = 8;
+
+  void Run() {
+    std::unique_ptr<Batch> batch = Take();
+    try {
+      std::vector<Field> fields;
+      size_t count = 0;
+      while (reader_.ReadRecord(fields, count, header_.size())) {
+        Parse(fields, count, *batch);
+        if (batch->lines.size() >= kRowsPerBatch) {
+          if (!Hand(std::move(batch))) return;
+          batch = Take();
+        }
+      }
+    } catch (...) {
+      batch->error = std::current_exception();
+    }
+    batch->last = true;
+    Hand(std::move(batch));
+  }
+
+  void Parse(const std::vector<Field>& fields, size_t count, Batch& batch) {
+    const int line = reader_.RecordLine();
+    if (count != header_.size())
+      reader_.Fail(line, std::to_string(count) + (count == 1 ? " field" : " fields") + " where the header has " +
+                             std::to_string(header_.size()));
+    std::pair<size_t, size_t> id{0, 0};
+    for (size_t i = 0; i < count; ++i) {
+      const HostColumn& column = *header_[i];
+      const Field& field = fields[i];
+      auto bad = [&](const char* what) {
+        reader_.Fail(line, Shown(field.text) + " is not " + what + " (column " + std::string(column.title) + ")");
+      };
+      Value& value = batch.values.emplace_back();
+      value.kind = Kind::Null;
+      if (column.kind == ColumnKind::Text) {
+        if (field.text.empty() && !field.quoted) continue;
+        if (!IsValidUtf8(field.text)) bad("valid UTF-8 text");
+        if (field.text.size() > std::numeric_limits<uint32_t>::max()) bad("a text of less than 4 GiB");
+        value.kind = Kind::Text;
+        value.offset = batch.text.size();
+        value.length = static_cast<uint32_t>(field.text.size());
+        batch.text += field.text;
+        continue;
+      }
+      const std::string_view text = Strings::Trim(field.text);
+      if (text.empty()) continue;
+      switch (column.kind) {
+        case ColumnKind::Integer: {
+          if (!ParseWhole(text, value.whole)) bad("a whole number");
+          if (column.id == 1 && (value.whole < 1 || value.whole > std::numeric_limits<int32_t>::max()))
+            bad("a job id from 1 to 2147483647");
+          if (value.whole < std::numeric_limits<int32_t>::min() || value.whole > std::numeric_limits<int32_t>::max())
+            bad("a whole number from -2147483648 to 2147483647");
+          value.kind = Kind::Integer;
+          if (column.id == 1) {
+            id = {batch.text.size(), text.size()};
+            batch.text += text;
+          }
+          break;
+        }
+        case ColumnKind::Status:
+          if (!ParseStatus(text, value.whole)) bad("a status (0 to 3, Printed, Cancelled, Denied or Held)");
+          value.kind = Kind::Integer;
+          break;
+        case ColumnKind::Boolean: {
+          bool on = false;
+          if (!ParseBoolean(text, on)) bad("a Boolean (0/1, true/false, yes/no)");
+          value.kind = Kind::Boolean;
+          value.whole = on;
+          break;
+        }
+        case ColumnKind::Number:
+          if (!ParseNumber(text, value.number)) bad("a number");
+          value.kind = Kind::Number;
+          break;
+        case ColumnKind::Date:
+          if (!IsoDate::Parse(text, value.number)) bad("a date and time (YYYY-MM-DD HH:MM:SS)");
+          value.kind = Kind::Date;
+          break;
+        case ColumnKind::Text: break;
+      }
+    }
+    batch.lines.push_back(line);
+    batch.ids.push_back(id);
+  }
+
+  std::unique_ptr<Batch> Take() {
+    std::lock_guard lock(mutex_);
+    if (pool_.empty()) return std::make_unique<Batch>();
+    std::unique_ptr<Batch> batch = std::move(pool_.back());
+    pool_.pop_back();
+    return batch;
+  }
+  // False when the inserting side has stopped taking batches.
+  bool Hand(std::unique_ptr<Batch> batch) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ready_.size() < kBatchesAhead || stop_; });
+    if (stop_) return false;
+    ready_.push_back(std::move(batch));
+    changed_.notify_all();
+    return true;
+  }
+
+  CsvReader& reader_;
+  const std::vector<const HostColumn*>& header_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Batch>> ready_;
+  std::vector<std::unique_ptr<Batch>> pool_;
+  bool stop_ = false;
+  std::thread thread_;  // last: it starts once the members above are made
+};
+
 int64_t ImportRecords(JobDatabase& database, CsvReader& reader, std::string_view sourceName) {
   std::vector<Field> fields;
   size_t count = 0;
@@ -347,81 +522,40 @@ int64_t ImportRecords(JobDatabase& database, CsvReader& reader, std::string_view
   }
 
   JobInserter inserter = database.BeginInsert();
+  using Kind = RecordParser::Kind;
+  RecordParser parser(reader, header);
   int64_t imported = 0;
-  while (reader.ReadRecord(fields, count, header.size())) {
-    const int line = reader.RecordLine();
-    if (count != header.size())
-      reader.Fail(line, std::to_string(count) + (count == 1 ? " field" : " fields") + " where the header has " +
-                            std::to_string(header.size()));
-    for (size_t i = 0; i < count; ++i) {
-      const HostColumn& column = *header[i];
-      const Field& field = fields[i];
-      auto bad = [&](const char* what) {
-        reader.Fail(line, Shown(field.text) + " is not " + what + " (column " + std::string(column.title) + ")");
-      };
-      if (column.kind == ColumnKind::Text) {
-        if (field.text.empty() && !field.quoted) {
-          inserter.SetNull(column.id);
-        } else {
-          if (!IsValidUtf8(field.text)) bad("valid UTF-8 text");
-          inserter.SetText(column.id, field.text);
+  for (;;) {
+    std::unique_ptr<RecordParser::Batch> batch = parser.Next();
+    const RecordParser::Value* value = batch->values.data();
+    for (size_t row = 0; row < batch->lines.size(); ++row) {
+      for (const HostColumn* column : header) {
+        const int32_t id = column->id;
+        switch (value->kind) {
+          case Kind::Null: inserter.SetNull(id); break;
+          case Kind::Integer: inserter.SetInteger(id, value->whole); break;
+          case Kind::Boolean: inserter.SetBoolean(id, value->whole != 0); break;
+          case Kind::Number: inserter.SetNumber(id, value->number); break;
+          case Kind::Date: inserter.SetDate(id, value->number); break;
+          case Kind::Text: inserter.SetText(id, std::string_view(batch->text).substr(value->offset, value->length)); break;
         }
-        continue;
+        ++value;
       }
-      const std::string_view text = Strings::Trim(field.text);
-      if (text.empty()) {
-        inserter.SetNull(column.id);
-        continue;
+      try {
+        inserter.Insert();
+      } catch (const RuntimeError& e) {
+        if (e.Number() == RuntimeErrorNumber::DuplicateKey) {
+          const auto [at, length] = batch->ids[row];
+          reader.Fail(batch->lines[row],
+                      "the job id " + (length ? batch->text.substr(at, length) : std::string("?")) + " exists already");
+        }
+        throw;
       }
-      switch (column.kind) {
-        case ColumnKind::Integer: {
-          int64_t value = 0;
-          if (!ParseWhole(text, value)) bad("a whole number");
-          if (column.id == 1 && (value < 1 || value > std::numeric_limits<int32_t>::max())) bad("a job id from 1 to 2147483647");
-          if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-            bad("a whole number from -2147483648 to 2147483647");
-          inserter.SetInteger(column.id, value);
-          break;
-        }
-        case ColumnKind::Status: {
-          int64_t value = 0;
-          if (!ParseStatus(text, value)) bad("a status (0 to 3, Printed, Cancelled, Denied or Held)");
-          inserter.SetInteger(column.id, value);
-          break;
-        }
-        case ColumnKind::Boolean: {
-          bool value = false;
-          if (!ParseBoolean(text, value)) bad("a Boolean (0/1, true/false, yes/no)");
-          inserter.SetBoolean(column.id, value);
-          break;
-        }
-        case ColumnKind::Number: {
-          double value = 0;
-          if (!ParseNumber(text, value)) bad("a number");
-          inserter.SetNumber(column.id, value);
-          break;
-        }
-        case ColumnKind::Date: {
-          double value = 0;
-          if (!IsoDate::Parse(text, value)) bad("a date and time (YYYY-MM-DD HH:MM:SS)");
-          inserter.SetDate(column.id, value);
-          break;
-        }
-        case ColumnKind::Text: break;
-      }
+      ++imported;
     }
-    try {
-      inserter.Insert();
-    } catch (const RuntimeError& e) {
-      if (e.Number() == RuntimeErrorNumber::DuplicateKey) {
-        std::string id = "?";
-        for (size_t i = 0; i < count; ++i)
-          if (header[i]->id == 1) id = std::string(Strings::Trim(fields[i].text));
-        reader.Fail(line, "the job id " + id + " exists already");
-      }
-      throw;
-    }
-    ++imported;
+    if (batch->error) std::rethrow_exception(batch->error);
+    if (batch->last) break;
+    parser.Recycle(std::move(batch));
   }
   inserter.Commit();
   return imported;

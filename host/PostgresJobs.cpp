@@ -1,17 +1,23 @@
 #include "host/PostgresJobs.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "host/IsoDate.h"
@@ -306,83 +312,123 @@ std::string RangeCondition(const DateRange& range) {
   return where;
 }
 
-// A value equal to the previous job's stays as it is (see the SQLite read loop).
-void RefillText(IJobColumn& target, std::string_view text) { target.SetTextValue(text); }
-
-template <class T>
-bool Whole(std::string_view text, T& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
+// COPY's binary form: network byte order, each value behind its length.
+uint16_t Read16(const char* p) {
+  uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap16(v);
+}
+uint32_t Read32(const char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap32(v);
+}
+uint64_t Read64(const char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
 }
 
-// One value of a COPY row into its column; false when it does not fit.
-bool Refill(IJobColumn& target, ColumnKind kind, std::string_view text) {
+// A timestamp counts microseconds from 1 January 2000, the day 36526 of the
+// serials; the days and seconds the date text would give, as IsoDate reads it.
+constexpr int64_t kMicrosPerDay = 86'400'000'000, kSerialOf2000 = 36526;
+constexpr int64_t kFirstDay = -657434, kLastDay = 2958465;  // 1 January 100, 31 December 9999
+
+bool DateFromTimestamp(int64_t micros, double& serial) {
+  int64_t day = micros / kMicrosPerDay, micro = micros % kMicrosPerDay;
+  if (micro < 0) {
+    --day;
+    micro += kMicrosPerDay;
+  }
+  day += kSerialOf2000;
+  if (micro % 1'000'000 != 0 || day < kFirstDay || day > kLastDay) return false;
+  const double days = static_cast<double>(day);
+  const double time = static_cast<double>(micro / 1'000'000) / 86400.0;
+  serial = days < 0 ? days - time : days + time;
+  return true;
+}
+
+// The server's own text of a timestamp the host cannot take (for the message).
+std::string TimestampText(int64_t micros) {
+  if (micros == std::numeric_limits<int64_t>::max()) return "infinity";
+  if (micros == std::numeric_limits<int64_t>::min()) return "-infinity";
+  int64_t days = micros / kMicrosPerDay, micro = micros % kMicrosPerDay;
+  if (micro < 0) {
+    --days;
+    micro += kMicrosPerDay;
+  }
+  // Days to the civil date (H. Hinnant's algorithm), from 1 January 2000.
+  const int64_t z = days + 10957 + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t y = yoe + era * 400 + (m <= 2);
+  const int64_t second = micro / 1'000'000, fraction = micro % 1'000'000;
+  char text[64];
+  int n = std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
+                        static_cast<long long>(y > 0 ? y : 1 - y), static_cast<long long>(m), static_cast<long long>(d),
+                        static_cast<long long>(second / 3600), static_cast<long long>(second / 60 % 60),
+                        static_cast<long long>(second % 60));
+  std::string out(text, static_cast<size_t>(n));
+  if (fraction) {
+    n = std::snprintf(text, sizeof text, ".%06lld", static_cast<long long>(fraction));
+    out.append(text, static_cast<size_t>(n));
+    while (out.back() == '0') out.pop_back();
+  }
+  return y > 0 ? out : out + " BC";
+}
+
+// One value of a binary COPY row into its column (a value equal to the
+// previous job's stays as it is, see the SQLite read loop). Empty when it
+// fits; otherwise the server's text of the value, for the message.
+std::optional<std::string> Refill(IJobColumn& target, ColumnKind kind, std::string_view bytes) {
   const Variant& current = target.Value();
+  const char* p = bytes.data();
+  const auto wrongLength = [&] { return std::optional<std::string>("(" + std::to_string(bytes.size()) + " bytes)"); };
   switch (kind) {
-    case ColumnKind::Text: RefillText(target, text); return true;
+    case ColumnKind::Text: target.SetTextValue(bytes); return std::nullopt;
     case ColumnKind::Integer: {
-      int32_t value = 0;
-      if (!Whole(text, value)) return false;
+      if (bytes.size() != 4) return wrongLength();
+      const auto value = static_cast<int32_t>(Read32(p));
       if (current.Type() != VarType::Long || current.LongValue() != value) target.SetValue(Variant::Long(value));
-      return true;
+      return std::nullopt;
     }
     case ColumnKind::Status: {
-      int16_t value = 0;
-      if (!Whole(text, value) || value < 0 || value > 3) return false;
+      if (bytes.size() != 2) return wrongLength();
+      const auto value = static_cast<int16_t>(Read16(p));
+      if (value < 0 || value > 3) return std::to_string(value);
       if (current.Type() != VarType::Integer || current.IntegerValue() != value)
         target.SetValue(Variant::Integer(value));
-      return true;
+      return std::nullopt;
     }
     case ColumnKind::Boolean: {
-      if (text != "t" && text != "f") return false;
-      const bool value = text == "t";
+      if (bytes.size() != 1) return wrongLength();
+      const bool value = *p != 0;
       if (current.Type() != VarType::Boolean || current.BooleanValue() != value)
         target.SetValue(Variant::Boolean(value));
-      return true;
+      return std::nullopt;
     }
     case ColumnKind::Number: {
-      double value = 0;
-      if (!Whole(text, value) || !std::isfinite(value)) return false;
+      if (bytes.size() != 8) return wrongLength();
+      const double value = std::bit_cast<double>(Read64(p));
+      if (std::isnan(value)) return "NaN";
+      if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
       if (current.Type() != VarType::Double || current.DoubleValue() != value) target.SetValue(Variant::Double(value));
-      return true;
+      return std::nullopt;
     }
     case ColumnKind::Date: {
+      if (bytes.size() != 8) return wrongLength();
+      const auto micros = static_cast<int64_t>(Read64(p));
       double value = 0;
-      if (!IsoDate::Parse(text, value)) return false;
+      if (!DateFromTimestamp(micros, value)) return TimestampText(micros);
       if (current.Type() != VarType::Date || current.DateValue() != value) target.SetValue(Variant::Date(value));
-      return true;
+      return std::nullopt;
     }
   }
-  return false;
-}
-
-// COPY's text form: backslash escapes; anything else is the text itself.
-std::string_view Unescape(std::string_view field, std::string& scratch) {
-  if (field.find('\\') == std::string_view::npos) return field;
-  scratch.clear();
-  for (size_t i = 0; i < field.size(); ++i) {
-    char c = field[i];
-    if (c == '\\' && i + 1 < field.size()) {
-      c = field[++i];
-      switch (c) {
-        case 'n': c = '\n'; break;
-        case 'r': c = '\r'; break;
-        case 't': c = '\t'; break;
-        case 'b': c = '\b'; break;
-        case 'f': c = '\f'; break;
-        case 'v': c = '\v'; break;
-        default:
-          if (c >= '0' && c <= '7') {
-            int value = c - '0';
-            for (int n = 0; n < 2 && i + 1 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '7'; ++n)
-              value = value * 8 + (field[++i] - '0');
-            c = static_cast<char>(value);
-          }
-      }
-    }
-    scratch += c;
-  }
-  return scratch;
+  return "?";
 }
 
 void Escape(std::string_view text, std::string& out) {
@@ -437,6 +483,7 @@ class CopyReader {
 
  private:
   static constexpr size_t kRowsPerBatch = 1024, kBatchesAhead = 16;
+  static constexpr int kGatherMicroseconds = 300;
 
   void Stop() {
     if (!thread_.joinable()) return;
@@ -461,7 +508,20 @@ class CopyReader {
     std::unique_ptr<Batch> batch;
     for (;;) {
       char* row = nullptr;
-      const int length = PQgetCopyData(connection_, &row, 0);
+      const int length = PQgetCopyData(connection_, &row, 1);
+      if (length == 0) {
+        // Nothing more has arrived: wait for the server, then a moment more,
+        // so that each wake-up takes many rows at once (the server meanwhile
+        // fills the socket's buffer, far from full after that moment).
+        pollfd socket{PQsocket(connection_), POLLIN, 0};
+        if (::poll(&socket, 1, 0) == 0) {
+          while (::poll(&socket, 1, -1) < 0 && errno == EINTR) {
+          }
+          std::this_thread::sleep_for(std::chrono::microseconds(kGatherMicroseconds));
+        }
+        PQconsumeInput(connection_);
+        continue;
+      }
       if (length < 0) break;
       if (stop_.load(std::memory_order_relaxed)) {  // draining after a cancel
         PQfreemem(row);
@@ -521,40 +581,61 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   // Null first ascending and last descending, as in the SQLite file.
   const std::string orderBy = OrderByClause(order, "\"C\"", true);
 
-  // One statement: the export sees one snapshot, whatever importers commit meanwhile.
-  const std::string sql = "COPY (SELECT " + JobFieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT";
+  // One statement: the export sees one snapshot, whatever importers commit
+  // meanwhile. Binary rows: numbers and dates arrive as they are stored.
+  const std::string sql =
+      "COPY (SELECT " + JobFieldList() + " FROM jobs" + RangeCondition(range) + orderBy + ") TO STDOUT (FORMAT binary)";
   Result started(PQexec(connection_, sql.c_str()));
   if (PQresultStatus(started.get()) != PGRES_COPY_OUT) RaiseServer("read the jobs", started.get());
   started.reset();
   CopyReader reader(connection_);
-  std::array<std::string, HostColumnCount> scratch;
+  const auto malformed = [&](const std::string& what) { Raise(InvalidFileFormat, name_ + ": the server sent " + what); };
+  bool header = true, trailer = false;
   int64_t visited = 0;
   while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
     uint32_t start = 0;
     for (const uint32_t end : batch->ends) {
-      std::string_view line(batch->bytes.data() + start, end - start);
+      const char* p = batch->bytes.data() + start;
+      const char* const last = batch->bytes.data() + end;
       start = end;
-      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-      std::string_view jobId;
+      if (header) {  // signature, flags, then an extension area to skip
+        static constexpr char kSignature[] = "PGCOPY\n\377\r\n";
+        if (last - p < 19 || std::memcmp(p, kSignature, 11) != 0) malformed("rows in a form this host cannot read");
+        const uint32_t extension = Read32(p + 15);
+        if (static_cast<size_t>(last - p - 19) < extension) malformed("rows in a form this host cannot read");
+        p += 19 + extension;
+        header = false;
+        if (p == last) continue;
+      }
+      if (trailer || last - p < 2) malformed("a row cut short");
+      const auto count = static_cast<int16_t>(Read16(p));
+      p += 2;
+      if (count == -1) {
+        trailer = true;
+        continue;
+      }
+      if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
+      int32_t jobId = 0;
       for (int i = 0; i < HostColumnCount; ++i) {
-        const size_t tab = i + 1 < HostColumnCount ? line.find('\t') : line.size();
-        if (tab == std::string_view::npos)
-          Raise(InvalidFileFormat, name_ + ": the server sent a row of fewer than 45 values");
-        const std::string_view field = line.substr(0, tab);
-        line.remove_prefix(std::min(line.size(), tab + 1));
-        if (i == 0) jobId = field;
-        if (field == "\\N") {
+        if (last - p < 4) malformed("a row cut short");
+        const auto length = static_cast<int32_t>(Read32(p));
+        p += 4;
+        if (length < 0) {
           if (!targets[i]->Value().IsNull()) targets[i]->SetValue(Variant::Null());
           continue;
         }
-        const std::string_view value = Unescape(field, scratch[i]);
-        if (!Refill(*targets[i], table[i].kind, value)) {
+        if (last - p < length) malformed("a row cut short");
+        const std::string_view value(p, static_cast<size_t>(length));
+        p += length;
+        if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
+        if (const std::optional<std::string> wrong = Refill(*targets[i], table[i].kind, value)) {
           constexpr size_t kShown = 40;
-          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::string(jobId) + " has '" +
-                                       std::string(value.substr(0, kShown)) + (value.size() > kShown ? "...'" : "'") +
-                                       " as " + std::string(table[i].title) + ")");
+          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
+                                       wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
+                                       std::string(table[i].title) + ")");
         }
       }
+      if (p != last) malformed("a row longer than its 45 values");
       ++visited;
       if (!visitor()) return visited;
     }
@@ -562,6 +643,7 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   }
   const PGresult* final = reader.Final();
   if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);
+  if (header || !trailer) malformed("a row cut short");
   return visited;
 }
 

@@ -139,6 +139,16 @@ TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
   config.Columns()->Item(1)->SetPadChar("~");  // padding is never stripped
   EXPECT_EQ(Rows({Job({{7, Variant("ab~cd~")}, {2, Variant("a\nb")}}), Job({{7, Variant("z")}, {2, Variant("x")}})}),
             "abcdtx  ab  \r\nz~~~tx  x   \r\n");
+  // Quoted fields end in the field delimiter, which is stripped: each value
+  // is cleaned on its own, texts and whole numbers alike.
+  config.SetOutputType(ExportConfig::Delimited);
+  config.SetStripChars("7");
+  config.SetAutoStripDelimiters(true);
+  config.Columns()->Clear();
+  for (int16_t index : {7, 2, 23, 24}) config.Columns()->Add(Col(index));
+  EXPECT_EQ(Rows({Job({{7, Variant("a,b\"c")}, {2, Variant("ann")}, {23, Variant::Long(171)}, {24, Variant::Long(-2)}}),
+                  Job({{7, Variant("plain")}, {2, Variant(",")}, {23, Variant::Long(7)}})}),
+            "\"ab\"c\",\"ann\",\"11\",\"-2\"\r\n\"plain\",\"\",\"\",\"\"\r\n");
 }
 
 // Each row's value is the text of that host column, or the runtime error it fails with.

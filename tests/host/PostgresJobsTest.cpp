@@ -9,8 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
 #include <set>
 
+#include "host/HostColumns.h"
+#include "host/IsoDate.h"
 #include "host/JobDatabase.h"
 #include "host/SampleJobs.h"
 #include "runtime/RuntimeError.h"
@@ -103,6 +106,55 @@ TEST_F(PostgresJobs, ALostConnectionIsReported) {
                 "AND pid <> pg_backend_pid()"),
             "1");
   EXPECT_STARTS(Failure([&] { db.CountJobs(); }), "57 the connection to the job database " + location_ + " was lost");
+}
+
+// Numbers and dates come back with every bit they went in with, at the ends
+// of the date range and before 1900 (where the time counts the other way);
+// values the host cannot take are named as the server writes them.
+TEST_F(PostgresJobs, NumbersAndDatesComeBackExactlyAndForeignValuesAreNamed) {
+  const char* dates[] = {"0100-01-01 00:00:00", "1850-06-01 12:30:01", "1899-12-30 23:59:59", "1969-12-31 23:59:59",
+                         "2000-01-01 00:00:00", "9999-12-31 23:59:59"};
+  const double numbers[] = {0.1, -0.0, 5e-324, 1.7976931348623157e308, -123456.789};
+  JobDatabase db(location_, OpenMode::Create);
+  {
+    JobInserter insert = db.BeginInsert();
+    for (size_t i = 0; i < std::size(dates); ++i) {
+      double serial = 0;
+      ASSERT_TRUE(IsoDate::Parse(dates[i], serial)) << dates[i];
+      insert.SetDate(12, serial);
+      insert.SetNumber(34, numbers[i % std::size(numbers)]);
+      insert.Insert();
+    }
+    insert.Commit();
+  }
+  auto job = MakeHostColumns();
+  size_t row = 0;
+  db.ForEachJob({}, {}, *job, [&] {
+    double serial = 0;
+    IsoDate::Parse(dates[row], serial);
+    const Variant& date = ColumnAt(*job, 12).Value();
+    const Variant& cost = ColumnAt(*job, 34).Value();
+    EXPECT_EQ(std::bit_cast<uint64_t>(date.DateValue()), std::bit_cast<uint64_t>(serial)) << dates[row];
+    EXPECT_EQ(std::bit_cast<uint64_t>(cost.DoubleValue()), std::bit_cast<uint64_t>(numbers[row % std::size(numbers)]));
+    ++row;
+    return true;
+  });
+  EXPECT_EQ(row, std::size(dates));
+
+  const std::pair<const char*, std::string> foreign[] = {
+      {"cost = 'NaN'", "'NaN' as Cost"},
+      {"price = '-Infinity'", "'-Infinity' as Price"},
+      {"date_time = 'infinity'", "'infinity' as Date/Time"},
+      {"date_time = '0099-12-31 23:59:59'", "'0099-12-31 23:59:59' as Date/Time"},
+      {"date_time = '0044-03-15 12:00:00 BC'", "'0044-03-15 12:00:00 BC' as Date/Time"},
+      {"date_time = '10000-01-01 00:00:00'", "'10000-01-01 00:00:00' as Date/Time"},
+  };
+  for (const auto& [assignment, named] : foreign) {
+    ASSERT_EQ(Sql("UPDATE jobs SET " + std::string(assignment) + " WHERE job_id = 3"), "") << assignment;
+    EXPECT_EQ(Failure([&] { test::DumpJobs(db); }), std::to_string(InvalidFileFormat) + " " + location_ +
+                                                        ": database is damaged (job 3 has " + named + ")");
+    ASSERT_EQ(Sql("UPDATE jobs SET cost = 1, price = 1, date_time = '2024-01-01' WHERE job_id = 3"), "");
+  }
 }
 
 TEST_F(PostgresJobs, PasswordsAndPrivilegesTheServerRefuses) {
