@@ -1,14 +1,11 @@
 #include "host/PostgresJobs.h"
 
 #include <libpq-fe.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cctype>
-#include <cerrno>
-#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -483,7 +480,6 @@ class CopyReader {
 
  private:
   static constexpr size_t kRowsPerBatch = 1024, kBatchesAhead = 16;
-  static constexpr int kGatherMicroseconds = 300;
 
   void Stop() {
     if (!thread_.joinable()) return;
@@ -508,20 +504,7 @@ class CopyReader {
     std::unique_ptr<Batch> batch;
     for (;;) {
       char* row = nullptr;
-      const int length = PQgetCopyData(connection_, &row, 1);
-      if (length == 0) {
-        // Nothing more has arrived: wait for the server, then a moment more,
-        // so that each wake-up takes many rows at once (the server meanwhile
-        // fills the socket's buffer, far from full after that moment).
-        pollfd socket{PQsocket(connection_), POLLIN, 0};
-        if (::poll(&socket, 1, 0) == 0) {
-          while (::poll(&socket, 1, -1) < 0 && errno == EINTR) {
-          }
-          std::this_thread::sleep_for(std::chrono::microseconds(kGatherMicroseconds));
-        }
-        PQconsumeInput(connection_);
-        continue;
-      }
+      const int length = PQgetCopyData(connection_, &row, 0);
       if (length < 0) break;
       if (stop_.load(std::memory_order_relaxed)) {  // draining after a cancel
         PQfreemem(row);
