@@ -265,24 +265,37 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
     row_.size = static_cast<size_t>(to - row_.bytes.get());
   };
   ForEachColumn([&](const Column& column) {
-    if (direct && column.rule == TextRule::Plain && column.index != ExportColumn::TextColumn) {
-      // Most values are plain texts and whole numbers: they go straight into
-      // the row, without the calls of the general path below, which gives
-      // the same bytes for them.
+    if (direct && column.rule <= TextRule::Rate && column.index != ExportColumn::TextColumn) {
+      // Most values are texts, whole numbers, dates and amounts of the
+      // kind their column holds: they go straight into the row, without the
+      // calls of the general path below, which gives the same bytes for them.
       const Variant& value = ColumnAt(job, column.index).Value();
-      // A whole number's text is its digits (as the general conversion
-      // writes them), and ASCII.
-      char digits[12];
+      char digits[64];
       std::string_view text;
-      bool simple = true;
-      if (value.IsString()) {
-        text = value.StringValue();
-      } else if (value.Type() == VarType::Long) {
-        text = std::string_view(digits, static_cast<size_t>(
-                                            std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr - digits));
-      } else {
-        simple = false;
+      const char* end = nullptr;
+      switch (column.rule) {
+        case TextRule::Plain:
+          // A whole number's text is its digits (as the general conversion
+          // writes them), and ASCII.
+          if (value.IsString()) text = value.StringValue();
+          else if (value.Type() == VarType::Long) end = std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr;
+          break;
+        case TextRule::DateTime:
+          if (value.Type() == VarType::Date) end = datePattern_.TryWrite(value.DateValue(), digits, sizeof digits);
+          break;
+        case TextRule::Size:
+          // A whole size is written by the general conversion.
+          if (value.Type() == VarType::Double && std::fabs(value.DoubleValue()) <= 2147483647.0 &&
+              value.DoubleValue() != std::floor(value.DoubleValue()))
+            end = sizePattern_.TryWrite(value.DoubleValue(), digits, sizeof digits);
+          break;
+        case TextRule::Rate:
+          if (value.Type() == VarType::Double) end = ratePattern_.TryWrite(value.DoubleValue(), digits, sizeof digits);
+          break;
+        default: break;
       }
+      if (end) text = std::string_view(digits, static_cast<size_t>(end - digits));
+      bool simple = end != nullptr || (column.rule == TextRule::Plain && value.IsString());
       // A value that holds none of the bytes cleaning removes is clean as it is.
       if (simple && cleanEachValue && MayNeedCleaning(text)) simple = false;
       if (simple) {

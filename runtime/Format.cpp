@@ -191,6 +191,12 @@ Compiled Compile(std::string_view pattern, bool dateByDefault) {
   return c;
 }
 
+// "00" to "99", two characters each.
+constexpr char kTwoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Collects output in a stack buffer and hands it to the string in few
 // appends: the per-value paths write many pieces of one or two characters.
 class Sink {
@@ -224,8 +230,8 @@ class Sink {
   }
   void TwoDigits(int value) {
     if (sizeof buf_ - n_ < 2) Flush();
-    buf_[n_++] = static_cast<char>('0' + value / 10 % 10);
-    buf_[n_++] = static_cast<char>('0' + value % 10);
+    std::memcpy(buf_ + n_, kTwoDigits + 2 * (value % 100), 2);
+    n_ += 2;
   }
   void LowerCase(const std::string& text) {
     if (!Strings::IsAscii(text)) {
@@ -245,16 +251,96 @@ class Sink {
   size_t n_ = 0;
 };
 
-void RenderDate(const Compiled& c, double serial, std::string& out) {
-  if (!DateTime::IsValid(serial)) Raise(RuntimeErrorNumber::Overflow);
+// Copies the short pieces of a date (separators, names) with a few moves
+// instead of a call.
+inline void CopyShort(char* to, const char* from, size_t size) {
+  if (size < 4) {
+    if (size > 0) to[0] = from[0];
+    if (size > 1) to[1] = from[1];
+    if (size > 2) to[2] = from[2];
+  } else if (size <= 8) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else {
+    std::memcpy(to, from, size);
+  }
+}
+
+// Writes into a caller's buffer of fixed size; notes when the text does not
+// fit (the caller then takes the general path) and writes nothing further.
+class BoundedSink {
+ public:
+  BoundedSink(char* to, size_t room) : to_(to), end_(to + room) {}
+  bool Fits() const { return to_ != nullptr; }
+  char* End() const { return to_; }
+  void Put(char c) {
+    if (Room(1)) *to_++ = c;
+  }
+  void Put(std::string_view text) {
+    if (!Room(text.size())) return;
+    CopyShort(to_, text.data(), text.size());
+    to_ += text.size();
+  }
+  void Number(int value) {
+    if (value >= 0 && value < 10) {
+      Put(static_cast<char>('0' + value));
+      return;
+    }
+    if (value >= 1000 && value < 10000) {  // a year
+      if (!Room(4)) return;
+      std::memcpy(to_, kTwoDigits + 2 * (value / 100), 2);
+      std::memcpy(to_ + 2, kTwoDigits + 2 * (value % 100), 2);
+      to_ += 4;
+      return;
+    }
+    char digits[12];
+    const auto size = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    if (!Room(size)) return;
+    std::memcpy(to_, digits, size);
+    to_ += size;
+  }
+  void TwoDigits(int value) {
+    if (!Room(2)) return;
+    std::memcpy(to_, kTwoDigits + 2 * (value % 100), 2);
+    to_ += 2;
+  }
+  void LowerCase(const std::string& text) {
+    if (!Strings::IsAscii(text)) {
+      Put(Strings::LCase(text));
+      return;
+    }
+    if (!Room(text.size())) return;
+    for (char ch : text) *to_++ = Lower(ch);
+  }
+
+ private:
+  bool Room(size_t count) {
+    if (to_ && static_cast<size_t>(end_ - to_) >= count) return true;
+    to_ = nullptr;
+    return false;
+  }
+  char* to_;
+  char* const end_;
+};
+
+// Writes the parts of a date by the compiled pattern.
+template <class Out>
+void WriteDate(const Compiled& c, const DateTime::Parts& d, Out& sink) {
   const LocaleInfo& locale = Locale::User();
-  const DateTime::Parts d = DateTime::Split(serial);
   int hour = d.hour;
   if (c.twelveHour) {
     hour %= 12;
     if (hour == 0) hour = 12;
   }
-  Sink sink(out);
   for (const Op& op : c.ops) {
     switch (op.token) {
       case Token::Literal: sink.Put(std::string_view(c.literals).substr(op.start, op.length)); break;
@@ -294,6 +380,12 @@ void RenderDate(const Compiled& c, double serial, std::string& out) {
   }
 }
 
+void RenderDate(const Compiled& c, double serial, std::string& out) {
+  if (!DateTime::IsValid(serial)) Raise(RuntimeErrorNumber::Overflow);
+  Sink sink(out);
+  WriteDate(c, DateTime::Split(serial), sink);
+}
+
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
@@ -315,24 +407,30 @@ struct Rounded {
   }
 };
 
+// |value| rounded to `decimals` places, halves away from zero, as a count
+// of 10^-decimals, where the binary value decides it: a finite value
+// whose scaled form is under 10^15 and not close to a half (there the
+// binary value rounds as its decimal form does). False otherwise.
+inline bool RoundQuickly(double value, int decimals, uint64_t& count) {
+  if (decimals > 15) return false;
+  const double scaled = std::fabs(value) * kPowersOfTen[decimals];
+  if (!(scaled < 1e15)) return false;
+  const auto whole = static_cast<uint64_t>(scaled);  // the floor: scaled is not negative
+  const double rest = scaled - static_cast<double>(whole);
+  if (!(std::fabs(rest - 0.5) > scaled * 1e-14 + 1e-12)) return false;
+  count = whole + (rest > 0.5 ? 1 : 0);
+  return true;
+}
+
 // |value| rounded to `decimals` places, halves away from zero, on the
 // number's 15-significant-digit decimal form, so that 2.675 gives 2.68 as
 // the user sees it and not 2.67 as its binary value has it.
 void RoundDecimal(double value, int decimals, Rounded& r) {
   value = std::fabs(value);
-  if (decimals <= 15) {
-    double scaled = value * kPowersOfTen[decimals];
-    if (scaled < 1e15) {
-      double whole = std::floor(scaled);
-      double rest = scaled - whole;
-      // Far from a half the binary value rounds as its decimal form does.
-      if (std::fabs(rest - 0.5) > scaled * 1e-14 + 1e-12) {
-        auto n = static_cast<int64_t>(whole) + (rest > 0.5 ? 1 : 0);
-        char* to = r.Reserve(24);
-        r.length = n == 0 ? 0 : static_cast<int>(std::to_chars(to, to + 24, n).ptr - to);
-        return;
-      }
-    }
+  if (uint64_t n; RoundQuickly(value, decimals, n)) {
+    char* to = r.Reserve(24);
+    r.length = n == 0 ? 0 : static_cast<int>(std::to_chars(to, to + 24, n).ptr - to);
+    return;
   }
   char buf[32];
   auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14).ptr;
@@ -381,6 +479,69 @@ void RoundDecimal(double value, int decimals, Rounded& r) {
   r.length = n;
 }
 
+// The size of a number's text by a pattern of placeholders and the point
+// alone: the sign, the integer digits padded with zeros to the
+// placeholders, then the separator and the fraction digits.
+size_t DigitsOnlySize(const Compiled& c, double value, const Rounded& r, const std::string& decimal) {
+  const int integerLength = r.length > c.fractionDigits ? r.length - c.fractionDigits : 0;
+  const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
+  const bool minus = value < 0 && r.length > 0;
+  return (minus ? 1 : 0) + static_cast<size_t>(zeros + integerLength) +
+         (c.decimalPoint ? decimal.size() + static_cast<size_t>(c.fractionDigits) : 0);
+}
+
+// Writes that text (DigitsOnlySize bytes) and returns its end.
+char* WriteDigitsOnly(const Compiled& c, double value, const Rounded& r, const std::string& decimal, char* to) {
+  const int fractionLength = c.fractionDigits;
+  const int integerLength = r.length > fractionLength ? r.length - fractionLength : 0;
+  const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
+  if (value < 0 && r.length > 0) *to++ = '-';  // a rounded zero has no sign
+  for (int k = 0; k < zeros; ++k) *to++ = '0';
+  for (int k = 0; k < integerLength; ++k) *to++ = r.digits[k];
+  if (c.decimalPoint) {
+    for (char ch : decimal) *to++ = ch;
+    for (int k = 0; k < fractionLength; ++k) {
+      const int j = r.length - fractionLength + k;
+      *to++ = j >= 0 ? r.digits[j] : '0';
+    }
+  }
+  return to;
+}
+
+constexpr uint64_t kWholePowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
+                                          1000000000, 10000000000, 100000000000, 1000000000000,
+                                          10000000000000, 100000000000000, 1000000000000000};
+
+// What WriteDigitsOnly writes, from a count of 10^-fractionDigits given by
+// RoundQuickly; nullptr when it takes more than `room` bytes.
+char* WriteDigitsOnlyQuickly(const Compiled& c, bool negative, uint64_t count, const std::string& decimal, char* to,
+                             size_t room) {
+  const int fractionLength = c.fractionDigits;
+  const uint64_t whole = count / kWholePowersOfTen[fractionLength];
+  uint64_t fraction = count % kWholePowersOfTen[fractionLength];
+  char integer[20];
+  const int integerLength = whole == 0 ? 0 : static_cast<int>(std::to_chars(integer, integer + sizeof integer, whole).ptr - integer);
+  const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
+  const bool minus = negative && count > 0;  // a rounded zero has no sign
+  const size_t size = (minus ? 1 : 0) + static_cast<size_t>(zeros + integerLength) +
+                      (c.decimalPoint ? decimal.size() + static_cast<size_t>(fractionLength) : 0);
+  if (size > room) return nullptr;
+  if (minus) *to++ = '-';
+  for (int k = 0; k < zeros; ++k) *to++ = '0';
+  for (int k = 0; k < integerLength; ++k) *to++ = integer[k];
+  if (c.decimalPoint) {
+    for (char ch : decimal) *to++ = ch;
+    char* digit = to + fractionLength;
+    for (; digit - to >= 2; fraction /= 100) {
+      digit -= 2;
+      std::memcpy(digit, kTwoDigits + 2 * (fraction % 100), 2);
+    }
+    if (digit != to) *to = static_cast<char>('0' + fraction % 10);
+    to += fractionLength;
+  }
+  return to;
+}
+
 void RenderNumber(const Compiled& c, double value, std::string& out) {
   if (!std::isfinite(value)) {
     out += Convert::NumberText(value);
@@ -391,29 +552,10 @@ void RenderNumber(const Compiled& c, double value, std::string& out) {
   const int fractionLength = c.fractionDigits;
   int integerLength = r.length > fractionLength ? r.length - fractionLength : 0;
   if (c.digitsOnly) {
-    // What the general loop below writes for such a pattern, in one piece:
-    // the sign, the integer digits padded with zeros to the placeholders,
-    // then the separator and the fraction digits.
     const std::string& decimal = Locale::User().decimalSeparator;
-    const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
-    const bool minus = value < 0 && r.length > 0;
-    const size_t size = (minus ? 1 : 0) + static_cast<size_t>(zeros + integerLength) +
-                        (c.decimalPoint ? decimal.size() + static_cast<size_t>(fractionLength) : 0);
     const size_t at = out.size();
-    out.resize(at + size);
-    char* to = out.data() + at;
-    if (minus) *to++ = '-';
-    for (int k = 0; k < zeros; ++k) *to++ = '0';
-    std::memcpy(to, r.digits, static_cast<size_t>(integerLength));
-    to += integerLength;
-    if (c.decimalPoint) {
-      std::memcpy(to, decimal.data(), decimal.size());
-      to += decimal.size();
-      for (int k = 0; k < fractionLength; ++k) {
-        const int j = r.length - fractionLength + k;
-        *to++ = j >= 0 ? r.digits[j] : '0';
-      }
-    }
+    out.resize(at + DigitsOnlySize(c, value, r, decimal));
+    WriteDigitsOnly(c, value, r, decimal, out.data() + at);
     return;
   }
   // Digit k of the integer part (k from 0) and of the fraction.
@@ -511,6 +653,13 @@ DatePattern& DatePattern::operator=(DatePattern&& o) noexcept {
   return *this;
 }
 void DatePattern::AppendTo(double serial, std::string& out) const { Render(impl_->compiled, serial, true, out); }
+char* DatePattern::TryWrite(double serial, char* to, size_t room) const {
+  const Compiled& c = impl_->compiled;
+  if (c.kind != Compiled::Kind::Date || !DateTime::IsValid(serial)) return nullptr;
+  BoundedSink sink(to, room);
+  WriteDate(c, DateTime::Split(serial), sink);
+  return sink.End();
+}
 
 struct NumberPattern::Impl {
   Compiled compiled;
@@ -528,5 +677,16 @@ NumberPattern& NumberPattern::operator=(NumberPattern&& o) noexcept {
   return *this;
 }
 void NumberPattern::AppendTo(double value, std::string& out) const { Render(impl_->compiled, value, false, out); }
+char* NumberPattern::TryWrite(double value, char* to, size_t room) const {
+  const Compiled& c = impl_->compiled;
+  if (c.kind != Compiled::Kind::Number || !c.digitsOnly || !std::isfinite(value)) return nullptr;
+  if (uint64_t count; RoundQuickly(value, c.fractionDigits, count))
+    return WriteDigitsOnlyQuickly(c, value < 0, count, Locale::User().decimalSeparator, to, room);
+  Rounded r;
+  RoundDecimal(value, c.fractionDigits, r);
+  const std::string& decimal = Locale::User().decimalSeparator;
+  if (DigitsOnlySize(c, value, r, decimal) > room) return nullptr;
+  return WriteDigitsOnly(c, value, r, decimal, to);
+}
 
 }  // namespace qx6::Format

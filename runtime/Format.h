@@ -40,6 +40,10 @@ class DatePattern {
   DatePattern(DatePattern&&) noexcept;
   DatePattern& operator=(DatePattern&&) noexcept;
   void AppendTo(double serial, std::string& out) const;
+  // Writes what AppendTo appends straight to `to` when it takes at most
+  // `room` bytes and the value is a valid date; returns its end, or nullptr
+  // (nothing usable written) for AppendTo to give the text or the error.
+  char* TryWrite(double serial, char* to, size_t room) const;
 
  private:
   struct Impl;
@@ -53,6 +57,9 @@ class NumberPattern {
   NumberPattern(NumberPattern&&) noexcept;
   NumberPattern& operator=(NumberPattern&&) noexcept;
   void AppendTo(double value, std::string& out) const;
+  // As DatePattern::TryWrite, for finite values and patterns of digit
+  // placeholders and the decimal point alone ("0.00").
+  char* TryWrite(double value, char* to, size_t room) const;
 
  private:
   struct Impl;
