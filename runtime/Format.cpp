@@ -519,8 +519,8 @@ char* WriteDigitsOnlyQuickly(const Compiled& c, bool negative, uint64_t count, c
   const int fractionLength = c.fractionDigits;
   const uint64_t whole = count / kWholePowersOfTen[fractionLength];
   uint64_t fraction = count % kWholePowersOfTen[fractionLength];
-  char integer[20];
-  const int integerLength = whole == 0 ? 0 : static_cast<int>(std::to_chars(integer, integer + sizeof integer, whole).ptr - integer);
+  int integerLength = 0;
+  while (integerLength < 16 && whole >= kWholePowersOfTen[integerLength]) ++integerLength;
   const int zeros = c.integerDigits > integerLength ? c.integerDigits - integerLength : 0;
   const bool minus = negative && count > 0;  // a rounded zero has no sign
   const size_t size = (minus ? 1 : 0) + static_cast<size_t>(zeros + integerLength) +
@@ -528,9 +528,10 @@ char* WriteDigitsOnlyQuickly(const Compiled& c, bool negative, uint64_t count, c
   if (size > room) return nullptr;
   if (minus) *to++ = '-';
   for (int k = 0; k < zeros; ++k) *to++ = '0';
-  for (int k = 0; k < integerLength; ++k) *to++ = integer[k];
+  if (integerLength > 0) to = std::to_chars(to, to + integerLength, whole).ptr;
   if (c.decimalPoint) {
-    for (char ch : decimal) *to++ = ch;
+    if (decimal.size() == 1) *to++ = decimal.front();
+    else for (char ch : decimal) *to++ = ch;
     char* digit = to + fractionLength;
     for (; digit - to >= 2; fraction /= 100) {
       digit -= 2;
