@@ -382,8 +382,16 @@ void WriteDate(const Compiled& c, const DateTime::Parts& d, Out& sink) {
 
 void RenderDate(const Compiled& c, double serial, std::string& out) {
   if (!DateTime::IsValid(serial)) Raise(RuntimeErrorNumber::Overflow);
+  const DateTime::Parts parts = DateTime::Split(serial);
+  char text[64];
+  BoundedSink bounded(text, sizeof text);
+  WriteDate(c, parts, bounded);
+  if (bounded.Fits()) {
+    out.append(text, static_cast<size_t>(bounded.End() - text));
+    return;
+  }
   Sink sink(out);
-  WriteDate(c, DateTime::Split(serial), sink);
+  WriteDate(c, parts, sink);
 }
 
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
@@ -547,6 +555,15 @@ void RenderNumber(const Compiled& c, double value, std::string& out) {
   if (!std::isfinite(value)) {
     out += Convert::NumberText(value);
     return;
+  }
+  uint64_t count;
+  if (c.digitsOnly && RoundQuickly(value, c.fractionDigits, count)) {
+    char text[64];
+    if (const char* end =
+            WriteDigitsOnlyQuickly(c, value < 0, count, Locale::User().decimalSeparator, text, sizeof text)) {
+      out.append(text, static_cast<size_t>(end - text));
+      return;
+    }
   }
   Rounded r;
   RoundDecimal(value, c.fractionDigits, r);
