@@ -334,7 +334,7 @@ class BoundedSink {
 
 // Writes the parts of a date by the compiled pattern.
 template <class Out>
-void WriteDate(const Compiled& c, const DateTime::Parts& d, Out& sink) {
+[[gnu::always_inline]] inline void WriteDate(const Compiled& c, const DateTime::Parts& d, Out& sink) {
   const LocaleInfo& locale = Locale::User();
   int hour = d.hour;
   if (c.twelveHour) {
@@ -522,8 +522,8 @@ constexpr uint64_t kWholePowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 10000
 
 // What WriteDigitsOnly writes, from a count of 10^-fractionDigits given by
 // RoundQuickly; nullptr when it takes more than `room` bytes.
-char* WriteDigitsOnlyQuickly(const Compiled& c, bool negative, uint64_t count, const std::string& decimal, char* to,
-                             size_t room) {
+[[gnu::always_inline]] inline char* WriteDigitsOnlyQuickly(const Compiled& c, bool negative, uint64_t count,
+                                                          const std::string& decimal, char* to, size_t room) {
   const int fractionLength = c.fractionDigits;
   const uint64_t whole = count / kWholePowersOfTen[fractionLength];
   uint64_t fraction = count % kWholePowersOfTen[fractionLength];
