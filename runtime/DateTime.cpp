@@ -40,7 +40,11 @@ void SplitDay(double serial, int64_t& day, int& second) noexcept {
   if (serial > MaxSerial) serial = MaxSerial;
   double whole = std::trunc(serial);
   double fraction = std::fabs(serial - whole);
-  auto seconds = static_cast<int64_t>(std::llround(fraction * 86400.0));
+  // To the nearest second, halves up (the value is not negative): as
+  // llround, without the call.
+  const double exact = fraction * 86400.0;
+  auto seconds = static_cast<int64_t>(exact);
+  if (exact - static_cast<double>(seconds) >= 0.5) ++seconds;
   day = static_cast<int64_t>(whole);
   if (seconds >= 86400) {
     seconds -= 86400;

@@ -52,6 +52,12 @@ TEST(DateSplit, RoundsToTheSecondAcrossMidnight) {
   EXPECT_FALSE(HasTime(almost));
   EXPECT_EQ(DateOnly(almost), DateSerial(2024, 1, 6));
   EXPECT_TRUE(HasTime(DateSerial(2024, 1, 5) + 1.0 / 86400));
+  // The nearest second, a half up, on either side of the day's start.
+  const double day = DateSerial(2024, 1, 5);
+  ExpectParts(day + 59.49 / 86400.0, 2024, 1, 5, 0, 0, 59);
+  ExpectParts(day + 59.51 / 86400.0, 2024, 1, 5, 0, 1, 0);
+  ExpectParts(day + 1.0 / 256, 2024, 1, 5, 0, 5, 38);  // 337.5 seconds, exactly
+  ExpectParts(-(1 + 3600.6 / 86400.0), 1899, 12, 29, 1, 0, 1);
 }
 
 TEST(DateSplit, NegativeSerialsCountDaysBackwards) {
