@@ -43,12 +43,8 @@ fi
 
 world="$build/bench-export"
 rm -rf "$world"
-export QX6_REGISTRY_DIR="$world/registry" HOME="$world/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
-configs="$HOME/Documents/Quorvex Inc/Quorvex/6.0/FlatFileExport"
-out="$world/out"
-mkdir -p "$configs" "$out"
-"$qx6export" register >/dev/null
+. "$here/world.sh"
+enter_world "$world"
 
 # A configuration NAME of OUTPUT_TYPE and EXPORT_TYPE with the columns given
 # as "index:width:action" words.

@@ -37,12 +37,8 @@ chmod 755 "$server"
 trap '"${as[@]}" "$bin/pg_ctl" -D "$server/data" -m fast -w stop >/dev/null; rm -rf "$server"' EXIT
 location="host=$server port=5432 user=qx6 dbname=jobs"
 
-export QX6_REGISTRY_DIR="$world/registry" HOME="$world/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
-configs="$HOME/Documents/Quorvex Inc/Quorvex/6.0/FlatFileExport"
-out="$world/out"
-mkdir -p "$configs" "$out"
-"$qx6export" register >/dev/null
+. "$(dirname "$0")/world.sh"
+enter_world "$world"
 
 # The details configuration: every host column in host order.
 {

@@ -83,7 +83,7 @@ TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
   }
 }
 
-TEST_F(CupsMapping, AJobIsImportedOnceARestartedIdIsAnotherJobAndABadOneIsSkipped) {
+TEST_F(CupsMapping, AJobIsImportedOnceARestartedIdIsAnotherJobAndABadOneIsPassedOver) {
   const std::vector<CupsJob> first = {Job(1, 1796653755), Job(2, 1796653800)};
   EXPECT_EQ(Import(first).imported, 2);
   const CupsImport::Counts again = Import(first);
