@@ -339,8 +339,11 @@ void QX6FlatFile::SummaryStep(const IJobColumns& job) {
   bool groupChanged = false;
   rows.ForEachColumn([&](const RowAssembler::Column& column) {
     if (column.index == ExportColumn::TextColumn) return;
-    IJobColumn& jobColumn = ColumnAt(job, column.index);
     const bool grouping = column.action == 1 || column.action == 2;
+    // Only a group column's change, or the first change of a column that
+    // shows its value, matters here: the others need no comparison.
+    if (!grouping && (column.action != 0 || column.column->ChangedInGroup())) return;
+    IJobColumn& jobColumn = ColumnAt(job, column.index);
     if (grouping && jobColumn.ColumnId() == 12) jobColumn.SetValue(CalendarDay(jobColumn.Value()));
     if (Convert::ValuesDiffer(column.column->LastValue(), jobColumn.Value())) {
       if (grouping) groupChanged = true;
