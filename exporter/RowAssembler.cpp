@@ -161,7 +161,12 @@ void RowAssembler::MarkFirstByte(std::string_view removed) noexcept {
   const auto byte = static_cast<unsigned char>(removed.front());
   if (removedFirstByte_[byte]) return;
   removedFirstByte_[byte] = true;
-  if (removedBytes_.size() < kWordSearched) removedWords_[removedBytes_.size()] = byte * 0x0101010101010101u;
+  const size_t count = removedBytes_.size();
+  if (count == 0) {
+    for (ByteVector& v : removedVectors_) v = ByteVector{} + byte;
+  } else if (count < kVectorSearched) {
+    removedVectors_[count] = ByteVector{} + byte;
+  }
   removedBytes_ += removed.front();
 }
 
@@ -169,16 +174,17 @@ bool RowAssembler::MayNeedCleaning(std::string_view text) const noexcept {
   const char* p = text.data();
   const char* const end = p + text.size();
   const size_t searched = removedBytes_.size();
-  if (searched <= kWordSearched) {
-    // A word holds a byte b where word ^ (b in every byte) has a zero byte.
-    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
-    for (; end - p >= 8; p += 8) {
-      uint64_t word;
-      std::memcpy(&word, p, sizeof word);
-      for (size_t i = 0; i < searched; ++i) {
-        const uint64_t x = word ^ removedWords_[i];
-        if ((x - kOnes) & ~x & kHighs) return true;
-      }
+  if (searched == 0) return false;
+  if (searched <= kVectorSearched) {
+    // A lane equal to a searched byte compares as all ones.
+    for (; end - p >= 16; p += 16) {
+      ByteVector chunk;
+      std::memcpy(&chunk, p, sizeof chunk);
+      const auto hits = (chunk == removedVectors_[0]) | (chunk == removedVectors_[1]) |
+                        (chunk == removedVectors_[2]) | (chunk == removedVectors_[3]);
+      uint64_t halves[2];
+      std::memcpy(halves, &hits, sizeof halves);
+      if (halves[0] | halves[1]) return true;
     }
   }
   for (; p != end; ++p)

@@ -77,10 +77,12 @@ class RowAssembler {
   // (nearly every value) needs no cleaning at all.
   bool removedFirstByte_[256] = {};
   std::string removedBytes_;
-  // Each of the first few of them in every byte of a word, so that a value
-  // is searched eight bytes at a time.
-  static constexpr size_t kWordSearched = 4;
-  uint64_t removedWords_[kWordSearched] = {};
+  // Each of the first few of them in every lane of a sixteen-byte vector
+  // (the unused ones repeat the first), so that a value is searched sixteen
+  // bytes at a time.
+  typedef unsigned char ByteVector __attribute__((vector_size(16)));
+  static constexpr size_t kVectorSearched = 4;
+  ByteVector removedVectors_[kVectorSearched] = {};
   // True when no byte the row adds itself (quotes, field delimiters, padding)
   // is one of them: then one search of the finished row (a few memchr calls)
   // stands for checking every value, and only a row with a hit is assembled

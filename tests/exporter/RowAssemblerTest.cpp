@@ -103,7 +103,7 @@ TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
   EXPECT_EQ(Rows({Job({{7, Variant("a\tb#c##d")}})}), "ab#cd##");
 }
 
-// Values are scanned eight bytes at a time for anything to strip: a character
+// Values are scanned sixteen bytes at a time for anything to strip: a character
 // at any place of a longer value, among bytes with the high bit set, is found.
 TEST_F(RowAssembly, StrippedCharacterIsFoundAtEveryPlaceOfAValue) {
   config.SetStripChars("~");
