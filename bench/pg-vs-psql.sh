@@ -60,13 +60,6 @@ enter_world "$world"
 # Wall seconds and peak resident kilobytes of a command, on one line.
 measure() {
   local stats="$world/time.txt"
-  /usr/bin/time -o "$stats" -f '%e %M' "$@" >/dev/null
-  cat "$stats"
-}
-
-# Wall seconds and peak resident kilobytes of a command, on one line.
-measure() {
-  local stats="$world/time.txt"
   /usr/bin/time -v -o "$stats" "$@" >/dev/null 2>>"$world/runs.log"
   awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i] }
               /Maximum resident set size/ { kb = $2 } END { printf "%.2f %d\n", s, kb }' "$stats"
