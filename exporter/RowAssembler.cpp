@@ -171,23 +171,45 @@ void RowAssembler::MarkFirstByte(std::string_view removed) noexcept {
 }
 
 bool RowAssembler::MayNeedCleaning(std::string_view text) const noexcept {
-  const char* p = text.data();
-  const char* const end = p + text.size();
   const size_t searched = removedBytes_.size();
   if (searched == 0) return false;
-  if (searched <= kVectorSearched) {
+  const char* p = text.data();
+  const size_t size = text.size();
+  if (searched <= kVectorSearched && size >= 4) {
     // A lane equal to a searched byte compares as all ones.
-    for (; end - p >= 16; p += 16) {
-      ByteVector chunk;
-      std::memcpy(&chunk, p, sizeof chunk);
+    const auto hit = [this](const ByteVector& chunk) {
       const auto hits = (chunk == removedVectors_[0]) | (chunk == removedVectors_[1]) |
                         (chunk == removedVectors_[2]) | (chunk == removedVectors_[3]);
       uint64_t halves[2];
       std::memcpy(halves, &hits, sizeof halves);
-      if (halves[0] | halves[1]) return true;
+      return (halves[0] | halves[1]) != 0;
+    };
+    ByteVector chunk;
+    if (size >= 16) {
+      const char* const last = p + size - 16;
+      for (; p < last; p += 16) {
+        std::memcpy(&chunk, p, sizeof chunk);
+        if (hit(chunk)) return true;
+      }
+      std::memcpy(&chunk, last, sizeof chunk);  // the last sixteen, overlapping bytes already searched
+      return hit(chunk);
     }
+    // Four to fifteen bytes: the first and the last eight (or four), which
+    // overlap, in one vector.
+    uint64_t halves[2];
+    if (size >= 8) {
+      std::memcpy(&halves[0], p, 8);
+      std::memcpy(&halves[1], p + size - 8, 8);
+    } else {
+      uint32_t head, tail;
+      std::memcpy(&head, p, 4);
+      std::memcpy(&tail, p + size - 4, 4);
+      halves[0] = halves[1] = head | static_cast<uint64_t>(tail) << 32;
+    }
+    std::memcpy(&chunk, halves, sizeof chunk);
+    return hit(chunk);
   }
-  for (; p != end; ++p)
+  for (const char* const end = p + size; p != end; ++p)
     if (removedFirstByte_[static_cast<unsigned char>(*p)]) return true;
   return false;
 }
