@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/Conversion.h"
+#include "runtime/Locale.h"
 #include "runtime/RuntimeError.h"
 #include "runtime/Strings.h"
 #include "runtime/TextFile.h"
@@ -86,6 +87,7 @@ RowAssembler::RowAssembler(const ExportConfig& config)
   if (layout_.outputType == ExportConfig::FixedWidth)
     for (const Column& column : columns_) added += column.layout.padChar;
   checkWholeRow_ = removedBytes_.size() <= 4 && !MayNeedCleaning(added);
+  numbersMayNeedCleaning_ = MayNeedCleaning("0123456789-" + Locale::User().decimalSeparator);
 }
 
 void RowAssembler::AppendText(TextRule rule, const Variant& value, std::string& out) const {
@@ -301,12 +303,17 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
       char digits[64];
       std::string_view text;
       const char* end = nullptr;
+      bool number = false;  // digits, a sign and a decimal separator at most
       switch (column.rule) {
         case TextRule::Plain:
           // A whole number's text is its digits (as the general conversion
           // writes them), and ASCII.
-          if (value.IsString()) text = value.StringValue();
-          else if (value.Type() == VarType::Long) end = std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr;
+          if (value.IsString()) {
+            text = value.StringValue();
+          } else if (value.Type() == VarType::Long) {
+            end = std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr;
+            number = true;
+          }
           break;
         case TextRule::DateTime:
           if (value.Type() == VarType::Date) end = datePattern_.TryWrite(value.DateValue(), digits, sizeof digits);
@@ -316,16 +323,18 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
           if (value.Type() == VarType::Double && std::fabs(value.DoubleValue()) <= 2147483647.0 &&
               value.DoubleValue() != std::floor(value.DoubleValue()))
             end = sizePattern_.TryWrite(value.DoubleValue(), digits, sizeof digits);
+          number = true;
           break;
         case TextRule::Rate:
           if (value.Type() == VarType::Double) end = ratePattern_.TryWrite(value.DoubleValue(), digits, sizeof digits);
+          number = true;
           break;
         default: break;
       }
       if (end) text = std::string_view(digits, static_cast<size_t>(end - digits));
       bool simple = end != nullptr || (column.rule == TextRule::Plain && value.IsString());
       // A value that holds none of the bytes cleaning removes is clean as it is.
-      if (simple && cleanEachValue && MayNeedCleaning(text)) simple = false;
+      if (simple && cleanEachValue && (!number || numbersMayNeedCleaning_) && MayNeedCleaning(text)) simple = false;
       if (simple) {
         const ColumnLayout& layout = column.layout;
         if (!fixed) {

@@ -88,6 +88,9 @@ class RowAssembler {
   // stands for checking every value, and only a row with a hit is assembled
   // again with each value cleaned.
   bool checkWholeRow_ = false;
+  // Whether a number's text (digits, a minus, the decimal separator) can
+  // hold one of them: nearly never, and then numbers need no search.
+  bool numbersMayNeedCleaning_ = true;
 
   std::vector<Column> columns_;
   RowLayout layout_;

@@ -149,6 +149,12 @@ TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
   EXPECT_EQ(Rows({Job({{7, Variant("a,b\"c")}, {2, Variant("ann")}, {23, Variant::Long(171)}, {24, Variant::Long(-2)}}),
                   Job({{7, Variant("plain")}, {2, Variant(",")}, {23, Variant::Long(7)}})}),
             "\"ab\"c\",\"ann\",\"11\",\"-2\"\r\n\"plain\",\"\",\"\",\"\"\r\n");
+  // A decimal comma is a field delimiter, stripped as well.
+  Locale::SetUser("de_DE");
+  config.SetNumDecimalPlaces(2);
+  config.SetStripChars("");
+  config.Columns()->Add(Col(32));
+  EXPECT_EQ(Rows({Job({{23, Variant::Long(7)}, {32, Variant(1.5)}})}), "\"\",\"\",\"7\",\"\",\"150\"\r\n");
 }
 
 // Each row's value is the text of that host column, or the runtime error it fails with.
