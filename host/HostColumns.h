@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "hostapi/JobColumn.h"
 #include "hostapi/JobColumns.h"
 
 namespace qx6::host {
@@ -32,6 +33,17 @@ std::string CreateJobsTableSql(const char* (*type)(ColumnKind));
 
 // A new collection of the 45 columns with their titles and no values.
 ComPtr<IJobColumns> MakeHostColumns();
+
+// Calls `read(columns)` with the 45 `targets` as the host's own JobColumn
+// objects when every one is (its calls then go straight to the class and
+// inline), or as they are otherwise; returns what `read` returns.
+template <class Read>
+decltype(auto) WithOwnColumns(IJobColumn* const* targets, Read&& read) {
+  std::array<JobColumn*, HostColumnCount> own{};
+  for (int32_t i = 0; i < HostColumnCount; ++i)
+    if (!(own[i] = dynamic_cast<JobColumn*>(targets[i]))) return read(targets);
+  return read(own.data());
+}
 
 // The column whose title or number (as text) is `name`, letter case ignored;
 // null when none.

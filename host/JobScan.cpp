@@ -79,7 +79,8 @@ static_assert(sizeof(Decoded) == 16);
 // A value equal to the previous job's stays as it is: many columns (flags,
 // status, copies) repeat from job to job, and the comparison is cheaper than
 // a replacement.
-[[gnu::always_inline]] inline void Refill(IJobColumn& target, const Decoded& d, const Variant& null) {
+template <class Column>
+[[gnu::always_inline]] inline void Refill(Column& target, const Decoded& d, const Variant& null) {
   const Variant& current = target.Value();
   switch (d.type) {
     case Decoded::Null:
@@ -184,6 +185,12 @@ class ParallelScan {
 
   int64_t Run(IJobColumn* const* targets, const JobVisitor& visitor) {
     for (int i = 0; i < workers_; ++i) threads_.emplace_back([this] { Work(); });
+    return WithOwnColumns(targets, [&](auto* const* columns) { return Deliver(columns, visitor); });
+  }
+
+ private:
+  template <class Column>
+  int64_t Deliver(Column* const* targets, const JobVisitor& visitor) {
     const Variant null = Variant::Null();
     int64_t visited = 0;
     for (size_t c = 0; c < chunks_.size(); ++c) {
@@ -213,7 +220,6 @@ class ParallelScan {
     return visited;
   }
 
- private:
   void Stop() {
     {
       std::lock_guard lock(mutex_);
@@ -395,15 +401,8 @@ std::vector<Chunk> PlanChunks(sqlite3* db, const Query& query, int64_t count) {
   return chunks;
 }
 
-}  // namespace
-
-void BindRange(sqlite3_stmt* statement, const Query& query) {
-  if (query.hasFrom) sqlite3_bind_text(statement, 1, query.from.data(), 19, SQLITE_STATIC);
-  if (query.hasTo) sqlite3_bind_text(statement, 2, query.to.data(), 19, SQLITE_STATIC);
-}
-
-int64_t RunStatement(sqlite3_stmt* statement, const Query& query, IJobColumn* const* targets,
-                     const JobVisitor& visitor) {
+template <class Column>
+int64_t ReadRows(sqlite3_stmt* statement, const Query& query, Column* const* targets, const JobVisitor& visitor) {
   const auto& table = HostColumnTable();
   const Variant null = Variant::Null();
   sqlite3* db = sqlite3_db_handle(statement);
@@ -423,6 +422,18 @@ int64_t RunStatement(sqlite3_stmt* statement, const Query& query, IJobColumn* co
     if (!visitor()) break;
   }
   return visited;
+}
+
+}  // namespace
+
+void BindRange(sqlite3_stmt* statement, const Query& query) {
+  if (query.hasFrom) sqlite3_bind_text(statement, 1, query.from.data(), 19, SQLITE_STATIC);
+  if (query.hasTo) sqlite3_bind_text(statement, 2, query.to.data(), 19, SQLITE_STATIC);
+}
+
+int64_t RunStatement(sqlite3_stmt* statement, const Query& query, IJobColumn* const* targets,
+                     const JobVisitor& visitor) {
+  return WithOwnColumns(targets, [&](auto* const* columns) { return ReadRows(statement, query, columns, visitor); });
 }
 
 int64_t RunParallel(sqlite3* db, const Query& query, int threads, IJobColumn* const* targets,

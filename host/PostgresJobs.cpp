@@ -381,7 +381,8 @@ std::string TimestampText(int64_t micros) {
 // One value of a binary COPY row into its column (a value equal to the
 // previous job's stays as it is, see the SQLite read loop). Empty when it
 // fits; otherwise the server's text of the value, for the message.
-std::optional<std::string> Refill(IJobColumn& target, ColumnKind kind, std::string_view bytes) {
+template <class Column>
+std::optional<std::string> Refill(Column& target, ColumnKind kind, std::string_view bytes) {
   const Variant& current = target.Value();
   const char* p = bytes.data();
   const auto wrongLength = [&] { return std::optional<std::string>("(" + std::to_string(bytes.size()) + " bytes)"); };
@@ -573,61 +574,63 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   started.reset();
   CopyReader reader(connection_);
   const auto malformed = [&](const std::string& what) { Raise(InvalidFileFormat, name_ + ": the server sent " + what); };
-  bool header = true, trailer = false;
-  int64_t visited = 0;
-  while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
-    uint32_t start = 0;
-    for (const uint32_t end : batch->ends) {
-      const char* p = batch->bytes.data() + start;
-      const char* const last = batch->bytes.data() + end;
-      start = end;
-      if (header) {  // signature, flags, then an extension area to skip
-        static constexpr char kSignature[] = "PGCOPY\n\377\r\n";
-        if (last - p < 19 || std::memcmp(p, kSignature, 11) != 0) malformed("rows in a form this host cannot read");
-        const uint32_t extension = Read32(p + 15);
-        if (static_cast<size_t>(last - p - 19) < extension) malformed("rows in a form this host cannot read");
-        p += 19 + extension;
-        header = false;
-        if (p == last) continue;
-      }
-      if (trailer || last - p < 2) malformed("a row cut short");
-      const auto count = static_cast<int16_t>(Read16(p));
-      p += 2;
-      if (count == -1) {
-        trailer = true;
-        continue;
-      }
-      if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
-      int32_t jobId = 0;
-      for (int i = 0; i < HostColumnCount; ++i) {
-        if (last - p < 4) malformed("a row cut short");
-        const auto length = static_cast<int32_t>(Read32(p));
-        p += 4;
-        if (length < 0) {
-          if (!targets[i]->Value().IsNull()) targets[i]->SetValue(Variant::Null());
+  return WithOwnColumns(targets, [&](auto* const* columns) -> int64_t {
+    bool header = true, trailer = false;
+    int64_t visited = 0;
+    while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
+      uint32_t start = 0;
+      for (const uint32_t end : batch->ends) {
+        const char* p = batch->bytes.data() + start;
+        const char* const last = batch->bytes.data() + end;
+        start = end;
+        if (header) {  // signature, flags, then an extension area to skip
+          static constexpr char kSignature[] = "PGCOPY\n\377\r\n";
+          if (last - p < 19 || std::memcmp(p, kSignature, 11) != 0) malformed("rows in a form this host cannot read");
+          const uint32_t extension = Read32(p + 15);
+          if (static_cast<size_t>(last - p - 19) < extension) malformed("rows in a form this host cannot read");
+          p += 19 + extension;
+          header = false;
+          if (p == last) continue;
+        }
+        if (trailer || last - p < 2) malformed("a row cut short");
+        const auto count = static_cast<int16_t>(Read16(p));
+        p += 2;
+        if (count == -1) {
+          trailer = true;
           continue;
         }
-        if (last - p < length) malformed("a row cut short");
-        const std::string_view value(p, static_cast<size_t>(length));
-        p += length;
-        if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
-        if (const std::optional<std::string> wrong = Refill(*targets[i], table[i].kind, value)) {
-          constexpr size_t kShown = 40;
-          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
-                                       wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
-                                       std::string(table[i].title) + ")");
+        if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
+        int32_t jobId = 0;
+        for (int i = 0; i < HostColumnCount; ++i) {
+          if (last - p < 4) malformed("a row cut short");
+          const auto length = static_cast<int32_t>(Read32(p));
+          p += 4;
+          if (length < 0) {
+            if (!columns[i]->Value().IsNull()) columns[i]->SetValue(Variant::Null());
+            continue;
+          }
+          if (last - p < length) malformed("a row cut short");
+          const std::string_view value(p, static_cast<size_t>(length));
+          p += length;
+          if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
+          if (const std::optional<std::string> wrong = Refill(*columns[i], table[i].kind, value)) {
+            constexpr size_t kShown = 40;
+            Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
+                                         wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
+                                         std::string(table[i].title) + ")");
+          }
         }
+        if (p != last) malformed("a row longer than its 45 values");
+        ++visited;
+        if (!visitor()) return visited;
       }
-      if (p != last) malformed("a row longer than its 45 values");
-      ++visited;
-      if (!visitor()) return visited;
+      reader.Recycle(std::move(batch));
     }
-    reader.Recycle(std::move(batch));
-  }
-  const PGresult* final = reader.Final();
-  if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);
-  if (header || !trailer) malformed("a row cut short");
-  return visited;
+    const PGresult* final = reader.Final();
+    if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);
+    if (header || !trailer) malformed("a row cut short");
+    return visited;
+  });
 }
 
 // --- inserting -----------------------------------------------------------------
