@@ -1,6 +1,7 @@
-// Localised strings: choosing the library from the setting or the user's
-// locale, the fallback search, the English fallback per string, the cut,
-// and filling placeholders.
+// Localised strings and the product name from libraries compiled for each
+// test by the product's resource compiler: choosing the language library from
+// the setting or the user's locale, the fallback search, the English fallback
+// per string, the cut, filling placeholders, and the branding library.
 #include "ui/modLanguage.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,38 @@
 #include "runtime/Locale.h"
 #include "tests/platform/RegistryValues.h"
 #include "tests/support/TestEnvironment.h"
-#include "tests/ui/ResourceLibraries.h"
+#include "ui/clsQX6Branding.h"
 
 namespace qx6 {
 namespace {
 
-using test::StringTable;
+using StringTable = std::vector<std::pair<int, std::string>>;
+
+// Compiles `strings` (without quotes or backslashes) into the module `dllPath`, creating its folder.
+void BuildLibrary(const std::string& dllPath, const StringTable& strings) {
+  std::filesystem::create_directories(std::filesystem::path(dllPath).parent_path());
+  std::string script = "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n";
+  for (const auto& [id, text] : strings) script += "  " + std::to_string(id) + ", \"" + text + "\"\n";
+  test::WriteFile(dllPath + ".rc", script + "END\n");
+  const int status = test::RunShell(test::ShellQuote(QX6_PRODUCT_DIR "/bin/qx6rc") + " " +
+                                    test::ShellQuote(dllPath + ".rc") + " -o " + test::ShellQuote(dllPath) +
+                                    " >/dev/null 2>&1");
+  std::filesystem::remove(dllPath + ".rc");
+  ASSERT_EQ(status, 0) << "qx6rc failed for " << dllPath;
+}
+
+// A product folder of the test's own: the component sits in <root>/exporters unless a test moves it.
+class ProductFolder {
+ public:
+  std::string operator/(const std::string& relative) const { return root_ / relative; }
+  void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }
+  void BuildLanguage(const std::string& locale, const StringTable& strings) const {
+    BuildLibrary(root_ / ("lang/" + locale + "/qx6jefltLangRes.dll"), strings);
+  }
+
+ private:
+  test::TempFolder root_;
+};
 
 const StringTable EnglishTexts = {{3, "Details"}, {5, "Export type:"}, {47, "%s Flat File Export"}};
 const StringTable FrenchTexts = {{3, "Détails"}, {47, "Exportation à plat de %s"}};
@@ -27,9 +54,11 @@ class LanguageTest : public ::testing::Test {
     Locale::SetUser("en_US");
     platform::SetComponentFolderForTesting(product / "exporters");
     modLanguage::ResetForTesting();
+    ResetBrandingForTesting();
   }
   ~LanguageTest() override {
     modLanguage::ResetForTesting();
+    ResetBrandingForTesting();
     platform::SetComponentFolderForTesting("");
     Locale::SetUser("en_US");
   }
@@ -39,21 +68,17 @@ class LanguageTest : public ::testing::Test {
     ASSERT_EQ(test::Put(platform::HKEY_CURRENT_USER, "Software\\Quorvex 6", "LocaleId", type, data), 0);
   }
 
-  void BuildEnglishAndFrench() {
-    product.BuildLanguage("1033", EnglishTexts);
-    product.BuildLanguage("1036", FrenchTexts);
-  }
-
   std::string LibraryFolderOf(const modLanguage::LanguageLibrary& library) {
     return std::filesystem::path(library->Path()).parent_path().filename().string();
   }
 
   test::TestEnvironment env;
-  test::ProductFolder product;
+  ProductFolder product;
 };
 
 TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibraryOthersTheirOwnWithEnglishBehind) {
-  BuildEnglishAndFrench();
+  product.BuildLanguage("1033", EnglishTexts);
+  product.BuildLanguage("1036", FrenchTexts);
   // Nothing is loaded before the application names itself.
   EXPECT_EQ(modLanguage::GetLangString(3), "");
   EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
@@ -90,7 +115,7 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
       {"en_GB", {"0265", "3081"}, {}, {}, "", "1033"}};  // 0x109 and 0xC09 share the byte 09 of 2057
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.locale) + " found " + c.found);
-    test::ProductFolder folder;
+    ProductFolder folder;
     platform::SetComponentFolderForTesting(folder / "exporters");
     modLanguage::ResetForTesting();
     folder.BuildLanguage("1033", EnglishTexts);
@@ -110,7 +135,8 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
 }
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
-  BuildEnglishAndFrench();
+  product.BuildLanguage("1033", EnglishTexts);
+  product.BuildLanguage("1036", FrenchTexts);
   SetLocaleIdSetting(test::Lit("\x0C\x04\0\0"));  // 1036
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -142,6 +168,34 @@ TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppearsAndTextsAre
   EXPECT_EQ(modLanguage::GetLangString(2), std::string(511, 'y'));
   EXPECT_EQ(modLanguage::GetLangString(3), accented.substr(0, 2 * 511)) << "characters, not UTF-8 bytes";
   EXPECT_EQ(modLanguage::GetLangString(4, {Variant("long argument")}), std::string(509, 'z') + "long argument");
+}
+
+TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryOrTheDefault) {
+  product.MakeFolder("common");
+  const std::pair<StringTable, const char*> cases[] = {
+      {{}, "Quorvex 6"},                                           // no library
+      {{{103, "  Acme Print Manager  "}}, "Acme Print Manager"},  // without outer spaces
+      {{{103, "     "}}, "Quorvex 6"},
+      {{{102, "Acme"}, {104, "Acme"}}, "Quorvex 6"}};
+  for (const auto& [strings, name] : cases) {
+    if (!strings.empty()) BuildLibrary(product / "common/qxmark.dll", strings);
+    clsQX6Branding branding;
+    EXPECT_EQ(branding.IsLoaded(), !strings.empty()) << name;
+    EXPECT_EQ(branding.ProductName(), name);
+  }
+  test::WriteFile(product / "common/qxmark.dll", "MZ and then nothing a module needs");
+  EXPECT_FALSE(clsQX6Branding().IsLoaded());
+  EXPECT_EQ(clsQX6Branding().ProductName(), "Quorvex 6");
+}
+
+TEST_F(LanguageTest, CommonFolderIsFoundUpwardApartFromTheLanguageFolder) {
+  product.MakeFolder("A/B/C");
+  product.MakeFolder("A/B/lang");
+  BuildLibrary(product / "A/common/qxmark.dll", {{103, "Upward"}});
+  platform::SetComponentFolderForTesting(product / "A/B/C");
+  EXPECT_EQ(GetCommonFolder(), product / "A/common");
+  EXPECT_EQ(modLanguage::GetLanguageFolder(), product / "A/B/lang");
+  EXPECT_EQ(SharedBranding().ProductName(), "Upward");
 }
 
 TEST(ReplacePlaceholders, FillsInOrderAndNeverSearchesInsertedText) {
