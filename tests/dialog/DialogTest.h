@@ -1,8 +1,6 @@
-// The world of a settings-dialog test: a private HOME and registry with the
-// configurations Alpha (with an output file) and Beta, the host's columns,
-// the English library, scripted answers for every message box, a Qt
-// application (offscreen, or a real X display when the tests run under Xvfb),
-// and helpers that drive the dialog's widgets by name as a user would.
+// The world of a settings-dialog test: the configurations Alpha (with an
+// output file) and Beta in a private store, a Qt application (offscreen, or a
+// real X display under Xvfb), and helpers that drive the widgets by name.
 #pragma once
 
 #include <QAbstractButton>
@@ -23,6 +21,7 @@
 #include "dialog/ColumnsGrid.h"
 #include "dialog/frmExportSettings.h"
 #include "tests/config/ConfigTestFixture.h"
+#include "tests/exporter/ExporterTestSupport.h"
 #include "tests/platform/RegistryValues.h"
 
 namespace qx6::test {
@@ -58,12 +57,7 @@ class DialogTest : public ConfigTest {
     ExportConfig config;
     config.SetName(name);
     config.SetNumDecimalPlaces(2);
-    for (int16_t index : {1, 2, 23}) {
-      auto column = std::make_shared<ExportColumn>();
-      column->SetIndex(index);
-      column->SetName(ColumnAt(*SharedExportColumns(), index).DisplayName());
-      config.Columns()->Add(column);
-    }
+    for (int16_t index : {1, 2, 23}) config.Columns()->Add(Col(index));
     config.SetOutputFile(outputFile);
     config.Save();
   }
@@ -112,13 +106,21 @@ class DialogTest : public ConfigTest {
     QTest::keyClick(popup ? popup->windowHandle() : form_->windowHandle(), key);
     QCoreApplication::processEvents();
   }
+  void ShowPage(int page) {
+    W<QTabBar>("tabOptions")->setCurrentIndex(page);
+    QCoreApplication::processEvents();
+  }
   // Clicks a button as a user would, on the page that holds it.
   void Click(const char* button) {
     auto* widget = W<QAbstractButton>(button);
-    for (int page : {1, 2})
-      if (W<QWidget>(page == 1 ? "picTab_1" : "picTab_2")->isAncestorOf(widget))
-        W<QTabBar>("tabOptions")->setCurrentIndex(page - 1);
+    for (int page : {0, 1})
+      if (W<QWidget>(page ? "picTab_2" : "picTab_1")->isAncestorOf(widget)) ShowPage(page);
     QTest::mouseClick(widget, Qt::LeftButton);
+  }
+  // Clicks a button with the answer to the question it asks queued.
+  void ClickAnswering(const char* button, platform::MessageAnswer answer) {
+    ui->QueueAnswer(answer);
+    Click(button);
   }
   void Type(const char* box, const std::string& text) {
     auto* edit = W<QLineEdit>(box);
@@ -152,7 +154,7 @@ class DialogTest : public ConfigTest {
     return combo && combo->lineEdit() ? combo->lineEdit() : editor;
   }
   QWidget* StartEdit(int row, int col) {
-    W<QTabBar>("tabOptions")->setCurrentIndex(1);
+    ShowPage(1);
     Grid().setCurrentCell(row - 1, col);
     Grid().editItem(Grid().item(row - 1, col));
     QCoreApplication::processEvents();
@@ -173,11 +175,11 @@ class DialogTest : public ConfigTest {
   static std::string Lang(int id) { return modLanguage::GetLangString(id); }
 
   std::string ShownName() { return W<QComboBox>("cmbConfiguration")->currentText().toStdString(); }
-  bool Enabled(const char* name) { return W<QWidget>(name)->isEnabled(); }
+  std::string Stored(const std::string& file) { return ReadFile(env.ConfigFolder() + file); }
   // Whether each named control is enabled, as "1" or "0" each.
   std::string EnabledOf(std::initializer_list<const char*> names) {
     std::string flags;
-    for (const char* name : names) flags += Enabled(name) ? '1' : '0';
+    for (const char* name : names) flags += W<QWidget>(name)->isEnabled() ? '1' : '0';
     return flags;
   }
   // Closes the dialog: the name EndSettings hands back, after "-" when it reports no change.

@@ -50,15 +50,13 @@ TEST_F(HelpWindowTest, ShowsTheDialogTopicAndMovesByLinksContentsAndHistory) {
 
   emit browser->anchorClicked(QUrl("columns.html#summary"));
   EXPECT_EQ(window.ShownPage(), "/columns.html");
-
   browser->backward();
   EXPECT_EQ(window.ShownPage(), "/format.html");
   browser->backward();
   EXPECT_EQ(window.ShownPage(), "/settings.html");
 
-  QTreeWidgetItem* scheduling = nullptr;
-  for (QTreeWidgetItemIterator it(window.ContentsList()); *it; ++it)
-    if ((*it)->text(0) == "Scheduled exports") scheduling = *it;
+  QTreeWidgetItem* scheduling =
+      window.ContentsList()->findItems("Scheduled exports", Qt::MatchExactly | Qt::MatchRecursive).value(0);
   ASSERT_NE(scheduling, nullptr);
   emit window.ContentsList()->itemClicked(scheduling, 0);
   EXPECT_EQ(window.ShownPage(), "/scheduling.html");
@@ -75,8 +73,7 @@ TEST_F(HelpWindowTest, MissingFileOrTopicIsShownInTheOneWindow) {
   HelpWindow* first = &Window();
   EXPECT_TRUE(first->isVisible());
   EXPECT_EQ(first->ShownPage(), "");
-  EXPECT_TRUE(Text().contains("Help file not found"));
-  EXPECT_TRUE(Text().contains("/nonexistent/help/qx6jbman.chm does not exist"));
+  EXPECT_TRUE(Text().contains("Help file not found") && Text().contains("/nonexistent/help/qx6jbman.chm does not exist"));
   EXPECT_EQ(first->ContentsList()->topLevelItemCount(), 0);
 
   EXPECT_FALSE(qt.ShowHelp("", 11));
