@@ -84,7 +84,7 @@ TEST_F(SettingsDialog, CaptionsComeFromTheLanguageLibrary) {
   EXPECT_EQ(Lang(28), "") << "the library was gone";
 }
 
-TEST_F(SettingsDialog, TheCustomRowDelimiterBoxShowsOnlyForCodeFourAndFixedWidthGreysTheDelimitedControls) {
+TEST_F(SettingsDialog, TheRowDelimiterAndOutputTypeControlsAndWhatOKRefuses) {
   Open(2);
   auto* custom = W<QLineEdit>("txtRowDelimCustom");
   EXPECT_TRUE(custom->isHidden());
@@ -111,6 +111,19 @@ TEST_F(SettingsDialog, TheCustomRowDelimiterBoxShowsOnlyForCodeFourAndFixedWidth
   EXPECT_EQ(Grid().ColWidth(2), Grid().ColWidth(3));
   Click("optOutputType_0");
   EXPECT_EQ(state(), "1111111|11111");
+  // OK refuses decimal places outside two to four, and fixed width without widths.
+  const std::pair<const char*, bool> cases[] = {{"1", false}, {"5", false}, {"", false}, {"x", false}, {" 2 ", true}, {"4", true}};
+  for (const auto& [places, accepted] : cases) {
+    ui->ClearRecord();
+    Type("txtDecimalPlaces", places);
+    Click("cmdOK");
+    EXPECT_EQ(MessageIds(), accepted ? std::vector<int>{} : std::vector<int>{39}) << places;
+    EXPECT_EQ(form_->Dirty(), !accepted) << places;
+  }
+  EXPECT_EQ(W<QLineEdit>("txtDecimalPlaces")->text().toStdString(), "4");
+  Click("optOutputType_1");
+  Click("cmdOK");
+  EXPECT_EQ(MessageIds(), std::vector<int>{42}) << "delimited output, as above, needs no widths";
 }
 
 TEST_F(SettingsDialog, AnExistingOutputFileIsQuestionedOnlyWhenTyped) {
@@ -156,7 +169,8 @@ TEST_F(SettingsDialog, AnExistingOutputFileIsQuestionedOnlyWhenTyped) {
   EXPECT_NE(Stored("alpha.cfg").find(typed), std::string::npos);
 }
 
-TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndAFieldNameInItsExactCaseMakesAFieldColumn) {
+// The action lists follow the export type; a field name in its exact case makes a field column.
+TEST_F(SettingsDialog, GridCellsAndTheirLists) {
   Open(3);  // rows: Job ID, User, Pages (a totalling field)
   const std::string none = "0:" + Lang(100);
   EXPECT_EQ(CellList(3, 3), (std::vector<std::string>{none, "1:" + Lang(101), "2:" + Lang(103)}));
@@ -169,20 +183,8 @@ TEST_F(SettingsDialog, ActionListsFollowTheExportTypeAndAFieldNameInItsExactCase
   Click("cmdAddRow");
   EXPECT_EQ(CellList(4, 3), std::vector<std::string>{none}) << "a text column offers nothing else";
 
+  // Grid cells open with one click, filter keys read as their kind, and moves keep the name in view.
   Open(3);
-  TypeInCell(1, 2, "Pages");
-  TypeInCell(2, 2, "pages");
-  ChooseInCell(3, 2, 1);
-  const std::string rows = RowText(1, 3) + "," + RowText(2, 3) + "," + RowText(3, 3);
-  EXPECT_EQ(rows, "23|0|Pages,-1|0|pages,2|0|User");
-  EXPECT_TRUE(form_->Dirty());
-  Click("cmdOK");
-  Open(3);
-  EXPECT_EQ(RowText(1, 3) + "," + RowText(2, 3) + "," + RowText(3, 3), rows) << "as stored";
-}
-
-TEST_F(SettingsDialog, GridCellsOpenWithOneClickFilterKeysReadAsTheirKindAndMovesKeepTheNameInView) {
-  Open(3);  // rows: Job ID, User, Pages
   const auto clickCell = [this](int row, int col) {
     ShowPage(1);
     const QRect cell = Grid().visualRect(Grid().model()->index(row - 1, col));
@@ -210,26 +212,17 @@ TEST_F(SettingsDialog, GridCellsOpenWithOneClickFilterKeysReadAsTheirKindAndMove
   Click("cmdMoveUp");
   EXPECT_EQ(Grid().TextMatrix(2, 2), "Pages");
   EXPECT_EQ(Grid().horizontalScrollBar()->value(), 0) << "the moved row is shown with its name";
-}
 
-TEST_F(SettingsDialog, OKRefusesDecimalPlacesOutsideTwoToFourAndFixedWidthWithoutWidths) {
-  Open(2);
-  const std::pair<const char*, bool> cases[] = {{"1", false}, {"5", false}, {"", false}, {"x", false}, {" 2 ", true}, {"4", true}};
-  for (const auto& [places, accepted] : cases) {
-    ui->ClearRecord();
-    Type("txtDecimalPlaces", places);
-    Click("cmdOK");
-    EXPECT_EQ(MessageIds(), accepted ? std::vector<int>{} : std::vector<int>{39}) << places;
-    EXPECT_EQ(form_->Dirty(), !accepted) << places;
-  }
-  EXPECT_EQ(W<QLineEdit>("txtDecimalPlaces")->text().toStdString(), "4");
-  Click("optOutputType_1");
+  Open(3);
+  TypeInCell(1, 2, "Pages");
+  TypeInCell(2, 2, "pages");
+  ChooseInCell(3, 2, 1);
+  const std::string rows = RowText(1, 3) + "," + RowText(2, 3) + "," + RowText(3, 3);
+  EXPECT_EQ(rows, "23|0|Pages,-1|0|pages,2|0|User");
+  EXPECT_TRUE(form_->Dirty());
   Click("cmdOK");
-  EXPECT_EQ(MessageIds(), std::vector<int>{42});
-  ui->ClearRecord();
-  Click("optOutputType_0");
-  Click("cmdOK");
-  EXPECT_TRUE(ui->Messages().empty()) << "delimited output needs no widths";
+  Open(3);
+  EXPECT_EQ(RowText(1, 3) + "," + RowText(2, 3) + "," + RowText(3, 3), rows) << "as stored";
 }
 
 // The row buttons follow the current row; Delete refuses the only entry and shows the first afterwards.
