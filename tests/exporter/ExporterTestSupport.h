@@ -39,12 +39,7 @@ inline std::string Output(const std::function<void(int16_t)>& write) {
   const std::string path = folder / "out.txt";
   int16_t file = TextFile::FreeFile();
   TextFile::OpenForOutput(file, path);
-  try {
-    write(file);
-  } catch (...) {
-    TextFile::Close(file);
-    throw;
-  }
+  write(file);
   TextFile::Close(file);
   return ReadFile(path);
 }

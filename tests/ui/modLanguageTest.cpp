@@ -32,18 +32,10 @@ void BuildLibrary(const std::string& dllPath, const StringTable& strings) {
   ASSERT_EQ(status, 0) << "qx6rc failed for " << dllPath;
 }
 
-// A product folder of the test's own: the component sits in <root>/exporters unless a test moves it.
-class ProductFolder {
- public:
-  std::string operator/(const std::string& relative) const { return root_ / relative; }
-  void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }
-  void BuildLanguage(const std::string& locale, const StringTable& strings) const {
-    BuildLibrary(root_ / ("lang/" + locale + "/qx6jefltLangRes.dll"), strings);
-  }
-
- private:
-  test::TempFolder root_;
-};
+// The language library of `locale` in the product folder `product`.
+void BuildLanguage(const test::TempFolder& product, const std::string& locale, const StringTable& strings) {
+  BuildLibrary(product / ("lang/" + locale + "/qx6jefltLangRes.dll"), strings);
+}
 
 const StringTable EnglishTexts = {{3, "Details"}, {5, "Export type:"}, {47, "%s Flat File Export"}};
 const StringTable FrenchTexts = {{3, "Détails"}, {47, "Exportation à plat de %s"}};
@@ -73,12 +65,12 @@ class LanguageTest : public ::testing::Test {
   }
 
   test::TestEnvironment env;
-  ProductFolder product;
+  test::TempFolder product;  // the component sits in <product>/exporters unless a test moves it
 };
 
 TEST_F(LanguageTest, EnglishUserGetsOnlyTheEnglishLibraryOthersTheirOwnWithEnglishBehind) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
+  BuildLanguage(product, "1033", EnglishTexts);
+  BuildLanguage(product, "1036", FrenchTexts);
   // Nothing is loaded before the application names itself.
   EXPECT_EQ(modLanguage::GetLangString(3), "");
   EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
@@ -115,13 +107,13 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
       {"en_GB", {"0265", "3081"}, {}, {}, "", "1033"}};  // 0x109 and 0xC09 share the byte 09 of 2057
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.locale) + " found " + c.found);
-    ProductFolder folder;
+    test::TempFolder folder;
     platform::SetComponentFolderForTesting(folder / "exporters");
     modLanguage::ResetForTesting();
-    folder.BuildLanguage("1033", EnglishTexts);
-    folder.BuildLanguage("1036", FrenchTexts);
-    for (const std::string& name : c.libraries) folder.BuildLanguage(name, {{3, "wrong: folder " + name}});
-    for (const std::string& name : c.folders) folder.MakeFolder("lang/" + name);
+    BuildLanguage(folder, "1033", EnglishTexts);
+    BuildLanguage(folder, "1036", FrenchTexts);
+    for (const std::string& name : c.libraries) BuildLanguage(folder, name, {{3, "wrong: folder " + name}});
+    for (const std::string& name : c.folders) std::filesystem::create_directories(folder / "lang/" + name);
     for (const std::string& name : c.files) test::WriteFile(folder / ("lang/" + name), "not a folder");
     Locale::SetUser(c.locale);
     ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -135,8 +127,8 @@ TEST_F(LanguageTest, FallbackSearchTakesTheFirstFolderOfTheUsersLanguage) {
 }
 
 TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
-  product.BuildLanguage("1033", EnglishTexts);
-  product.BuildLanguage("1036", FrenchTexts);
+  BuildLanguage(product, "1033", EnglishTexts);
+  BuildLanguage(product, "1036", FrenchTexts);
   SetLocaleIdSetting(test::Lit("\x0C\x04\0\0"));  // 1036
   EXPECT_EQ(modLanguage::GetUserLocaleId(), 1036);
   ASSERT_TRUE(modLanguage::LoadLanguage("qx6jeflt"));
@@ -155,13 +147,13 @@ TEST_F(LanguageTest, LocaleIdSettingOverridesTheUsersLocale) {
 
 // Texts are cut to 511 characters before the placeholders are filled.
 TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppearsAndTextsAreCut) {
-  product.MakeFolder("lang");
+  std::filesystem::create_directories(product / "lang");
   EXPECT_FALSE(modLanguage::LoadLanguage("qx6jeflt"));
   EXPECT_EQ(modLanguage::CurrentLibrary(), nullptr);
   EXPECT_EQ(modLanguage::GetLangString(4, {Variant("Quorvex 6")}), "");
   std::string accented;
   for (int i = 0; i < 600; ++i) accented += "é";
-  product.BuildLanguage("1033", {{1, std::string(511, 'x')}, {2, std::string(600, 'y')}, {3, accented},
+  BuildLanguage(product, "1033", {{1, std::string(511, 'x')}, {2, std::string(600, 'y')}, {3, accented},
                                  {4, std::string(509, 'z') + "%s"}});
   EXPECT_EQ(modLanguage::GetLangString(1), std::string(511, 'x'));
   EXPECT_NE(modLanguage::CurrentLibrary(), nullptr);
@@ -171,7 +163,7 @@ TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppearsAndTextsAre
 }
 
 TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryOrTheDefault) {
-  product.MakeFolder("common");
+  std::filesystem::create_directories(product / "common");
   const std::pair<StringTable, const char*> cases[] = {
       {{}, "Quorvex 6"},                                           // no library
       {{{103, "  Acme Print Manager  "}}, "Acme Print Manager"},  // without outer spaces
@@ -189,8 +181,8 @@ TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryOrTheDefault) {
 }
 
 TEST_F(LanguageTest, CommonFolderIsFoundUpwardApartFromTheLanguageFolder) {
-  product.MakeFolder("A/B/C");
-  product.MakeFolder("A/B/lang");
+  std::filesystem::create_directories(product / "A/B/C");
+  std::filesystem::create_directories(product / "A/B/lang");
   BuildLibrary(product / "A/common/qxmark.dll", {{103, "Upward"}});
   platform::SetComponentFolderForTesting(product / "A/B/C");
   EXPECT_EQ(GetCommonFolder(), product / "A/common");
