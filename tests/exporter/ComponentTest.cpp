@@ -116,10 +116,8 @@ class Component : public ::testing::Test {
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     QTimer::singleShot(0, app, [&] {
-      QWidget* dialog = nullptr;
-      for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->objectName() == "frmExportSettings" && top->isVisible()) dialog = top;
-      ASSERT_NE(dialog, nullptr) << "no settings dialog shown";
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_TRUE(dialog && dialog->objectName() == "frmExportSettings") << "no settings dialog shown";
       drive(*dialog);
       if (dialog->isVisible()) dialog->close();
     });

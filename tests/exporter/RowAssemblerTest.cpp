@@ -38,17 +38,19 @@ class RowAssembly : public ::testing::Test {
     });
   }
   std::string Value(int16_t index, const Variant& value) {
-    config.Columns()->Clear();
-    config.Columns()->Add(Col(index));
+    SetColumns({Col(index)});
     RowAssembler rows(config);
     return rows.GetColumnValue(rows.Columns()[0], *Job({{index, value}}));
+  }
+  void SetColumns(std::initializer_list<ExportColumnPtr> columns) {
+    config.Columns()->Clear();
+    for (const ExportColumnPtr& column : columns) config.Columns()->Add(column);
   }
   ExportConfig config;
 };
 
 TEST_F(RowAssembly, FieldAndRowDelimiters) {
-  config.Columns()->Add(Col(-1, "a"));
-  config.Columns()->Add(Col(-1, "b"));
+  SetColumns({Col(-1, "a"), Col(-1, "b")});
   struct Case {
     bool beginning, trailing;
     const char* delimiter;
@@ -72,15 +74,12 @@ TEST_F(RowAssembly, FixedWidthCutsAndPads) {
   config.SetOutputType(ExportConfig::FixedWidth);
   config.SetFieldDelimiter(";");  // has no effect in fixed width
   config.SetBeginningDelimiter(true);
-  config.Columns()->Add(Col(2, "", 5));
-  config.Columns()->Add(Col(23, "", 5, true, "0"));
-  config.Columns()->Add(Col(24, "", 5, true, "xy"));
+  SetColumns({Col(2, "", 5), Col(23, "", 5, true, "0"), Col(24, "", 5, true, "xy")});
   EXPECT_EQ(Rows({Job({{2, Variant("ab")}, {23, Variant(42)}, {24, Variant(42)}}),
                   Job({{2, Variant("abcdefg")}, {23, Variant(1234567)}, {24, Variant(12345)}})}),
             "ab   00042xxx42\r\nabcde1234512345\r\n");
   // Widths count characters, not bytes.
-  config.Columns()->Clear();
-  config.Columns()->Add(Col(2, "", 4));
+  SetColumns({Col(2, "", 4)});
   config.SetRowDelimiter(3);
   EXPECT_EQ(Rows({Job({{2, Variant("Müller")}}), Job({{2, Variant("Zoë")}})}), "M\xFCllZo\xEB ");
 }
@@ -88,8 +87,7 @@ TEST_F(RowAssembly, FixedWidthCutsAndPads) {
 TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
   config.SetColumnNames(true);
   config.SetStripChars("-/");
-  config.Columns()->Add(Col(-1, "a-b/c"));
-  config.Columns()->Add(Col(7, "Doc-Title"));
+  SetColumns({Col(-1, "a-b/c"), Col(7, "Doc-Title")});
   EXPECT_EQ(Rows({Job({{7, Variant("x-y/z\r\nnext")}})}, true), "a-b/c,Doc-Title\r\nabc,xyznext\r\n");
   // Automatic stripping removes the delimiters as whole texts.
   config.SetStripChars("");
@@ -98,8 +96,7 @@ TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
   config.SetRowDelimiter(4);
   config.SetCustomRowDelimiter("##");
   config.SetColumnNames(false);
-  config.Columns()->Clear();
-  config.Columns()->Add(Col(7));
+  SetColumns({Col(7)});
   EXPECT_EQ(Rows({Job({{7, Variant("a\tb#c##d")}})}), "ab#cd##");
 }
 
@@ -108,7 +105,6 @@ TEST_F(RowAssembly, StrippingAppliesToValuesNotTitles) {
 TEST_F(RowAssembly, StrippedCharacterIsFoundAtEveryPlaceOfAValue) {
   config.SetStripChars("~");
   config.SetAutoStripDelimiters(true);
-  config.Columns()->Add(Col(7));
   const std::string filler = "\xC3\xA9\x01\x7F\xFF abcdefghijklmnopq";  // é, controls, a stray byte
   for (size_t length = 1; length <= 20; ++length) {
     const std::string plain = filler.substr(0, length);
@@ -127,9 +123,7 @@ TEST_F(RowAssembly, StrippedCharacterIsFoundAtEveryPlaceOfAValue) {
 // assembles it again with each value cleaned, before widths and quotes.
 TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
   config.SetStripChars("~");
-  config.Columns()->Add(Col(7));
-  config.Columns()->Add(Col(-1, "t~x"));
-  config.Columns()->Add(Col(2));
+  SetColumns({Col(7), Col(-1, "t~x"), Col(2)});
   EXPECT_EQ(Rows({Job({{7, Variant("plain")}, {2, Variant("ann")}}), Job({{7, Variant("a~b\r\nc")}, {2, Variant("~x~")}}),
                   Job({{7, Variant("last")}, {2, Variant("eve")}})}),
             "plain,tx,ann\r\nabc,tx,x\r\nlast,tx,eve\r\n");
@@ -144,8 +138,7 @@ TEST_F(RowAssembly, RowsWithSomethingToStripAreAssembledAgain) {
   config.SetOutputType(ExportConfig::Delimited);
   config.SetStripChars("7");
   config.SetAutoStripDelimiters(true);
-  config.Columns()->Clear();
-  for (int16_t index : {7, 2, 23, 24}) config.Columns()->Add(Col(index));
+  SetColumns({Col(7), Col(2), Col(23), Col(24)});
   EXPECT_EQ(Rows({Job({{7, Variant("a,b\"c")}, {2, Variant("ann")}, {23, Variant::Long(171)}, {24, Variant::Long(-2)}}),
                   Job({{7, Variant("plain")}, {2, Variant(",")}, {23, Variant::Long(7)}})}),
             "\"ab\"c\",\"ann\",\"11\",\"-2\"\r\n\"plain\",\"\",\"\",\"\"\r\n");
@@ -191,15 +184,14 @@ TEST_F(RowAssembly, HostColumnsWithTextsOfTheirOwn) {
 TEST_F(RowAssembly, TitleRowsAndQuotesAndEmptyRows) {
   config.SetStringsInQuotes(true);
   config.SetColumnNames(true);
-  config.Columns()->Add(Col(7));
-  config.Columns()->Add(Col(23));
+  SetColumns({Col(7), Col(23)});
   EXPECT_EQ(Rows({Job({{7, Variant("say \"hi\"")}, {23, Variant(5)}})}, true),
             "\"Document\",\"Pages\"\r\n\"say \"hi\"\",\"5\"\r\n");
   config.SetStringsInQuotes(false);
-  config.Columns()->Clear();
+  SetColumns({});
   EXPECT_EQ(Rows({Job({})}, true), "\r\n");
   config.SetRowDelimiter(3);
-  config.Columns()->Add(Col(-1, ""));
+  SetColumns({Col(-1, "")});
   config.SetFieldDelimiter("");
   EXPECT_EQ(Rows({Job({}), Job({})}), "");
 }
