@@ -86,7 +86,7 @@ class SettingsDialog : public ConfigTest {
     return configs;
   }
 
-  dialog::frmExportSettings& Open(int32_t configId, std::shared_ptr<ExportConfigs> configs = nullptr) {
+  void Open(int32_t configId, std::shared_ptr<ExportConfigs> configs = nullptr) {
     configs_ = configs ? configs : LoadConfigs();
     form_ = std::make_unique<dialog::frmExportSettings>();
     form_->BeginSettings(configs_, configId);
@@ -94,7 +94,6 @@ class SettingsDialog : public ConfigTest {
     // Active, as the window a user works in is: keys reach it and its shortcuts.
     form_->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 5000));
-    return *form_;
   }
 
   template <typename T>
@@ -469,7 +468,7 @@ TEST_F(SettingsDialog, RowButtonsAndDelete) {
 // Switching the configuration shown drops pending changes without a question.
 // Closing with changes asks: Cancel, or Yes whose checks fail, keeps the
 // dialog open; No drops the changes; Yes on the default asks for a new name.
-TEST_F(SettingsDialog, SwitchingDropsChangesAndClosingAsks) {
+TEST_F(SettingsDialog, SwitchingEscapeAndClosing) {
   Open(2);
   const std::string before = Stored("alpha.cfg");
   Type("txtDateFormat", "yyyy");
@@ -480,7 +479,27 @@ TEST_F(SettingsDialog, SwitchingDropsChangesAndClosingAsks) {
   Choose("cmbConfiguration", 1);
   EXPECT_EQ(W<QLineEdit>("txtDateFormat")->text().toStdString(), "MMM dd, yyyy hh:mm:ss");
   EXPECT_FALSE(form_->Dirty());
-  EXPECT_TRUE(ui->Messages().empty());
+  // Escape closes an open list first, and the dialog only when no list is open.
+  // The configurations, the row delimiters on the first page, a cell's actions on the second.
+  for (const char* list : {"cmbConfiguration", "cmbRowDelimiter", ""}) {
+    ShowPage(0);
+    QComboBox* combo = *list ? W<QComboBox>(list) : qobject_cast<QComboBox*>(StartEdit(1, 3));
+    ASSERT_NE(combo, nullptr);
+    combo->showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
+    const std::string name = combo->objectName().toStdString();
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(combo->view()->isVisible()) << name;
+    EXPECT_TRUE(form_->isVisible()) << name;
+  }
+  Press(Qt::Key_Escape);  // ends the cell's edit
+  EXPECT_EQ(Grid().Editor(), nullptr);
+  EXPECT_TRUE(form_->isVisible());
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(form_->IsUnloaded()) << "Escape with no list open closes the dialog";
+  EXPECT_TRUE(ui->Messages().empty()) << "a clean dialog closes without a question";
+
+  Open(2);
   Type("txtDecimalPlaces", "9");
   ui->QueueAnswer(MessageAnswer::Cancel);
   EXPECT_FALSE(form_->close());
@@ -502,41 +521,15 @@ TEST_F(SettingsDialog, SwitchingDropsChangesAndClosingAsks) {
   EXPECT_TRUE(FileExists(env.ConfigFolder() + "copy of default.cfg"));
 }
 
-TEST_F(SettingsDialog, EscapeClosesAnOpenListFirstAndTheDialogOnlyWhenNoListIsOpen) {
-  Open(2);
-  // The configurations, the row delimiters on the first page, a cell's actions on the second.
-  for (const char* list : {"cmbConfiguration", "cmbRowDelimiter", ""}) {
-    ShowPage(0);
-    QComboBox* combo = *list ? W<QComboBox>(list) : qobject_cast<QComboBox*>(StartEdit(1, 3));
-    ASSERT_NE(combo, nullptr);
-    combo->showPopup();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo->view()->window(), 5000));
-    const std::string name = combo->objectName().toStdString();
-    Press(Qt::Key_Escape);
-    EXPECT_FALSE(combo->view()->isVisible()) << name;
-    EXPECT_TRUE(form_->isVisible()) << name;
-  }
-  Press(Qt::Key_Escape);  // ends the cell's edit
-  EXPECT_EQ(Grid().Editor(), nullptr);
-  EXPECT_TRUE(form_->isVisible());
-  Press(Qt::Key_Escape);
-  EXPECT_TRUE(form_->IsUnloaded()) << "Escape with no list open closes the dialog";
-  EXPECT_TRUE(ui->Messages().empty()) << "a clean dialog closes without a question";
-}
-
 TEST_F(SettingsDialog, SaveAsRefusesReservedTakenAndPathNamesAndCarriesUnsavedEdits) {
   Open(2);
-  struct Case {
-    std::optional<std::string> answer;
-    std::vector<int> messages;
-  };
-  const Case cases[] = {{"<DEFAULT>", {33}}, {"bETA", {33}}, {"a/b", {32}}, {"a\\b", {32}},
-                        {"", {}},            {std::nullopt, {}}};
-  for (const Case& c : cases) {
+  const std::pair<std::optional<std::string>, std::vector<int>> cases[] = {
+      {"<DEFAULT>", {33}}, {"bETA", {33}}, {"a/b", {32}}, {"a\\b", {32}}, {"", {}}, {std::nullopt, {}}};
+  for (const auto& [answer, messages] : cases) {
     ui->ClearRecord();
-    ui->QueueInput(c.answer);
+    ui->QueueInput(answer);
     Click("cmdSaveAs");
-    EXPECT_EQ(MessageIds(), c.messages) << c.answer.value_or("(cancelled)");
+    EXPECT_EQ(MessageIds(), messages) << answer.value_or("(cancelled)");
   }
   ASSERT_EQ(ui->Inputs().size(), 1u);
   EXPECT_EQ(ui->Inputs()[0].prompt + "|" + ui->Inputs()[0].title, Lang(30) + "|" + Lang(31));

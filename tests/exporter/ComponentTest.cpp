@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 #include <unistd.h>
 
 #include "hostapi/ElevateEntry.h"
@@ -188,12 +189,8 @@ TEST_F(Component, FixedTextsStateBeforeInitializeIdentifiersSortColumnsBadConfig
 
 TEST_F(Component, SummaryTotalsPerGroupAndDay) {
   const std::string summary = "<ExportType>1</ExportType>\r\n" + NoQuotes;
-  struct Case {
-    std::string options, columns;
-    std::vector<std::map<int, Variant>> jobs;
-    std::string expected;
-  };
-  const Case cases[] = {
+  // Options, columns, the jobs, the rows.
+  const std::tuple<std::string, std::string, std::vector<std::map<int, Variant>>, std::string> cases[] = {
       // A column without an action shows the last value of a group whose values all agree.
       {summary, A(4, 1) + A(23, 3) + C(2),
        {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
@@ -214,7 +211,7 @@ TEST_F(Component, SummaryTotalsPerGroupAndDay) {
       // A run that receives no job writes no row.
       {summary, A(23, 3), {}, ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(Run(c.options, c.columns, c.jobs), c.expected) << c.columns;
+  for (const auto& [options, columns, jobs, rows] : cases) EXPECT_EQ(Run(options, columns, jobs), rows) << columns;
   EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/ComponentFile.h"
 #include "runtime/DateTime.h"
 #include "runtime/Locale.h"
@@ -51,22 +53,19 @@ class RowAssembly : public ::testing::Test {
 
 TEST_F(RowAssembly, FieldAndRowDelimiters) {
   SetColumns({Col(-1, "a"), Col(-1, "b")});
-  struct Case {
-    bool beginning, trailing;
-    const char* delimiter;
-    int rowCode;
-    const char* rows;
-  };
-  // A two-character delimiter always stays after the last field; an unknown row code writes none.
-  for (const Case& c : {Case{false, false, ",", 0, "a,b\r\na,b\r\n"}, Case{true, false, ",", 1, ",a,b\r,a,b\r"},
-                        Case{false, true, ",", 2, "a,b,\na,b,\n"}, Case{false, false, "||", 3, "a||b||a||b||"},
-                        Case{false, false, "<tab>", 4, "a\tb<EOR>a\tb<EOR>"}, Case{false, false, ",", 9, "a,ba,b"}}) {
-    config.SetBeginningDelimiter(c.beginning);
-    config.SetTrailingDelimiter(c.trailing);
-    config.SetFieldDelimiter(c.delimiter);
-    config.SetRowDelimiter(c.rowCode);
-    config.SetCustomRowDelimiter("<EOR>");
-    EXPECT_EQ(Rows({Job({}), Job({})}), c.rows) << c.delimiter << " " << c.rowCode;
+  // Beginning and trailing delimiter, field delimiter, row delimiter code, the rows. A two-character
+  // delimiter always stays after the last field; an unknown row code writes none.
+  const std::tuple<bool, bool, const char*, int, const char*> cases[] = {
+      {false, false, ",", 0, "a,b\r\na,b\r\n"}, {true, false, ",", 1, ",a,b\r,a,b\r"},
+      {false, true, ",", 2, "a,b,\na,b,\n"},     {false, false, "||", 3, "a||b||a||b||"},
+      {false, false, "<tab>", 4, "a\tb<EOR>a\tb<EOR>"}, {false, false, ",", 9, "a,ba,b"}};
+  config.SetCustomRowDelimiter("<EOR>");
+  for (const auto& [beginning, trailing, delimiter, rowCode, rows] : cases) {
+    config.SetBeginningDelimiter(beginning);
+    config.SetTrailingDelimiter(trailing);
+    config.SetFieldDelimiter(delimiter);
+    config.SetRowDelimiter(rowCode);
+    EXPECT_EQ(Rows({Job({}), Job({})}), rows) << delimiter << " " << rowCode;
   }
 }
 

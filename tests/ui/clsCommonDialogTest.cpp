@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/ScriptedUserInteraction.h"
@@ -21,12 +22,8 @@ class FileDialogTest : public ::testing::Test {
 };
 
 TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancelChangesNothing) {
-  struct Case {
-    std::string filter;
-    int16_t index;
-    const char *chosen, *returned, *extension;  // chosen null: cancelled
-  };
-  const Case cases[] = {
+  // Filter, index and name chosen (none: cancelled), the name and extension handed back.
+  const std::tuple<std::string, int16_t, const char*, const char*, const char*> cases[] = {
       {ThreePairs, 1, "/home/ann/out/jobs", "/home/ann/out/jobs.txt", ".txt"},
       {ThreePairs, 1, "/home/ann/out/jobs.dat", "/home/ann/out/jobs.dat", ".txt"},
       {ThreePairs, 3, "/home/ann/out/jobs", "/home/ann/out/jobs", "*.*"},      // all files: nothing added
@@ -36,12 +33,12 @@ TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancel
       // An index below one or beyond the filter (a damaged language library) has no extension.
       {ThreePairs, 0, "/tmp/x", "/tmp/x", ""}, {"A|*.aaa", 2, "/tmp/x", "/tmp/x", ""},
       {ThreePairs, 1, nullptr, "", "unchanged"}};
-  for (const Case& c : cases) {
-    if (c.chosen) script->QueueFile(FileDialogResult{c.chosen, c.index});
+  for (const auto& [filter, index, chosen, returned, expected] : cases) {
+    if (chosen) script->QueueFile(FileDialogResult{chosen, index});
     else script->QueueFile(std::nullopt);
     std::string extension = "unchanged";
-    EXPECT_EQ(ShowFileDialog(0, "Output file", true, c.filter, "/tmp/a.txt", &extension), c.returned) << c.index;
-    EXPECT_EQ(extension, c.extension) << c.returned;
+    EXPECT_EQ(ShowFileDialog(0, "Output file", true, filter, "/tmp/a.txt", &extension), returned) << index;
+    EXPECT_EQ(extension, expected) << returned;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/ComponentFile.h"
 #include "runtime/Locale.h"
@@ -191,12 +192,7 @@ TEST_F(LanguageTest, CommonFolderIsFoundUpwardApartFromTheLanguageFolder) {
 }
 
 TEST(ReplacePlaceholders, FillsInOrderAndNeverSearchesInsertedText) {
-  struct Case {
-    const char* text;
-    std::vector<Variant> args;
-    const char* expected;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::vector<Variant>, const char*> cases[] = {
       {"from %s to %s.", {3, 7}, "from 3 to 7."}, {"from %s to %s.", {3}, "from 3 to %s."},
       {"from %s to %s.", {3, 7, 9}, "from 3 to 7."}, {"%s%s", {"a", "b"}, "ab"},
       // The upper-case mark counts, other marks do not.
@@ -204,10 +200,7 @@ TEST(ReplacePlaceholders, FillsInOrderAndNeverSearchesInsertedText) {
       {"\"%s\" then %s", {"a%sb", 7}, "\"a%sb\" then 7"}, {"%s|%s", {"%S", "%s"}, "%S|%s"},
       // Numbers in plain decimal.
       {"Error %s: %s", {-2147467259, 1234567.5}, "Error -2147467259: 1234567.5"}};
-  for (const Case& c : cases) {
-    std::vector<Variant> args = c.args;
-    EXPECT_EQ(modLanguage::ReplacePlaceholders(c.text, &args), c.expected) << c.text;
-  }
+  for (auto [text, args, expected] : cases) EXPECT_EQ(modLanguage::ReplacePlaceholders(text, &args), expected) << text;
   EXPECT_EQ(modLanguage::ReplacePlaceholders("from %s", nullptr), "from %s");
 }
 
