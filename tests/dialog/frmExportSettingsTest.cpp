@@ -635,11 +635,28 @@ class HelpWindowTest : public ::testing::Test {
   dialog::QtUserInteraction qt;
 };
 
-TEST_F(HelpWindowTest, ShowsTheDialogTopicAndMovesByLinksContentsAndHistory) {
+// Missing files and topics are shown in the one window; the dialog's topic
+// follows, and the window moves by links, contents and history.
+TEST_F(HelpWindowTest, MissingFilesAndTopicsThenTheDialogTopicLinksContentsAndHistory) {
+  EXPECT_FALSE(qt.ShowHelp("/nonexistent/help/qx6jbman.chm", 11));
+  HelpWindow* first = &Window();
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_EQ(first->ShownPage(), "");
+  EXPECT_TRUE(Text().contains("Help file not found") && Text().contains("/nonexistent/help/qx6jbman.chm does not exist"));
+  EXPECT_EQ(first->ContentsList()->topLevelItemCount(), 0);
+
+  EXPECT_FALSE(qt.ShowHelp("", 11));
+  EXPECT_TRUE(Text().contains("No help file is set"));
+
+  EXPECT_FALSE(qt.ShowHelp(StagedHelpFile, 4242));
+  EXPECT_EQ(&Window(), first);
+  EXPECT_TRUE(Text().contains("has no topic 4242"));
+
+  // The file that is there still opens in the same window afterwards.
   ASSERT_TRUE(qt.ShowHelp(StagedHelpFile, 11));
   HelpWindow& window = Window();
+  EXPECT_EQ(&window, first);
   dialog::HelpBrowser* browser = window.Browser();
-  EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.ShownPage(), "/settings.html");
   EXPECT_TRUE(Text().startsWith("The settings dialog") && Text().contains("Save As..."));
   EXPECT_TRUE(window.windowTitle().startsWith("The settings dialog"));
@@ -674,27 +691,6 @@ TEST_F(HelpWindowTest, ShowsTheDialogTopicAndMovesByLinksContentsAndHistory) {
   emit browser->anchorClicked(QUrl("nowhere.html"));
   EXPECT_EQ(window.ShownPage(), "");
   EXPECT_TRUE(Text().contains("nowhere.html"));
-}
-
-TEST_F(HelpWindowTest, MissingFileOrTopicIsShownInTheOneWindow) {
-  EXPECT_FALSE(qt.ShowHelp("/nonexistent/help/qx6jbman.chm", 11));
-  HelpWindow* first = &Window();
-  EXPECT_TRUE(first->isVisible());
-  EXPECT_EQ(first->ShownPage(), "");
-  EXPECT_TRUE(Text().contains("Help file not found") && Text().contains("/nonexistent/help/qx6jbman.chm does not exist"));
-  EXPECT_EQ(first->ContentsList()->topLevelItemCount(), 0);
-
-  EXPECT_FALSE(qt.ShowHelp("", 11));
-  EXPECT_TRUE(Text().contains("No help file is set"));
-
-  EXPECT_FALSE(qt.ShowHelp(StagedHelpFile, 4242));
-  EXPECT_EQ(&Window(), first);
-  EXPECT_TRUE(Text().contains("has no topic 4242"));
-
-  // The file that is there still opens in the same window afterwards.
-  EXPECT_TRUE(qt.ShowHelp(StagedHelpFile, 11));
-  EXPECT_EQ(&Window(), first);
-  EXPECT_EQ(first->ShownPage(), "/settings.html");
 }
 
 TEST_F(HelpWindowTest, WindowBelongsToTheModalDialogThatAsks) {

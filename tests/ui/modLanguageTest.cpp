@@ -163,7 +163,7 @@ TEST_F(LanguageTest, LookupsRetryTheLoadUntilTheEnglishLibraryAppearsAndTextsAre
   EXPECT_EQ(modLanguage::GetLangString(4, {Variant("long argument")}), std::string(509, 'z') + "long argument");
 }
 
-TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryOrTheDefault) {
+TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryInTheCommonFolderOrTheDefault) {
   std::filesystem::create_directories(product / "common");
   const std::pair<StringTable, const char*> cases[] = {
       {{}, "Quorvex 6"},                                           // no library
@@ -179,13 +179,13 @@ TEST_F(LanguageTest, ProductNameComesFromTheBrandingLibraryOrTheDefault) {
   test::WriteFile(product / "common/qxmark.dll", "MZ and then nothing a module needs");
   EXPECT_FALSE(clsQX6Branding().IsLoaded());
   EXPECT_EQ(clsQX6Branding().ProductName(), "Quorvex 6");
-}
 
-TEST_F(LanguageTest, CommonFolderIsFoundUpwardApartFromTheLanguageFolder) {
+  // The common folder is found upward, apart from the language folder.
   std::filesystem::create_directories(product / "A/B/C");
   std::filesystem::create_directories(product / "A/B/lang");
   BuildLibrary(product / "A/common/qxmark.dll", {{103, "Upward"}});
   platform::SetComponentFolderForTesting(product / "A/B/C");
+  ResetBrandingForTesting();
   EXPECT_EQ(GetCommonFolder(), product / "A/common");
   EXPECT_EQ(modLanguage::GetLanguageFolder(), product / "A/B/lang");
   EXPECT_EQ(SharedBranding().ProductName(), "Upward");
