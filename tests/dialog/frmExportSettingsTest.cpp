@@ -578,8 +578,7 @@ TEST_F(SettingsDialog, TheWindowKeepsItsClientSizeAndTheGridFitsWhateverTheFont)
     EXPECT_TRUE(!shipped || family == ShippedFamily()) << family.toStdString();
     const QSize recorded = form_->RecordedClientSize();
     EXPECT_EQ(form_->size(), recorded) << "as loaded, shipped face " << shipped;
-    EXPECT_GE(recorded.width(), form_->minimumSizeHint().width());
-    EXPECT_GE(recorded.height(), form_->minimumSizeHint().height());
+    EXPECT_EQ(recorded.expandedTo(form_->minimumSizeHint()), recorded) << "at least the minimum size";
     form_->resize(recorded.width() + 120, recorded.height() - 40);
     QCoreApplication::processEvents();
     EXPECT_EQ(form_->size(), recorded);
