@@ -588,12 +588,10 @@ TEST_F(SettingsDialog, TheWindowKeepsItsClientSizeAndTheGridFitsWhateverTheFont)
     EXPECT_LE(Grid().columnWidth(2) + Grid().columnWidth(3), Grid().viewport()->width());
     EXPECT_EQ(Grid().horizontalScrollBar()->maximum(), 0);
     EXPECT_NEAR(Grid().ColWidth(2) + Grid().ColWidth(3), Grid().WidthTwips() - 400, 30) << "shipped face " << shipped;
-    // The size is laid out for both pages: showing the columns page and a
+    // The size is laid out for both pages: showing the other page and a
     // fixed-width configuration's extra columns leaves it as it was.
-    for (int page : {0, 1}) {
-      ShowPage(page);
-      EXPECT_EQ(form_->size(), recorded) << "page " << page;
-    }
+    ShowPage(0);
+    EXPECT_EQ(form_->size(), recorded) << "page 0";
     Click("optOutputType_1");
     ShowPage(1);
     EXPECT_EQ(form_->size(), recorded);

@@ -153,11 +153,10 @@ TEST_F(Component, FixedTextsStateBeforeInitializeIdentifiersSortColumnsBadConfig
             "QX6JobExportFlatFile.QX6FlatFile|Flat File Export");
   EXPECT_TRUE(Get(&IJobExporter::get_CanEmailResults));
   EXPECT_FALSE(Start(1));
-  int32_t id = 5;  // no dialog before Initialize: nothing changes
-  bool flag = true;
-  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &flag), S_OK);
-  EXPECT_FALSE(flag);
-  EXPECT_EQ(id, 5);
+  int32_t id = 5;
+  bool changed = true;
+  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &changed), S_OK);
+  EXPECT_EQ(std::to_string(id) + " " + std::to_string(changed), "5 0") << "no dialog before Initialize";
   ComPtr<IJobColumns> sortColumns;
   EXPECT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
   EXPECT_FALSE(sortColumns);

@@ -43,7 +43,7 @@ TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancel
 }
 
 // Save asks before overwriting and wants an existing folder; open wants an existing file.
-TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
+TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialogAndInitialNamesAreCutToFitIt) {
   ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
   ShowFileDialog(0, "Open it", false, ThreePairs, "");
   ASSERT_EQ(script->FileDialogs().size(), 2u);
@@ -52,11 +52,9 @@ TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
             "1234 Save it [" + ThreePairs + "] /tmp/start.txt");
   EXPECT_EQ(save.flags, 0x80004 | platform::OFN_OVERWRITEPROMPT | platform::OFN_PATHMUSTEXIST);
   EXPECT_EQ(script->FileDialogs()[1].flags, 0x80004 | platform::OFN_FILEMUSTEXIST);
-}
 
-// The dialog's buffer of 512 bytes holds 511 bytes of the name in the code
-// page, where "é" is one byte.
-TEST_F(FileDialogTest, InitialNamesAreCutToFitTheDialogsBuffer) {
+  // The dialog's buffer of 512 bytes holds 511 bytes of the name in the code
+  // page, where "é" is one byte.
   std::string accented;
   for (int i = 0; i < 600; ++i) accented += "é";
   for (const std::string& name : {std::string(600, 'n'), accented}) {
