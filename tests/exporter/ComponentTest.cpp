@@ -243,7 +243,7 @@ TEST_F(Component, OutputFileModes) {
   EXPECT_EQ(ReadFile(keep), "");
 }
 
-TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
+TEST_F(Component, MissingOutputFileNameAndMissingFolderAndInteractiveRunsAskForTheFile) {
   Initialize();
   EXPECT_FALSE(Start(1, true));
   EXPECT_NE(LastError(), "");
@@ -274,10 +274,9 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   EXPECT_EQ(ui->Messages()[1].text, "The output file \"" + env.Root() +
                                         "/dangling.txt\" was not found and could not be created. Check the output file "
                                         "name in the export configuration.");
-}
 
-TEST_F(Component, InteractiveRunsAskForTheFile) {
-  Initialize();
+  // Interactive runs ask for the file.
+  ui->ClearRecord();
   ui->QueueFile(platform::FileDialogResult{env.Root() + "/picked", 1});
   EXPECT_TRUE(Start(1, false));
   Done();

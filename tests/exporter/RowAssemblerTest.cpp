@@ -108,13 +108,9 @@ TEST_F(RowAssembly, StrippedCharacterIsFoundAtEveryPlaceOfAValue) {
   for (size_t length = 1; length <= 20; ++length) {
     const std::string plain = filler.substr(0, length);
     EXPECT_EQ(Value(7, Variant(plain)), plain);
-    for (size_t at = 0; at <= length; ++at) {
-      for (const char* removed : {"~", ",", "\r", "\n", "\r\n"}) {
-        std::string value = plain;
-        value.insert(at, removed);
-        EXPECT_EQ(Value(7, Variant(value)), plain) << length << " " << at << " " << removed;
-      }
-    }
+    for (size_t at = 0; at <= length; ++at)
+      for (const char* removed : {"~", ",", "\r", "\n", "\r\n"})
+        EXPECT_EQ(Value(7, Variant(std::string(plain).insert(at, removed))), plain) << length << ' ' << at << removed;
   }
 }
 

@@ -29,10 +29,8 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : ScopedEnv(nam
   setenv(name, value.c_str(), 1);
 }
 
-ScopedEnv::ScopedEnv(const char* name, std::nullptr_t) : name_(name) {
-  const char* old = std::getenv(name);
-  had_ = old != nullptr;
-  old_ = had_ ? old : "";
+ScopedEnv::ScopedEnv(const char* name, std::nullptr_t)
+    : name_(name), had_(std::getenv(name) != nullptr), old_(had_ ? std::getenv(name) : "") {
   unsetenv(name);
 }
 

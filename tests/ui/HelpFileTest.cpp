@@ -24,7 +24,8 @@ TEST(HelpFileTest, TheStagedFileMapsTheDialogTopicListsEveryPageAndRefusesUnknow
   EXPECT_EQ(file.Title() + "|" + file.DefaultTopic(), "Quorvex 6 Flat File Export Help|welcome.html");
   // The page's name inside the file, no folder of the machine that built it.
   EXPECT_EQ(file.TopicPath(modHelp::SettingsDialogTopic).value_or(file.ErrorText()), "/settings.html");
-  EXPECT_EQ(file.ReadFile("/settings.html").value_or(""), ReadFile(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
+  EXPECT_EQ(file.ReadFile("/settings.html").value_or(""),
+            ReadFile(std::string(QX6_SOURCE_DIR) + "/help/settings.html"));
   // Relative names and the style sheet the pages link to are found too.
   EXPECT_TRUE(file.ReadFile("qx6help.css"));
   std::string contents;  // level and page of each entry
@@ -88,8 +89,7 @@ TEST(HelpFileTest, CutOrDamagedFilesFailCleanly) {
     WriteFile(path, whole.substr(0, length));
     const bool opened = file.Open(path);
     EXPECT_EQ(opened, file.ErrorText().empty()) << "cut at " << length;
-    const auto topic = opened ? file.TopicPath(11) : std::nullopt;
-    EXPECT_EQ(topic.value_or("/settings.html"), "/settings.html") << "cut at " << length;
+    EXPECT_EQ((opened ? file.TopicPath(11) : std::nullopt).value_or("/settings.html"), "/settings.html") << length;
     const auto bytes = file.ReadFile("/settings.html");
     EXPECT_EQ(bytes.value_or(settings), settings) << "cut at " << length;
     someReadFailed = someReadFailed || !bytes;

@@ -16,12 +16,8 @@ using platform::FileDialogResult;
 
 const std::string ThreePairs = "Text files (*.txt)|*.txt|Comma separated (*.csv)|*.csv|All files (*.*)|*.*";
 
-class FileDialogTest : public ::testing::Test {
- protected:
+TEST(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancelChangesNothing) {
   platform::ScopedScriptedUserInteraction script;
-};
-
-TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancelChangesNothing) {
   // Filter, index and name chosen (none: cancelled), the name and extension handed back.
   const std::tuple<std::string, int16_t, const char*, const char*, const char*> cases[] = {
       {ThreePairs, 1, "/home/ann/out/jobs", "/home/ann/out/jobs.txt", ".txt"},
@@ -43,7 +39,8 @@ TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancel
 }
 
 // Save asks before overwriting and wants an existing folder; open wants an existing file.
-TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialogAndInitialNamesAreCutToFitIt) {
+TEST(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialogAndInitialNamesAreCutToFitIt) {
+  platform::ScopedScriptedUserInteraction script;
   ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
   ShowFileDialog(0, "Open it", false, ThreePairs, "");
   ASSERT_EQ(script->FileDialogs().size(), 2u);
