@@ -1,15 +1,26 @@
-// The component as the host sees it: registered by qx6regsvr, created by its
-// ProgID through the registry, driven through IJobExporter only.
+// The component as the host sees it: the staged libraries registered by
+// qx6regsvr in the test's private registry, QX6FlatFile created by its ProgID
+// and driven through IJobExporter only, its settings dialog on the offscreen
+// platform driven by the names of its widgets.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
 #include <filesystem>
+#include <functional>
+#include <tuple>
 #include <unistd.h>
 
 #include "hostapi/ElevateEntry.h"
+#include "hostapi/IJobExporter.h"
+#include "platform/ComponentModel.h"
+#include "platform/ScriptedUserInteraction.h"
 #include "runtime/DateTime.h"
 #include "runtime/Format.h"
 #include "tests/exporter/ExporterTestSupport.h"
-#include "tests/exporter/RegisteredExporter.h"
 #include "tests/platform/RegistryValues.h"
 
 namespace qx6 {
@@ -37,8 +48,34 @@ std::string A(int index, int action) { return C(index, "<Action>" + std::to_stri
 
 const std::string NoQuotes = "<StringsInQuotes>False</StringsInQuotes>\r\n";
 
-class Component : public test::RegisteredExporter {
+class Component : public ::testing::Test {
  protected:
+  Component() {
+    Register("");
+    Guid clsid;
+    EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), S_OK);
+    exporter = platform::CreateObject<IJobExporter>(clsid, IID_IJobExporter);
+    EXPECT_TRUE(exporter);
+  }
+  // qx6regsvr -s FLAGS for the type library and the component.
+  static void Register(const std::string& flags) {
+    for (const char* library : {"/lib/libqx6expinf.so", "/exporters/libqx6jeflt.so"}) {
+      const std::string command = test::ShellQuote(QX6_PRODUCT_DIR "/bin/qx6regsvr") + " -s " + flags + " " +
+                                  test::ShellQuote(QX6_PRODUCT_DIR + std::string(library));
+      ASSERT_EQ(test::RunShell(command), 0) << command;
+    }
+  }
+  // Initialize with the host's columns: the configurations listed, by name.
+  std::vector<std::string> Initialize(int16_t decimals = 2) {
+    Variant list;
+    std::string code = "unchanged";
+    EXPECT_EQ(exporter->Initialize(hostColumns.Get(), decimals, &code, &list), S_OK);
+    EXPECT_EQ(code, "");
+    std::vector<std::string> names;
+    auto rows = list.ArrayValue();
+    for (int32_t r = 0; r <= rows.UpperBound(1); ++r) names.emplace_back(rows.At(r, 1).StringValue());
+    return names;
+  }
   int32_t IdOf(const std::string& name) {
     auto names = Initialize();
     for (size_t i = 0; i < names.size(); ++i)
@@ -63,11 +100,37 @@ class Component : public test::RegisteredExporter {
     EXPECT_EQ(ok, hr == S_OK);
     return hr;
   }
-  void Done() {
-    bool ok = false;
-    EXPECT_EQ(exporter->DoneExport(&ok), S_OK);
-    EXPECT_TRUE(ok);
+  // What a call without arguments hands back, the call succeeding.
+  template <typename T>
+  T Get(HRESULT (IJobExporter::*method)(T*)) {
+    T value{};
+    EXPECT_EQ((exporter.Get()->*method)(&value), S_OK);
+    return value;
   }
+  void Done() { EXPECT_TRUE(Get(&IJobExporter::DoneExport)); }
+  std::string LastError() { return Get(&IJobExporter::GetLastError); }
+  std::string ResultsPath() { return Get(&IJobExporter::get_EmailableResultsPath); }
+  // Runs `drive` on the settings dialog once EditConfiguration has shown it, on a Qt application of the test's own.
+  bool Edit(int32_t& configId, const std::function<void(QWidget&)>& drive) {
+    static int argc = 1;
+    static char name[] = "qx6component_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    QTimer::singleShot(0, app, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_TRUE(dialog && dialog->objectName() == "frmExportSettings") << "no settings dialog shown";
+      drive(*dialog);
+      if (dialog->isVisible()) dialog->close();
+    });
+    bool changed = false;
+    EXPECT_EQ(exporter->EditConfiguration(nullptr, &configId, &changed), S_OK);
+    return changed;
+  }
+
+  test::TestEnvironment env;
+  platform::ScopedScriptedUserInteraction ui;
+  ComPtr<IJobExporter> exporter;
+  ComPtr<IJobColumns> hostColumns = host::MakeHostColumns();
   // Saves a configuration file, runs it over the jobs and returns the output.
   std::string Run(const std::string& options, const std::string& columns,
                   const std::vector<std::map<int, Variant>>& jobs) {
@@ -77,37 +140,23 @@ class Component : public test::RegisteredExporter {
     Done();
     return ReadFile(out);
   }
-  std::string LastError() {
-    std::string text;
-    EXPECT_EQ(exporter->GetLastError(&text), S_OK);
-    return text;
-  }
   // The error the last call left for the host, as "NUMBER DESCRIPTION (SOURCE; DETAIL)".
   static std::string ErrorInfo() {
     auto info = platform::TakeErrorInfo();
     if (!info) return "no error info";
     return std::to_string(info->number) + " " + info->description + " (" + info->source + "; " + info->detail + ")";
   }
-  std::string ResultsPath() {
-    std::string path;
-    EXPECT_EQ(exporter->get_EmailableResultsPath(&path), S_OK);
-    return path;
-  }
 };
 
-TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurationsAndUnregistering) {
-  std::string className, name;
-  EXPECT_EQ(exporter->get_ClassName(&className), S_OK);
-  EXPECT_EQ(exporter->get_Name(&name), S_OK);
-  EXPECT_EQ(className + "|" + name, "QX6JobExportFlatFile.QX6FlatFile|Flat File Export");
-  bool flag = false;
-  EXPECT_EQ(exporter->get_CanEmailResults(&flag), S_OK);
-  EXPECT_TRUE(flag);
+TEST_F(Component, FixedTextsStateBeforeInitializeIdentifiersSortColumnsBadConfigurationsAndUnregistering) {
+  EXPECT_EQ(Get(&IJobExporter::get_ClassName) + "|" + Get(&IJobExporter::get_Name),
+            "QX6JobExportFlatFile.QX6FlatFile|Flat File Export");
+  EXPECT_TRUE(Get(&IJobExporter::get_CanEmailResults));
   EXPECT_FALSE(Start(1));
-  int32_t id = 5;  // no dialog before Initialize: nothing changes
-  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &flag), S_OK);
-  EXPECT_FALSE(flag);
-  EXPECT_EQ(id, 5);
+  int32_t id = 5;
+  bool changed = true;
+  EXPECT_EQ(exporter->EditConfiguration(nullptr, &id, &changed), S_OK);
+  EXPECT_EQ(std::to_string(id) + " " + std::to_string(changed), "5 0") << "no dialog before Initialize";
   ComPtr<IJobColumns> sortColumns;
   EXPECT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
   EXPECT_FALSE(sortColumns);
@@ -118,6 +167,15 @@ TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurations
   EXPECT_FALSE(Start(0));
   EXPECT_FALSE(Start(3));
   EXPECT_EQ(LastError(), "");
+  // The sort columns come from the group and sort actions.
+  ASSERT_TRUE(StartWith("Sorted", env.Root() + "/s.txt", "", A(29, 2) + C(2)));
+  ASSERT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
+  ASSERT_TRUE(sortColumns);
+  std::string sorted;
+  for (int32_t i = 1; i <= sortColumns->Count(); ++i)
+    sorted += std::to_string(sortColumns->Item(i)->ColumnId()) + (sortColumns->Item(i)->Ascending() ? "+ " : "- ");
+  EXPECT_EQ(sorted, "29- 31+ ");
+  Done();
   WriteFile(env.ConfigFolder() + "bad.cfg", Cfg("Bad", "", "<OutputType>abc</OutputType>\r\n", ""));
   Variant list;
   EXPECT_EQ(exporter->Initialize(hostColumns.Get(), 2, nullptr, &list), RuntimeErrorStatus(13));
@@ -128,19 +186,11 @@ TEST_F(Component, FixedTextsStateBeforeInitializeBadIdentifiersAndConfigurations
   EXPECT_EQ(platform::CLSIDFromProgID("QX6JobExportFlatFile.QX6FlatFile", &clsid), REGDB_E_CLASSNOTREG);
 }
 
-TEST_F(Component, DelimitedRowsAndSummaryTotalsPerGroupAndDay) {
+TEST_F(Component, SummaryTotalsPerGroupAndDay) {
   const std::string summary = "<ExportType>1</ExportType>\r\n" + NoQuotes;
-  struct Case {
-    std::string options, columns;
-    std::vector<std::map<int, Variant>> jobs;
-    std::string expected;
-  };
-  const Case cases[] = {
-      // Delimited with the defaults: quotes, commas, the standard date form.
-      {"<ColumnNames>True</ColumnNames>\r\n<DateFormat></DateFormat>\r\n",
-       C(1) + C(12) + C(-1, "<CustomName>A</CustomName>\r\n"),
-       {{{1, Variant(1001)}, {12, Variant::Date(When(2024, 1, 5, 14, 30, 5))}}},
-       "\"Job ID\",\"Date/Time\",\"A\"\r\n\"1001\",\"Jan 05, 2024 14:30:05\",\"A\"\r\n"},
+  // Options, columns, the jobs, the rows.
+  const std::tuple<std::string, std::string, std::vector<std::map<int, Variant>>, std::string> cases[] = {
+      // A column without an action shows the last value of a group whose values all agree.
       {summary, A(4, 1) + A(23, 3) + C(2),
        {{{4, Variant("A")}, {23, Variant(1)}, {2, Variant("x")}},
         {{4, Variant("A")}, {23, Variant(2)}, {2, Variant("x")}},
@@ -160,20 +210,8 @@ TEST_F(Component, DelimitedRowsAndSummaryTotalsPerGroupAndDay) {
       // A run that receives no job writes no row.
       {summary, A(23, 3), {}, ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(Run(c.options, c.columns, c.jobs), c.expected) << c.columns;
+  for (const auto& [options, columns, jobs, rows] : cases) EXPECT_EQ(Run(options, columns, jobs), rows) << columns;
   EXPECT_EQ(ResultsPath(), env.Root() + "/out.txt");
-}
-
-TEST_F(Component, SortColumnsComeFromGroupAndSortActions) {
-  ASSERT_TRUE(StartWith("Sorted", env.Root() + "/s.txt", "", A(29, 2) + C(2)));
-  ComPtr<IJobColumns> sortColumns;
-  ASSERT_EQ(exporter->GetSortCols(sortColumns.Put()), S_OK);
-  ASSERT_TRUE(sortColumns);
-  std::string sorted;
-  for (int32_t i = 1; i <= sortColumns->Count(); ++i)
-    sorted += std::to_string(sortColumns->Item(i)->ColumnId()) + (sortColumns->Item(i)->Ascending() ? "+ " : "- ");
-  EXPECT_EQ(sorted, "29- 31+ ");
-  Done();
 }
 
 TEST_F(Component, OutputFileModes) {
@@ -205,7 +243,7 @@ TEST_F(Component, OutputFileModes) {
   EXPECT_EQ(ReadFile(keep), "");
 }
 
-TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
+TEST_F(Component, MissingOutputFileNameAndMissingFolderAndInteractiveRunsAskForTheFile) {
   Initialize();
   EXPECT_FALSE(Start(1, true));
   EXPECT_NE(LastError(), "");
@@ -236,10 +274,9 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolder) {
   EXPECT_EQ(ui->Messages()[1].text, "The output file \"" + env.Root() +
                                         "/dangling.txt\" was not found and could not be created. Check the output file "
                                         "name in the export configuration.");
-}
 
-TEST_F(Component, InteractiveRunsAskForTheFile) {
-  Initialize();
+  // Interactive runs ask for the file.
+  ui->ClearRecord();
   ui->QueueFile(platform::FileDialogResult{env.Root() + "/picked", 1});
   EXPECT_TRUE(Start(1, false));
   Done();
@@ -326,6 +363,21 @@ TEST_F(Component, SchedulingEntriesAndTheFolderTheyName) {
   EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Only here"}));
   EXPECT_EQ(exporter->LoadSchedulingInfo("Software\\Tasks\\None", nullptr, &ok), S_OK);
   EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Nightly"}));
+}
+
+TEST_F(Component, ASaveAsInTheDialogIsListedUnderTheIdentifierHandedBackAndClosingUnchangedKeepsIt) {
+  WriteFile(env.ConfigFolder() + "zeta.cfg", Cfg("Zeta", "", "<NumDecimalPlaces>2</NumDecimalPlaces>\r\n", C(1)));
+  EXPECT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Zeta"}));
+  int32_t id = 2;
+  EXPECT_FALSE(Edit(id, [](QWidget&) {})) << "closed unchanged";
+  EXPECT_EQ(id, 2);
+  ui->QueueInput(std::string("Alpha"));
+  EXPECT_TRUE(Edit(id, [](QWidget& dialog) {
+    QTest::mouseClick(dialog.findChild<QAbstractButton*>("cmdSaveAs"), Qt::LeftButton);
+  }));
+  EXPECT_TRUE(ui->Messages().empty());
+  ASSERT_EQ(Initialize(), (std::vector<std::string>{"<Default>", "Alpha", "Zeta"}));
+  EXPECT_EQ(id, 2) << "the identifier of Alpha in the new list";
 }
 
 }  // namespace

@@ -36,17 +36,11 @@ inline ExportColumnPtr Col(int16_t index, const std::string& name = "", int16_t 
 // Runs `write` with an output file open and returns the file's bytes.
 inline std::string Output(const std::function<void(int16_t)>& write) {
   TempFolder folder;
-  const std::string path = folder / "out.txt";
   int16_t file = TextFile::FreeFile();
-  TextFile::OpenForOutput(file, path);
-  try {
-    write(file);
-  } catch (...) {
-    TextFile::Close(file);
-    throw;
-  }
+  TextFile::OpenForOutput(file, folder / "out.txt");
+  write(file);
   TextFile::Close(file);
-  return ReadFile(path);
+  return ReadFile(folder / "out.txt");
 }
 
 }  // namespace qx6::test

@@ -11,25 +11,17 @@ namespace {
 
 ComPtr<IJobColumns> MakeColumns(int count) {
   auto columns = MakeObject<JobColumns>();
-  for (int i = 1; i <= count; ++i) {
-    auto column = MakeObject<JobColumn>(i, "Column " + std::to_string(i));
-    columns->Add(column.Get());
-  }
+  for (int i = 1; i <= count; ++i) columns->Add(MakeObject<JobColumn>(i, "Column " + std::to_string(i)).Get());
   return columns;
 }
 
-TEST(JobColumns, ItemNIsColumnNAndMissingItemsAreError9) {
+// Item N is column N, a missing one error 9; each object answers its own interfaces only.
+TEST(JobColumns, ItemsAndInterfaces) {
   auto columns = MakeColumns(3);
   EXPECT_EQ(columns->Count(), 3);
-  EXPECT_EQ(ColumnAt(*columns, 2).ColumnId(), 2);
-  EXPECT_EQ(ColumnAt(*columns, 3).DisplayName(), "Column 3");
+  EXPECT_EQ(std::to_string(ColumnAt(*columns, 3).ColumnId()) + " " + ColumnAt(*columns, 3).DisplayName(), "3 Column 3");
   EXPECT_EQ(columns->Item(0), nullptr);
   EXPECT_EQ(test::ErrorOf([&] { ColumnAt(*columns, 4); }), 9);
-}
-
-// An object answers its own interfaces only: an unknown one gives nothing.
-TEST(JobColumns, ColumnsAndCollectionAnswerTheirOwnInterfacesOnly) {
-  auto columns = MakeColumns(1);
   ComPtr<IUnknown> first(columns->Item(1));
   EXPECT_TRUE(first.As<IJobColumn>(IID_JobColumn));
   EXPECT_FALSE(first.As<IJobColumns>(IID_JobColumns));

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 namespace qx6::test {
@@ -29,11 +29,8 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : ScopedEnv(nam
   setenv(name, value.c_str(), 1);
 }
 
-ScopedEnv::ScopedEnv(const char* name, std::nullptr_t) : name_(name) {
-  if (const char* old = std::getenv(name)) {
-    had_ = true;
-    old_ = old;
-  }
+ScopedEnv::ScopedEnv(const char* name, std::nullptr_t)
+    : name_(name), had_(std::getenv(name) != nullptr), old_(had_ ? std::getenv(name) : "") {
   unsetenv(name);
 }
 
@@ -54,14 +51,10 @@ TestEnvironment::TestEnvironment() {
   env_.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", nullptr));
 }
 
-TestEnvironment::~TestEnvironment() = default;
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -18,7 +18,6 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   const std::string& Path() const { return path_; }
-  // Path() + "/" + relative.
   std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
  private:
@@ -45,7 +44,6 @@ class ScopedEnv {
 class TestEnvironment {
  public:
   TestEnvironment();
-  ~TestEnvironment();
 
   const std::string& Root() const { return root_.Path(); }
   std::string Home() const { return root_ / "home"; }

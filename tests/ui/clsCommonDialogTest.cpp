@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/ScriptedUserInteraction.h"
@@ -15,18 +16,10 @@ using platform::FileDialogResult;
 
 const std::string ThreePairs = "Text files (*.txt)|*.txt|Comma separated (*.csv)|*.csv|All files (*.*)|*.*";
 
-class FileDialogTest : public ::testing::Test {
- protected:
+TEST(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancelChangesNothing) {
   platform::ScopedScriptedUserInteraction script;
-};
-
-TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancelChangesNothing) {
-  struct Case {
-    std::string filter;
-    int16_t index;
-    const char *chosen, *returned, *extension;  // chosen null: cancelled
-  };
-  const Case cases[] = {
+  // Filter, index and name chosen (none: cancelled), the name and extension handed back.
+  const std::tuple<std::string, int16_t, const char*, const char*, const char*> cases[] = {
       {ThreePairs, 1, "/home/ann/out/jobs", "/home/ann/out/jobs.txt", ".txt"},
       {ThreePairs, 1, "/home/ann/out/jobs.dat", "/home/ann/out/jobs.dat", ".txt"},
       {ThreePairs, 3, "/home/ann/out/jobs", "/home/ann/out/jobs", "*.*"},      // all files: nothing added
@@ -36,17 +29,18 @@ TEST_F(FileDialogTest, ChosenPairsExtensionIsAppendedToANameWithoutADotAndCancel
       // An index below one or beyond the filter (a damaged language library) has no extension.
       {ThreePairs, 0, "/tmp/x", "/tmp/x", ""}, {"A|*.aaa", 2, "/tmp/x", "/tmp/x", ""},
       {ThreePairs, 1, nullptr, "", "unchanged"}};
-  for (const Case& c : cases) {
-    if (c.chosen) script->QueueFile(FileDialogResult{c.chosen, c.index});
+  for (const auto& [filter, index, chosen, returned, expected] : cases) {
+    if (chosen) script->QueueFile(FileDialogResult{chosen, index});
     else script->QueueFile(std::nullopt);
     std::string extension = "unchanged";
-    EXPECT_EQ(ShowFileDialog(0, "Output file", true, c.filter, "/tmp/a.txt", &extension), c.returned) << c.index;
-    EXPECT_EQ(extension, c.extension) << c.returned;
+    EXPECT_EQ(ShowFileDialog(0, "Output file", true, filter, "/tmp/a.txt", &extension), returned) << index;
+    EXPECT_EQ(extension, expected) << returned;
   }
 }
 
 // Save asks before overwriting and wants an existing folder; open wants an existing file.
-TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
+TEST(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialogAndInitialNamesAreCutToFitIt) {
+  platform::ScopedScriptedUserInteraction script;
   ShowFileDialog(1234, "Save it", true, ThreePairs, "/tmp/start.txt");
   ShowFileDialog(0, "Open it", false, ThreePairs, "");
   ASSERT_EQ(script->FileDialogs().size(), 2u);
@@ -55,11 +49,9 @@ TEST_F(FileDialogTest, SaveAndOpenHandTheirFlagsAndSettingsToTheDialog) {
             "1234 Save it [" + ThreePairs + "] /tmp/start.txt");
   EXPECT_EQ(save.flags, 0x80004 | platform::OFN_OVERWRITEPROMPT | platform::OFN_PATHMUSTEXIST);
   EXPECT_EQ(script->FileDialogs()[1].flags, 0x80004 | platform::OFN_FILEMUSTEXIST);
-}
 
-// The dialog's buffer of 512 bytes holds 511 bytes of the name in the code
-// page, where "é" is one byte.
-TEST_F(FileDialogTest, InitialNamesAreCutToFitTheDialogsBuffer) {
+  // The dialog's buffer of 512 bytes holds 511 bytes of the name in the code
+  // page, where "é" is one byte.
   std::string accented;
   for (int i = 0; i < 600; ++i) accented += "é";
   for (const std::string& name : {std::string(600, 'n'), accented}) {
