@@ -37,12 +37,11 @@ void ExpectParts(double serial, int year, int month, int day, int hour, int minu
 
 TEST(DateSplit, FieldsOfADateTime) {
   ExpectParts(DateSerial(2024, 1, 5) + TimeSerial(14, 30, 5), 2024, 1, 5, 14, 30, 5);
-  EXPECT_EQ(Split(DateSerial(2024, 1, 5)).weekday, 6);  // Friday
-  EXPECT_EQ(Split(DateSerial(2024, 1, 7)).weekday, 1);  // Sunday
-  EXPECT_EQ(Split(-657434).weekday, 6);                 // 1 January 100 was a Friday
-  EXPECT_EQ(Split(DateSerial(2024, 1, 5)).dayOfYear, 5);
-  EXPECT_EQ(Split(DateSerial(2024, 12, 31)).dayOfYear, 366);
-  EXPECT_EQ(Split(DateSerial(2023, 12, 31)).dayOfYear, 365);
+  // A Friday, a Sunday, and 1 January 100, a Friday; then days of the year.
+  EXPECT_EQ((std::vector<int>{Split(DateSerial(2024, 1, 5)).weekday, Split(DateSerial(2024, 1, 7)).weekday,
+                              Split(-657434).weekday, Split(DateSerial(2024, 1, 5)).dayOfYear,
+                              Split(DateSerial(2024, 12, 31)).dayOfYear, Split(DateSerial(2023, 12, 31)).dayOfYear}),
+            (std::vector<int>{6, 1, 6, 5, 366, 365}));
   ExpectParts(-657434, 100, 1, 1, 0, 0, 0);
 }
 
@@ -71,17 +70,12 @@ TEST(DateSplit, NegativeSerialsCountDaysBackwards) {
   EXPECT_LT(Instant(-1.75), Instant(0));
 }
 
-TEST(TimeSerial, CarriesOver) {
+TEST(DateRange, TimeSerialCarriesOverValidityAndClamping) {
   EXPECT_DOUBLE_EQ(TimeSerial(14, 30, 5) * 86400, 52205);
   EXPECT_DOUBLE_EQ(TimeSerial(25, 0, 0), 1 + 1.0 / 24);
   EXPECT_DOUBLE_EQ(TimeSerial(0, 90, 0), 1.5 / 24);
-}
-
-TEST(DateRange, ValidityAndClamping) {
-  EXPECT_TRUE(IsValid(0));
-  EXPECT_TRUE(IsValid(MaxSerial));
-  EXPECT_FALSE(IsValid(MaxSerial + 1));
-  EXPECT_FALSE(IsValid(std::nan("")));
+  EXPECT_EQ((std::vector<bool>{IsValid(0), IsValid(MaxSerial), IsValid(MaxSerial + 1), IsValid(std::nan(""))}),
+            (std::vector<bool>{true, true, false, false}));
   EXPECT_EQ(Split(1e12).year, 9999);
   EXPECT_EQ(Split(std::nan("")).year, 1899);
 }

@@ -1,5 +1,6 @@
 #include "runtime/Locale.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,14 +48,11 @@ TEST(LocaleNames, EnvironmentOrder) {
     env.push_back(std::make_unique<test::ScopedEnv>(name, nullptr));
   EXPECT_EQ(Locale::NameFromEnvironment(), "en_US");
   // Each variable outranks the ones set before it; an empty one counts as unset.
-  struct Step {
-    const char *name, *value, *expected;
-  };
-  for (const Step& step : {Step{"LANG", "fr_FR.UTF-8", "fr_FR"}, Step{"LC_NUMERIC", "pl_PL.UTF-8", "pl_PL"},
-                           Step{"LC_TIME", "de_DE.UTF-8", "de_DE"}, Step{"LC_ALL", "C", "en_US"},
-                           Step{"LC_ALL", "", "de_DE"}}) {
-    env.push_back(std::make_unique<test::ScopedEnv>(step.name, step.value));
-    EXPECT_EQ(Locale::NameFromEnvironment(), step.expected) << step.name << "=" << step.value;
+  const std::array<const char*, 3> steps[] = {{"LANG", "fr_FR.UTF-8", "fr_FR"}, {"LC_NUMERIC", "pl_PL.UTF-8", "pl_PL"},
+      {"LC_TIME", "de_DE.UTF-8", "de_DE"}, {"LC_ALL", "C", "en_US"}, {"LC_ALL", "", "de_DE"}};
+  for (const auto& [name, value, expected] : steps) {
+    env.push_back(std::make_unique<test::ScopedEnv>(name, value));
+    EXPECT_EQ(Locale::NameFromEnvironment(), expected) << name << "=" << value;
   }
 }
 

@@ -66,12 +66,11 @@ TEST_F(TextFileTest, LineEnds) {
   // At the end right after the last line, before a read fails.
   OpenForInput(1, Path("b.txt"));
   std::string line;
-  EXPECT_FALSE(AtEnd(1));
-  EXPECT_TRUE(ReadLine(1, line));
-  EXPECT_TRUE(AtEnd(1));
+  const bool before = AtEnd(1), read = ReadLine(1, line);
+  EXPECT_EQ((std::vector<bool>{before, read, AtEnd(1)}), (std::vector<bool>{false, true, true}));
 }
 
-TEST_F(TextFileTest, OutputEmptiesAndAppendKeeps) {
+TEST_F(TextFileTest, OutputEmptiesAppendKeepsAndManySmallWritesArriveWhole) {
   const std::string path = Path("out.txt");
   WriteFile(path, "old content");
   OpenForOutput(1, path);
@@ -81,12 +80,16 @@ TEST_F(TextFileTest, OutputEmptiesAndAppendKeeps) {
   OpenForAppend(1, path);
   WriteLine(1, " more");
   Write(1, "end");
-  Close(1);
-  EXPECT_EQ(ReadFile(path), "new more\r\nend");
   OpenForAppend(2, Path("fresh.txt"));  // append creates
-  Write(2, "x");
-  Close(2);
-  EXPECT_EQ(ReadFile(Path("fresh.txt")), "x");
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string row = "row " + std::to_string(i) + ";";
+    Write(2, row);
+    expected += row;
+  }
+  CloseAll();
+  EXPECT_EQ(ReadFile(path), "new more\r\nend");
+  EXPECT_EQ(ReadFile(Path("fresh.txt")), expected);
 }
 
 TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
@@ -104,27 +107,13 @@ TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
   EXPECT_EQ(Lines("bom.txt", "\xEF\xBB\xBFk\u00E9y\r\nv"), (Lines_{"k\u00E9y", "v"}));
 }
 
-TEST_F(TextFileTest, ManySmallWritesArriveWhole) {
-  OpenForOutput(1, Path("big.txt"));
-  std::string expected;
-  for (int i = 0; i < 20000; ++i) {
-    const std::string row = "row " + std::to_string(i) + ";";
-    Write(1, row);
-    expected += row;
-  }
-  Close(1);
-  EXPECT_EQ(ReadFile(Path("big.txt")), expected);
-}
-
 TEST_F(TextFileTest, FileNumbers) {
   EXPECT_EQ(FreeFile(), 1);
   OpenForOutput(1, Path("1.txt"));
   EXPECT_EQ(FreeFile(), 2);
   OpenForOutput(3, Path("3.txt"));
   EXPECT_EQ(FreeFile(), 2);
-  EXPECT_TRUE(IsOpen(3));
-  EXPECT_FALSE(IsOpen(2));
-  EXPECT_FALSE(IsOpen(0));
+  EXPECT_EQ((std::vector<bool>{IsOpen(0), IsOpen(2), IsOpen(3)}), (std::vector<bool>{false, false, true}));
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, Path("other.txt")); }), 55);
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(0, Path("x.txt")); }), 52);
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(256, Path("x.txt")); }), 52);
@@ -167,13 +156,12 @@ TEST_F(TextFileTest, FileSystemFailures) {
 }
 
 TEST_F(TextFileTest, NoPermissionLeavesTheFileAlone) {
-  const std::string path = Path("locked.txt");
-  WriteFile(path, "keep me");
-  fs::permissions(path, static_cast<fs::perms>(0444));
+  WriteFile(Path("locked.txt"), "keep me");
+  fs::permissions(Path("locked.txt"), static_cast<fs::perms>(0444));
   fs::permissions(dir_, static_cast<fs::perms>(0555));  // anyone may walk and read it, no one write
-  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, path); }); }, true), 70);
-  EXPECT_EQ(ReadFile(path), "keep me");
-  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }); }, true), 70);
+  for (const char* name : {"locked.txt", "new.txt"})
+    EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path(name)); }); }, true), 70) << name;
+  EXPECT_EQ(ReadFile(Path("locked.txt")), "keep me");
   EXPECT_FALSE(fs::exists(Path("new.txt")));
 }
 
