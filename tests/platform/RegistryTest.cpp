@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "platform/Environment.h"
 #include "platform/RegistryHive.h"
@@ -73,19 +74,13 @@ TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
   ASSERT_EQ(Set(key, "FontSize", REG_DWORD, Lit("\x0A\0\0\0")), ERROR_SUCCESS);
   ASSERT_EQ(Set(key, "", REG_BINARY, "\x01\x02\x03"), ERROR_SUCCESS);
 
-  DWORD type = 0, size = 0;
-  ASSERT_EQ(RegQueryValueEx(key, "FontName", &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(size, 7u);
+  const Read font = Query(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName");
+  EXPECT_EQ(std::tuple(font.status, font.type, font.data), std::tuple(ERROR_SUCCESS, REG_SZ, Text("Tahoma")));
+  DWORD type = 0, size = 3;
   BYTE small[3];
-  size = sizeof small;
   EXPECT_EQ(RegQueryValueEx(key, "FontName", &type, small, &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 7u);
-  BYTE buffer[16] = {};
-  size = sizeof buffer;
-  ASSERT_EQ(RegQueryValueEx(key, "FontName", &type, buffer, &size), ERROR_SUCCESS);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), Text("Tahoma"));
-  EXPECT_EQ(RegQueryValueEx(key, "FontName", &type, buffer, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegQueryValueEx(key, "FontName", &type, small, nullptr), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegQueryValueEx(key, "Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
 
   DWORD subKeys = 9, longestKey = 9, values = 0, longestName = 0, longestData = 0;
@@ -219,14 +214,10 @@ TEST_F(RegistryTest, KeysDeeperThan512LevelsAreNotCreated) {
   EXPECT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, classes, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
 }
 
-// Sets the process's umask for the life of the object.
-class ScopedUmask {
- public:
-  explicit ScopedUmask(mode_t mask) : old_(umask(mask)) {}
-  ~ScopedUmask() { umask(old_); }
-
- private:
-  mode_t old_;
+// Puts the process's umask back at the end of the scope.
+struct ScopedUmask {
+  mode_t old;
+  ~ScopedUmask() { umask(old); }
 };
 
 mode_t ModeOf(const std::string& path) {
@@ -237,7 +228,7 @@ mode_t ModeOf(const std::string& path) {
 
 TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmask) {
   for (mode_t mask : {mode_t{0}, mode_t{077}}) {
-    ScopedUmask scoped(mask);
+    ScopedUmask scoped{umask(mask)};
     TempFolder root;
     const std::string folder = root / "registry";
     ScopedEnv dir("QX6_REGISTRY_DIR", folder);
@@ -401,17 +392,9 @@ TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValue) {
   constexpr int Writes = 200;
-  RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Race"));
   auto writer = [](char tag) {
-    for (int i = 0; i < Writes; ++i) {
-      HKEY key = 0;
-      if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_SET_VALUE, &key) != 0) return 1;
-      const DWORD number = static_cast<DWORD>(i);
-      if (RegSetValueEx(key, std::string(1, tag) + std::to_string(i), 0, REG_DWORD,
-                        reinterpret_cast<const BYTE*>(&number), 4) != 0)
-        return 2;
-      RegCloseKey(key);
-    }
+    for (int i = 0; i < Writes; ++i)
+      if (Put(HKEY_CURRENT_USER, "Software\\Race", tag + std::to_string(i), REG_SZ, std::to_string(i)) != 0) return 1;
     return 0;
   };
   const pid_t a = Spawn([&] { return writer('a'); }), b = Spawn([&] { return writer('b'); });
@@ -439,8 +422,8 @@ TEST_F(RegistryTest, AWriterKilledMidWriteLeavesTheHiveWhole) {
     Wait(pid);
     auto hive = RegistryHive::Parse(ReadFile(UserHive()), "HKEY_CURRENT_USER");
     ASSERT_TRUE(hive) << "round " << round;
-    ASSERT_TRUE(hive->Find({"Software", "Crash"}));
-    EXPECT_TRUE(hive->Find({"Software", "Crash"})->FindValue("start"));
+    const RegistryKeyNode* crash = hive->Find({"Software", "Crash"});
+    EXPECT_TRUE(crash && crash->FindValue("start")) << "round " << round;
   }
   // The next write clears the temporary files the killed writers left.
   SetAndClose(HKEY_CURRENT_USER, "Software\\Crash", "after", "1");
