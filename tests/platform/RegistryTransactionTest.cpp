@@ -127,8 +127,7 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
     ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "o"), ERROR_SUCCESS);
     ASSERT_EQ(outer.Commit(), ERROR_SUCCESS);
   }
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner"), "i");
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' outer"), "o");
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner") + RunHelper("read HKCU 'Software\\Nested' outer"), "io");
 
   // An inner part that gives up dooms the whole.
   const std::string before = ReadFile(UserHive());
@@ -196,12 +195,12 @@ TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNo
   const int child = Wait(pid);
   // The one that took the hives out of order (the user's, then the
   // machine's) gave up and let go; the other then had both and wrote both.
-  EXPECT_EQ(status, ERROR_POSSIBLE_DEADLOCK);
-  EXPECT_EQ(committed, ERROR_TRANSACTION_ALREADY_ABORTED);
-  EXPECT_EQ(child, 0);
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child"), "c");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child"), "c");
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"), "error 2");
+  EXPECT_EQ(std::tuple(status, committed, child),
+            std::tuple(ERROR_POSSIBLE_DEADLOCK, ERROR_TRANSACTION_ALREADY_ABORTED, 0));
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child") +
+                GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child") +
+                GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"),
+            "ccerror 2");
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
 }
 
@@ -240,8 +239,8 @@ TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
   }
   EXPECT_TRUE(finished);
   EXPECT_GE(crashes, 8);
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Tx", "v49"), "value 49");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "v49"), "value 49");
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Tx", "v49") + GetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "v49"),
+            "value 49value 49");
 }
 
 TEST_F(RegistryTransactionTest, ARegistrationIsWrittenWholeOrNotAtAll) {
