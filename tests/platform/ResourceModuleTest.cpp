@@ -114,40 +114,26 @@ Bytes BuildImage(const std::vector<Leaf>& leaves, const Layout& layout) {
   }
 
   Bytes f(0x400, 0);
-  Put16(f, 0, 0x5A4D);
-  Put32(f, 0x3C, 0x40);
-  Put32(f, 0x40, 0x00004550);
-  const size_t coff = 0x44;
-  const uint16_t sections = layout.codeSectionFirst ? 2 : 1;
-  const uint16_t optSize = layout.pe32plus ? 240 : 224;
-  Put16(f, coff, layout.pe32plus ? 0x8664 : 0x014C);
-  Put16(f, coff + 2, sections);
-  Put16(f, coff + 16, optSize);
-  Put16(f, coff + 18, 0x2102);
-  const size_t opt = coff + 20;
-  Put16(f, opt, layout.pe32plus ? 0x020B : 0x010B);
+  const size_t coff = 0x44, opt = coff + 20, optSize = layout.pe32plus ? 240 : 224;
   const size_t dirs = opt + (layout.pe32plus ? 112 : 96);
-  Put32(f, dirs - 4, 16);
-  Put32(f, dirs + 16, rsrcRva);
-  Put32(f, dirs + 20, static_cast<uint32_t>(r.size()));
+  const uint32_t headers = layout.codeSectionFirst ? 0x600 : 0x400;  // where .rsrc's bytes start
+  // In rising order: each 32-bit write may clear the two bytes after a 16-bit field.
+  const std::pair<size_t, uint32_t> fields[] = {
+      {0, 0x5A4D}, {0x3C, 0x40}, {0x40, 0x4550}, {coff, layout.pe32plus ? 0x8664 : 0x014C},
+      {coff + 2, layout.codeSectionFirst ? 2 : 1}, {coff + 16, optSize}, {coff + 18, 0x2102},
+      {opt, layout.pe32plus ? 0x020B : 0x010B}, {dirs - 4, 16}, {dirs + 16, rsrcRva}, {dirs + 20, r.size()}};
+  for (const auto& [at, value] : fields) Put32(f, at, value);
+  // A section header: name, virtual size and address, raw size and offset.
   size_t section = opt + optSize;
-  uint32_t raw = 0x400;
-  if (layout.codeSectionFirst) {
-    std::memcpy(&f[section], ".text\0\0\0", 8);
-    Put32(f, section + 8, 0x200);
-    Put32(f, section + 12, 0x1000);
-    Put32(f, section + 16, 0x200);
-    Put32(f, section + 20, raw);
+  auto header = [&](const char* name, size_t size, uint32_t rva, uint32_t raw) {
+    std::memcpy(&f[section], name, 8);
+    const uint32_t values[] = {static_cast<uint32_t>(size), rva, static_cast<uint32_t>((size + 0x1FF) & ~0x1FFu), raw};
+    for (size_t i = 0; i < 4; ++i) Put32(f, section + 8 + 4 * i, values[i]);
     section += 40;
-    f.resize(raw + 0x200, 0xCC);
-    raw += 0x200;
-  }
-  std::memcpy(&f[section], ".rsrc\0\0\0", 8);
-  Put32(f, section + 8, static_cast<uint32_t>(r.size()));
-  Put32(f, section + 12, rsrcRva);
-  Put32(f, section + 16, static_cast<uint32_t>((r.size() + 0x1FF) & ~size_t(0x1FF)));
-  Put32(f, section + 20, raw);
-  f.resize(raw);
+  };
+  if (layout.codeSectionFirst) header(".text\0\0\0", 0x200, 0x1000, 0x400);
+  header(".rsrc\0\0\0", r.size(), rsrcRva, headers);
+  f.resize(headers, 0xCC);  // the code section's bytes
   f.insert(f.end(), r.begin(), r.end());
   f.resize((f.size() + 0x1FF) & ~size_t(0x1FF), 0);
   return f;
