@@ -29,10 +29,8 @@ std::map<uint32_t, size_t> Catalogue() {
   std::map<uint32_t, size_t> ids;
   for (const auto& [first, last] : {std::pair{2u, 64u}, {100u, 105u}, {301u, 314u}})
     for (uint32_t id = first; id <= last; ++id) ids[id] = 0;
-  ids.erase(34);
-  ids.erase(40);
-  ids[35] = 1;
-  ids[47] = 1;
+  for (uint32_t unused : {34u, 40u}) ids.erase(unused);
+  ids[35] = ids[47] = 1;
   ids[200] = ids[201] = ids[312] = ids[314] = 2;
   ids[313] = 3;
   return ids;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "platform/ResourceModule.h"
 #include "tests/support/TestEnvironment.h"
@@ -15,6 +16,7 @@ namespace qx6::test {
 namespace {
 
 using platform::ResourceModule;
+using Strings = std::vector<std::optional<std::string>>;
 
 // A little-endian field of the module's bytes.
 template <typename T>
@@ -113,10 +115,8 @@ TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
   ASSERT_TRUE(module);
   // The German block replaces the whole English block 1, as LoadString does
   // when it settles on one language for a block.
-  EXPECT_EQ(module->LoadString(1), "Ja");
-  EXPECT_EQ(module->LoadString(2), std::nullopt);
-  EXPECT_EQ(module->LoadString(40), "English only");
-  EXPECT_EQ(module->LoadString(41), "still English");
+  EXPECT_EQ((Strings{module->LoadString(1), module->LoadString(2), module->LoadString(40), module->LoadString(41)}),
+            (Strings{"Ja", std::nullopt, "English only", "still English"}));
   // Without LANGUAGE the command line's language, US English by default.
   const std::string source = "STRINGTABLE BEGIN 1 \"x\" END\nLANGUAGE 0x0c, 1\nSTRINGTABLE BEGIN 1 \"y\" END\n";
   EXPECT_EQ(CompileAndLoad(source, dir)->LoadString(1), "x");
@@ -135,9 +135,8 @@ TEST(ResourceCompiler, ConditionalSectionsAndIncludeFolders) {
       "STRINGTABLE BEGIN IDS_A, \"six\" (USED | 8), \"nine\" END\n",
       dir, "-I " + ShellQuote(dir / "inc"));
   ASSERT_TRUE(module);
-  EXPECT_EQ(module->LoadString(6), "six");
-  EXPECT_EQ(module->LoadString(9), "nine");
-  EXPECT_EQ(module->LoadString(5), std::nullopt);
+  EXPECT_EQ((Strings{module->LoadString(5), module->LoadString(6), module->LoadString(9)}),
+            (Strings{std::nullopt, "six", "nine"}));
 }
 
 struct BadSource {
