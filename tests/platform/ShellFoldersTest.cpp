@@ -58,22 +58,19 @@ TEST_F(ShellFoldersTest, UnknownIdentifiersAndNoHomeGiveNothing) {
   ExpectFolders({{CSIDL_PERSONAL, ""}, {CSIDL_APPDATA, ""}});
 }
 
-TEST_F(ShellFoldersTest, CreateMakesTheFolder) {
+TEST_F(ShellFoldersTest, CreateMakesTheFolderAndFileAttributesTellFilesFromFolders) {
   const std::string documents = Home() + "/Documents";
   EXPECT_EQ(GetFileAttributes(documents), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_CREATE), documents);
   EXPECT_EQ(GetFileAttributes(documents), FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TEST_F(ShellFoldersTest, FileAttributesTellFilesFromFolders) {
   test::WriteFile(Home() + "/file.txt", "x");
   test::WriteFile(Home() + "/.hidden", "x");
-  EXPECT_EQ(GetFileAttributes(Home() + "/file.txt"), FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(GetFileAttributes(Home() + "/.hidden") & FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(GetFileAttributes(Home()), FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(GetFileAttributes(Home() + "/"), FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(GetFileAttributes(Home() + "/missing"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetFileAttributes(""), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ((std::vector<DWORD>{GetFileAttributes(Home() + "/file.txt"), GetFileAttributes(Home()),
+                                GetFileAttributes(Home() + "/"), GetFileAttributes(Home() + "/missing"),
+                                GetFileAttributes("")}),
+            (std::vector<DWORD>{FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY,
+                                INVALID_FILE_ATTRIBUTES, INVALID_FILE_ATTRIBUTES}));
   EXPECT_TRUE(CreateDirectory(Home() + "/new"));
   EXPECT_FALSE(CreateDirectory(Home() + "/new"));
   EXPECT_FALSE(CreateDirectory(Home() + "/a/b"));
