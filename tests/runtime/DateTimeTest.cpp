@@ -45,7 +45,7 @@ TEST(DateSplit, FieldsOfADateTime) {
   ExpectParts(-657434, 100, 1, 1, 0, 0, 0);
 }
 
-TEST(DateSplit, RoundsToTheSecondAcrossMidnight) {
+TEST(DateSplit, RoundsToTheSecondAcrossMidnightAndCountsNegativeDaysBackwards) {
   const double almost = DateSerial(2024, 1, 5) + (86400 - 0.4) / 86400.0;
   ExpectParts(almost, 2024, 1, 6, 0, 0, 0);
   EXPECT_FALSE(HasTime(almost));
@@ -57,9 +57,7 @@ TEST(DateSplit, RoundsToTheSecondAcrossMidnight) {
   ExpectParts(day + 59.51 / 86400.0, 2024, 1, 5, 0, 1, 0);
   ExpectParts(day + 1.0 / 256, 2024, 1, 5, 0, 5, 38);  // 337.5 seconds, exactly
   ExpectParts(-(1 + 3600.6 / 86400.0), 1899, 12, 29, 1, 0, 1);
-}
-
-TEST(DateSplit, NegativeSerialsCountDaysBackwards) {
+  // Negative serials count the days backwards and the time forwards.
   ExpectParts(-1.25, 1899, 12, 29, 6, 0, 0);
   ExpectParts(TimeSerial(-1, 0, 0), 1899, 12, 29, 23, 0, 0);  // 23:00 the day before
   EXPECT_EQ(Combine(-1, 0.25), -1.25);

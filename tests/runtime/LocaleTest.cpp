@@ -32,7 +32,7 @@ TEST(LocaleInfo, NumbersDatesAndCodePagesPerLocale) {
   EXPECT_EQ(Locale::ForName("en_US").groupSeparator + Locale::ForName("de_DE").groupSeparator, ",.");
 }
 
-TEST(LocaleNames, SuffixesSpellingsAndFallbacks) {
+TEST(LocaleNames, SuffixesSpellingsFallbacksAndCodePages) {
   const std::pair<const char*, const char*> cases[] = {
       {"de-DE", "de_DE"}, {"de_DE.UTF-8", "de_DE"}, {"de_DE@euro", "de_DE"}, {"de", "de_DE"}, {"C", "en_US"},
       {"C.UTF-8", "en_US"}, {"POSIX", "en_US"}, {"", "en_US"}, {"xx_YY", "en_US"}};
@@ -40,6 +40,12 @@ TEST(LocaleNames, SuffixesSpellingsAndFallbacks) {
   EXPECT_EQ(Locale::ForName("de").lcid, 1031u);
   // A language without locale data would show ICU's placeholder names.
   EXPECT_EQ(Locale::ForName("xx_YY").monthNames[0], "January");
+  // The Windows code page of each language.
+  const std::pair<const char*, uint32_t> codePages[] = {
+      {"en_US", 1252}, {"pl_PL", 1250}, {"cs-CZ", 1250}, {"ru_RU.UTF-8", 1251}, {"el_GR", 1253}, {"tr_TR", 1254},
+      {"he_IL", 1255}, {"ar_SA", 1256}, {"lt_LT", 1257}, {"vi_VN", 1258}, {"th_TH", 874}, {"ja_JP", 932},
+      {"zh_CN", 936}, {"zh_TW", 950}, {"ko_KR", 949}, {"sr_Latn_RS", 1250}, {"sr_RS", 1251}};
+  for (const auto& [name, codePage] : codePages) EXPECT_EQ(Locale::DefaultAnsiCodePage(name), codePage) << name;
 }
 
 TEST(LocaleNames, EnvironmentOrder) {
@@ -54,14 +60,6 @@ TEST(LocaleNames, EnvironmentOrder) {
     env.push_back(std::make_unique<test::ScopedEnv>(name, value));
     EXPECT_EQ(Locale::NameFromEnvironment(), expected) << name << "=" << value;
   }
-}
-
-TEST(LocaleCodePages, WindowsDefaults) {
-  const std::pair<const char*, uint32_t> cases[] = {
-      {"en_US", 1252}, {"pl_PL", 1250}, {"cs-CZ", 1250}, {"ru_RU.UTF-8", 1251}, {"el_GR", 1253}, {"tr_TR", 1254},
-      {"he_IL", 1255}, {"ar_SA", 1256}, {"lt_LT", 1257}, {"vi_VN", 1258}, {"th_TH", 874}, {"ja_JP", 932},
-      {"zh_CN", 936}, {"zh_TW", 950}, {"ko_KR", 949}, {"sr_Latn_RS", 1250}, {"sr_RS", 1251}};
-  for (const auto& [name, codePage] : cases) EXPECT_EQ(Locale::DefaultAnsiCodePage(name), codePage) << name;
 }
 
 TEST(LocaleUser, SetUserKeepsEarlierReferencesValid) {

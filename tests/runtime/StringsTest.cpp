@@ -7,15 +7,9 @@
 namespace qx6::Strings {
 namespace {
 
-TEST(Strings, TrimRemovesOnlySpaces) {
-  EXPECT_EQ(Trim("  a b  "), "a b");
-  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
-  EXPECT_EQ(LTrim("  x "), "x ");
-  EXPECT_EQ(RTrim("  x "), "  x");
-  EXPECT_EQ(Trim("   "), "");
-}
-
-TEST(Strings, CaseAndComparisonCoverNonAscii) {
+TEST(Strings, TrimRemovesOnlySpacesAndCaseCoversNonAscii) {
+  EXPECT_EQ((std::vector<std::string_view>{Trim("  a b  "), Trim("\ta\t"), LTrim("  x "), RTrim("  x "), Trim("   ")}),
+            (std::vector<std::string_view>{"a b", "\ta\t", "x ", "  x", ""}));
   EXPECT_EQ(UCase("straße abc"), "STRASSE ABC");
   EXPECT_EQ(LCase("ÄÖÜ Config"), "äöü config");
   EXPECT_TRUE(EqualsText("<DEFAULT>", "<default>"));
@@ -23,7 +17,7 @@ TEST(Strings, CaseAndComparisonCoverNonAscii) {
   EXPECT_FALSE(EqualsText("a", "ab"));
 }
 
-TEST(Strings, CutsAndPositionsCountCharacters) {
+TEST(Strings, CutsAndPositionsCountCharactersAndReplaceNeverRescans) {
   std::string_view s = "héllo wörld";
   EXPECT_EQ(Len(s), 11);
   EXPECT_EQ((std::vector<std::string_view>{Left(s, 2), Right(s, 5), Mid(s, 2, 4), Mid(s, 8), Left(s, 50), Right(s, 0)}),
@@ -31,12 +25,8 @@ TEST(Strings, CutsAndPositionsCountCharacters) {
   EXPECT_EQ((std::vector<int32_t>{InStr(s, "ö"), InStr(s, "l", 5), InStr(s, "z"), InStrRev("a.b.c", "."),
                                InStrRev("abc", ".")}),
             (std::vector<int32_t>{8, 10, 0, 4, 0}));
-}
-
-TEST(Strings, ReplaceNeverRescansInsertedText) {
-  EXPECT_EQ(Replace("a&b&c", "&", "&amp"), "a&ampb&ampc");
-  EXPECT_EQ(Replace("aaa", "a", "aa"), "aaaaaa");
-  EXPECT_EQ(Replace("abc", "", "x"), "abc");
+  EXPECT_EQ((std::vector<std::string>{Replace("a&b&c", "&", "&amp"), Replace("aaa", "a", "aa"), Replace("abc", "", "x")}),
+            (std::vector<std::string>{"a&ampb&ampc", "aaaaaa", "abc"}));
   std::string t = "1||2||3";
   RemoveAll(t, "||");
   EXPECT_EQ(t, "123");

@@ -147,16 +147,14 @@ TEST_F(TextFileTest, ModesAndSharing) {
   EXPECT_EQ(ErrorOf([&] { ReadLine(1, line); }), 54);
 }
 
-TEST_F(TextFileTest, FileSystemFailures) {
+TEST_F(TextFileTest, FileSystemFailuresLeaveTheFileAlone) {
   const std::tuple<bool, std::string, int> cases[] = {{true, Path("no/such/folder/out.txt"), 76},
       {false, Path("missing.txt"), 53}, {false, Path("missing/x.txt"), 76}, {true, dir_, 75}, {false, dir_, 75},
       {true, "", 75}};
   for (const auto& [output, path, error] : cases)
     EXPECT_EQ(ErrorOf([&] { output ? OpenForOutput(1, path) : OpenForInput(1, path); }), error) << path;
   EXPECT_FALSE(IsOpen(1));  // a failed open takes no number
-}
-
-TEST_F(TextFileTest, NoPermissionLeavesTheFileAlone) {
+  // Without permission the file is left alone.
   WriteFile(Path("locked.txt"), "keep me");
   fs::permissions(Path("locked.txt"), static_cast<fs::perms>(0444));
   fs::permissions(dir_, static_cast<fs::perms>(0555));  // anyone may walk and read it, no one write

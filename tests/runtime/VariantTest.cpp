@@ -18,7 +18,7 @@ TEST(Variant, ScalarsKeepTypeAndValue) {
   EXPECT_FALSE(Variant("1").IsNumber());
 }
 
-TEST(Variant, CopiesShareStringsAndSurviveTheOriginal) {
+TEST(Variant, CopiesShareStringsAndAssignmentKeepsTheCopies) {
   Variant copy;
   {
     Variant original = Variant::String("shared text");
@@ -30,9 +30,7 @@ TEST(Variant, CopiesShareStringsAndSurviveTheOriginal) {
   EXPECT_EQ(copy.StringValue(), "shared text");
   copy = copy;
   EXPECT_EQ(copy.StringValue(), "shared text");
-}
-
-TEST(Variant, AssignStringReusesOnlyUnsharedStorage) {
+  // Assigning a string reuses only storage no other copy shares.
   Variant v;
   v.AssignString("first value");
   Variant other = v;
