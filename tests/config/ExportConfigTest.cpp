@@ -21,7 +21,7 @@ TEST(ExportConfig, NewObjectHoldsTheDefaults) {
 
 // The delimiter codes, "<tab>" and the decimal places show in the rows
 // written (RowAssembly); here, the texts that are not converted.
-TEST(ExportConfig, CustomDelimitersAreTrimmedAndTakenLiterally) {
+TEST(ExportConfig, CustomDelimitersAndOtherTextsAreTrimmedAndTakenLiterally) {
   ExportConfig c;
   c.SetRowDelimiter(4);
   c.SetCustomRowDelimiter("  ~~  ");
@@ -30,10 +30,7 @@ TEST(ExportConfig, CustomDelimitersAreTrimmedAndTakenLiterally) {
   EXPECT_EQ(c.ConvertedRowDelimiter(), "<TAB>");
   c.SetFieldDelimiter("<TAB> ");
   EXPECT_EQ(c.ConvertedFieldDelimiter(), "<TAB> ");
-}
-
-TEST(ExportConfig, TrimmedPropertiesDropOuterSpacesOnly) {
-  ExportConfig c;
+  // Trimmed properties drop outer spaces only.
   c.SetName("  My export  ");
   c.SetOutputFile(" /tmp/a b.csv ");
   c.SetDateFormat(" yyyy-mm-dd ");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,10 +59,8 @@ TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefault) {
   EXPECT_EQ(List(), Names{"<Default>"});
   EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
   const auto& builtIn = configs.Item(1);
-  EXPECT_TRUE(builtIn->IsDefault());
-  EXPECT_EQ(builtIn->NumDecimalPlaces(), 2);
-  EXPECT_EQ(builtIn->Columns()->Count(), 45);
-  EXPECT_EQ(configId, 0);
+  EXPECT_EQ(std::tuple(builtIn->IsDefault(), builtIn->NumDecimalPlaces(), builtIn->Columns()->Count(), configId),
+            std::tuple(true, 2, 45, 0));
   EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
 }
 
@@ -111,7 +110,8 @@ TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
   EXPECT_EQ(configId, 5);
 }
 
-TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
+TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGivenAndOnlyRegularFilesAreListed) {
+  Put("real.cfg", "Real");
   WriteFile(env.Root() + "/scheduled/x.cfg", ConfigText("Scheduled"));
   EXPECT_EQ(List(env.Root() + "/scheduled/"), (Names{"<Default>", "Scheduled"}));
   // Without the trailing "/" the pattern joins the last name: nothing is found.
@@ -119,11 +119,7 @@ TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
   // A folder that cannot be created leaves the default.
   WriteFile(env.Root() + "/file", "not a folder");
   EXPECT_EQ(List(env.Root() + "/file/sub/"), Names{"<Default>"});
-}
-
-TEST_F(ConfigurationStore, OnlyRegularFilesAreListed) {
-  Put("real.cfg", "Real");
-  // Neither a FIFO nor a link to a device may block the listing or feed it
+  // Only regular files are listed: neither a FIFO nor a link to a device may block the listing or feed it
   // without end; a link to a regular file is listed.
   ASSERT_EQ(mkfifo((env.ConfigFolder() + "fifo.cfg").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/dev/zero", (env.ConfigFolder() + "zero.cfg").c_str()), 0);
@@ -183,10 +179,7 @@ TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
 
   // 39 columns, one without a title: the middle run is empty.
   auto host = MakeObject<JobColumns>();
-  for (int i = 1; i <= 39; ++i) {
-    auto col = MakeObject<JobColumn>(i, i == 5 ? "" : "C" + std::to_string(i));
-    host->Add(col.Get());
-  }
+  for (int i = 1; i <= 39; ++i) host->Add(MakeObject<JobColumn>(i, i == 5 ? "" : "C" + std::to_string(i)).Get());
   SetSharedExportColumns(host);
   c.SetColumnsToDefault();
   EXPECT_EQ(c.Columns()->Count(), 38);

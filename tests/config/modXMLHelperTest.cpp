@@ -7,15 +7,13 @@ namespace {
 
 // Each escape, and the entity text protected by escaping "&" first, show in
 // the configuration files written and read (ExportConfigFile).
-TEST(modXMLHelper, UnescapeTurnsAmpBeforeCrLf) {
+TEST(modXMLHelper, UnescapeTurnsAmpBeforeCrLfAndTagsFollowTheBrackets) {
   EXPECT_EQ(XmlUnescape("&amp#xD;"), "\r\n");
   EXPECT_EQ(XmlUnescape("&ltb&gt&quot&apos&amp"), "<b>\"'&");
   // "&amplt" becomes "&lt", which stays: &lt was replaced before &amp.
   EXPECT_EQ(XmlUnescape("&amplt"), "&lt");
   EXPECT_EQ(XmlUnescape(XmlEscape("&lt; a&&b")), "&lt; a&&b");
-}
-
-TEST(modXMLHelper, TagNameAndValueFollowTheFirstAndLastBrackets) {
+  // A tag's name and value follow the first and last brackets.
   const std::pair<const char*, const char*> names[] = {
       {"<Name>abc</Name>", "Name"}, {"  <Column>", "Column"}, {"</Column>", "/Column"},
       {"<Name attr=\"1\">x</Name>", "Name attr=\"1\""}, {"no tag", ""}, {">x<", ""}, {"<>", ""}};
