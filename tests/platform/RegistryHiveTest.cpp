@@ -168,7 +168,7 @@ std::string DeepKeyLine(size_t depth, std::string_view prefix = "") {
   return line + "]\n";
 }
 
-TEST(RegistryHive, KeysNestAtMost512LevelsDeep) {
+TEST(RegistryHive, KeysNestAtMost512LevelsInTheFileAndATreeOfAnyDepthNeedsNoRecursion) {
   const std::string header = "Windows Registry Editor Version 5.00\n\n";
   std::string problem;
   auto deepest = ParseUser(header + DeepKeyLine(MaxKeyDepth) + "\"v\"=dword:00000001\n", &problem);
@@ -183,9 +183,8 @@ TEST(RegistryHive, KeysNestAtMost512LevelsDeep) {
       EXPECT_EQ(problem, "line 3: the key is nested deeper than 512 levels");
     }
   }
-}
-
-TEST(RegistryHive, ATreeOfAnyDepthIsWalkedAndFreedWithoutRecursion) {
+  // A tree of any depth is walked and freed without recursion: deeper than any stack would take one frame per level
+  // for.
   // Deeper than any stack would take one frame per level for.
   auto hive = std::make_unique<RegistryHive>("HKEY_CURRENT_USER");
   RegistryKeyNode* node = &hive->Root();

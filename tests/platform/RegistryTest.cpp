@@ -226,7 +226,7 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmask) {
+TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmaskAndEveryoneKeysOpenTheMachineHive) {
   for (mode_t mask : {mode_t{0}, mode_t{077}}) {
     ScopedUmask scoped{umask(mask)};
     TempFolder root;
@@ -250,6 +250,33 @@ TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmask) {
     SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Modes", "v", "2");
     expectModes(", rewritten");
   }
+  // Keys for everyone are marked and open the machine's hive to all.
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, true, nullptr, false));
+  SECURITY_ATTRIBUTES security;
+  security.lpSecurityDescriptor = &descriptor;
+  // A key that already stood stays private; the ones created with it are marked.
+  SetAndClose(HKEY_CURRENT_USER, "Software\\Private", "v", "1");
+  RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Shared\\Open", &security));
+  const std::string text = ReadFile(UserHive());
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared]\n; everyone\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared\\Open]\n; everyone\n"), std::string::npos);
+  EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n; everyone"), std::string::npos);
+  // The user's hive stays private whatever it holds; a machine hive with an
+  // everyone key, and its lock, are opened to all, and without the key it is
+  // readable by all again, no more.
+  EXPECT_EQ(ModeOf(UserHive()), 0600u);
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Plain"));  // a parent that is not everyone's
+  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Shared", &security));
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) EXPECT_EQ(ModeOf(file), 0666u) << file;
+  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Shared"), ERROR_SUCCESS);
+  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) EXPECT_EQ(ModeOf(file), 0644u) << file;
+
+  // Only the null access list can be stored.
+  const int notAList = 0;
+  EXPECT_FALSE(SetSecurityDescriptorDacl(&descriptor, true, reinterpret_cast<const ACL*>(&notAList), false));
+  EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
 }
 
 TEST_F(RegistryTest, ALinkInPlaceOfTheLockFileIsRefusedNotFollowed) {
@@ -273,7 +300,7 @@ TEST_F(RegistryTest, ALinkInPlaceOfTheLockFileIsRefusedNotFollowed) {
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, AChangeByAnotherWriterIsSeen) {
+TEST_F(RegistryTest, AChangeByAnotherWriterIsSeenAndAMissingFolderIsCreatedOnTheFirstWriteOnly) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Seen", "v", "first");
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("first"));
   // Rewritten in place, same size: only the time stamps differ, and a coarse
@@ -283,9 +310,7 @@ TEST_F(RegistryTest, AChangeByAnotherWriterIsSeen) {
   text.replace(text.find("first"), 5, "other");
   WriteFile(UserHive(), text);
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("other"));
-}
-
-TEST_F(RegistryTest, MissingFolderIsCreatedOnTheFirstWriteOnly) {
+  // A folder that is not there is made by the first write only.
   const std::string nested = root_ / "a/b/registry";
   ScopedEnv dir("QX6_REGISTRY_DIR", nested);
   HKEY key = 0;
@@ -335,35 +360,6 @@ TEST_F(RegistryTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {
   EXPECT_EQ(Query(HKEY_CLASSES_ROOT, "UserOnly", "").data, Text("u"));
 }
 
-TEST_F(RegistryTest, EveryoneKeysAreMarkedAndOpenTheMachineHiveToAll) {
-  SECURITY_DESCRIPTOR descriptor;
-  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, true, nullptr, false));
-  SECURITY_ATTRIBUTES security;
-  security.lpSecurityDescriptor = &descriptor;
-  // A key that already stood stays private; the ones created with it are marked.
-  SetAndClose(HKEY_CURRENT_USER, "Software\\Private", "v", "1");
-  RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Shared\\Open", &security));
-  const std::string text = ReadFile(UserHive());
-  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared]\n; everyone\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Shared\\Open]\n; everyone\n"), std::string::npos);
-  EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n; everyone"), std::string::npos);
-  // The user's hive stays private whatever it holds; a machine hive with an
-  // everyone key, and its lock, are opened to all, and without the key it is
-  // readable by all again, no more.
-  EXPECT_EQ(ModeOf(UserHive()), 0600u);
-  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Plain"));  // a parent that is not everyone's
-  RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Shared", &security));
-  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) EXPECT_EQ(ModeOf(file), 0666u) << file;
-  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Shared"), ERROR_SUCCESS);
-  for (const std::string& file : {MachineHive(), MachineHive() + ".lock"}) EXPECT_EQ(ModeOf(file), 0644u) << file;
-
-  // Only the null access list can be stored.
-  const int notAList = 0;
-  EXPECT_FALSE(SetSecurityDescriptorDacl(&descriptor, true, reinterpret_cast<const ACL*>(&notAList), false));
-  EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
-}
-
 TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Locked", "v", "kept");
   chmod(root_.Path().c_str(), 0755);
@@ -390,7 +386,7 @@ TEST_F(RegistryTest, AReadOnlyHiveDeniesWrites) {
   EXPECT_EQ(ReadFile(UserHive()), before);
 }
 
-TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValue) {
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValueAndAKilledWriterLeavesTheHiveWhole) {
   constexpr int Writes = 200;
   auto writer = [](char tag) {
     for (int i = 0; i < Writes; ++i)
@@ -407,9 +403,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValue) {
   ASSERT_TRUE(race);
   EXPECT_EQ(race->Values().size(), 2u * Writes);
   for (const char* last : {"a199", "b199"}) EXPECT_TRUE(race->FindValue(last)) << last;
-}
-
-TEST_F(RegistryTest, AWriterKilledMidWriteLeavesTheHiveWhole) {
+  // A writer killed in the middle of a write leaves the hive whole.
   SetAndClose(HKEY_CURRENT_USER, "Software\\Crash", "start", "1");
   for (int round = 0; round < 4; ++round) {
     const pid_t pid = Spawn([] {
@@ -458,18 +452,15 @@ TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
   EXPECT_EQ(HivePath(HiveId::LocalMachine), root / "both/HKEY_LOCAL_MACHINE.reg");
 }
 
-TEST(SystemMessage, GivesTheWindowsWordingForKnownCodesOnly) {
+TEST(SystemTexts, MessagesForKnownCodesOnlyAndOnlySetVariablesExpanded) {
   EXPECT_EQ(FormatSystemMessage(2), "The system cannot find the file specified.");
   EXPECT_EQ(FormatSystemMessage(259), "No more data is available.");
   EXPECT_EQ(FormatSystemMessage(1015)->rfind("The registry is corrupted.", 0), 0u);
   EXPECT_FALSE(FormatSystemMessage(9999));
   EXPECT_FALSE(FormatSystemMessage(0xFFFFFFFFu));
-}
-
-TEST(ExpandEnvironmentStrings, ReplacesSetVariablesOnly) {
+  // Only set variables are expanded; an unset name's closing "%" may open the next reference.
   ScopedEnv a("QX6_TEST_A", "alpha");
   ScopedEnv unset("QX6_TEST_UNSET", nullptr);
-  // An unset name's closing "%" may open the next reference.
   const std::pair<const char*, const char*> cases[] = {
       {"%QX6_TEST_A%/x", "alpha/x"}, {"%qx6_test_a%", "alpha"}, {"%QX6_TEST_UNSET%", "%QX6_TEST_UNSET%"},
       {"100% and %QX6_TEST_A%", "100% and alpha"}, {"%QX6_TEST_UNSET%QX6_TEST_A%", "%QX6_TEST_UNSETalpha"},
