@@ -42,7 +42,7 @@ TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
   EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Docs");
 }
 
-TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHome) {
+TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHomeAndWithoutHomeNothing) {
   // Flags in the high byte do not change the folder.
   ExpectFolders({{CSIDL_PERSONAL, Home() + "/Documents"}, {CSIDL_APPDATA, Home() + "/.config"},
                  {CSIDL_LOCAL_APPDATA, Home() + "/.local/share"}, {CSIDL_COMMON_APPDATA, "/usr/local/share"},
@@ -50,9 +50,7 @@ TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHome) {
   ScopedEnv data("XDG_DATA_HOME", root_ / "data");
   ScopedEnv dirs("XDG_DATA_DIRS", "/usr/share:/usr/local/share");
   ExpectFolders({{CSIDL_LOCAL_APPDATA, root_ / "data"}, {CSIDL_COMMON_APPDATA, "/usr/share"}});
-}
-
-TEST_F(ShellFoldersTest, UnknownIdentifiersAndNoHomeGiveNothing) {
+  // Unknown identifiers, and any without a home, give nothing.
   ExpectFolders({{0x24, ""}, {0x7F, ""}});  // 0x24, CSIDL_WINDOWS, has no counterpart
   ScopedEnv noHome("HOME", nullptr);
   ExpectFolders({{CSIDL_PERSONAL, ""}, {CSIDL_APPDATA, ""}});

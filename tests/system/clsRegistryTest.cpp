@@ -176,22 +176,6 @@ TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {
   EXPECT_TRUE(noRoot.GetValue().IsNull());
 }
 
-TEST_F(clsRegistryTest, EnumeratesValuesAndSectionsFromIndexOne) {
-  ASSERT_TRUE(registry.CreateKey());
-  std::vector<std::string> names = {"left", "over"};
-  int32_t count = -1;
-  EXPECT_TRUE(registry.EnumerateValues(names, count));
-  EXPECT_EQ(std::pair(count, names), std::pair(0, std::vector<std::string>{""}));
-  PutHere("LocaleId", REG_DWORD, std::string(4, '\0'));
-  PutHere("", REG_SZ, "default");
-  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", REG_SZ, "x");
-  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Colours", "c", REG_SZ, "x");
-  EXPECT_TRUE(registry.EnumerateValues(names, count));
-  EXPECT_EQ(std::pair(count, names), std::pair(2, std::vector<std::string>{"", "LocaleId", ""}));
-  EXPECT_TRUE(registry.EnumerateSections(names, count));
-  EXPECT_EQ(std::pair(count, names), std::pair(2, std::vector<std::string>{"", "Colours", "Font"}));
-}
-
 TEST_F(clsRegistryTest, SetCreateValueMakesTheKeyFirst) {
   registry.SetSectionKey("Software\\Quorvex 6\\Tasks\\7");
   registry.SetValueType(1);
@@ -221,12 +205,26 @@ TEST_F(clsRegistryTest, DeletesValuesAndWholeKeysButNeverTheRoot) {
   EXPECT_TRUE(registry.KeyExists());
 }
 
-TEST_F(clsRegistryTest, CheckSecurityAsksForEveryRight) {
+TEST_F(clsRegistryTest, CheckSecurityAsksForEveryRightAndEnumerationsStartAtIndexOne) {
   EXPECT_FALSE(registry.CheckSecurity(KEY_READ));  // no key
   ASSERT_TRUE(registry.CreateKey());
   for (REGSAM rights : {KEY_READ, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_ALL_ACCESS})
     EXPECT_TRUE(registry.CheckSecurity(static_cast<int32_t>(rights))) << rights;
   EXPECT_FALSE(registry.CheckSecurity(static_cast<int32_t>(KEY_READ | 0x00000400)));  // a right keys do not have
+  // Values and sections are enumerated from index one.
+  ASSERT_TRUE(registry.CreateKey());
+  std::vector<std::string> names = {"left", "over"};
+  int32_t count = -1;
+  EXPECT_TRUE(registry.EnumerateValues(names, count));
+  EXPECT_EQ(std::pair(count, names), std::pair(0, std::vector<std::string>{""}));
+  PutHere("LocaleId", REG_DWORD, std::string(4, '\0'));
+  PutHere("", REG_SZ, "default");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", REG_SZ, "x");
+  Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Colours", "c", REG_SZ, "x");
+  EXPECT_TRUE(registry.EnumerateValues(names, count));
+  EXPECT_EQ(std::pair(count, names), std::pair(2, std::vector<std::string>{"", "LocaleId", ""}));
+  EXPECT_TRUE(registry.EnumerateSections(names, count));
+  EXPECT_EQ(std::pair(count, names), std::pair(2, std::vector<std::string>{"", "Colours", "Font"}));
 }
 
 TEST(QXElevateEntry, TrimsKeyAndNameAndKeepsTheRest) {

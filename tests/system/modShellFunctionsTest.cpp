@@ -18,7 +18,7 @@ class modShellFunctionsTest : public ::testing::Test {
 
 // Which folder each identifier names, with or without a trailing
 // separator, is the shell folders' test.
-TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelUpToAFile) {
+TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelAndIsValidFilePathTellsExistingFromCreatable) {
   EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), env.Documents());
   const std::string path = env.Root() + "/a/b/c/d";
   EXPECT_TRUE(modShellFunctions::CreateFolderPath(path));
@@ -40,9 +40,6 @@ TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelUpToAFile) {
   EXPECT_FALSE(modShellFunctions::CreateFolderPath(file + "/below"));
   EXPECT_TRUE(std::filesystem::is_directory(env.Root() + "/made"));
   EXPECT_FALSE(modShellFunctions::CreateFolderPath(""));
-}
-
-TEST_F(modShellFunctionsTest, IsValidFilePathTellsExistingFromCreatable) {
   const std::string fresh = env.Root() + "/out.csv";
   // `existed` is set to `before` ahead of the call.
   auto check = [](const std::string& path, bool valid, bool before, bool existed) {

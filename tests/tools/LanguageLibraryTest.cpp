@@ -42,16 +42,13 @@ class LanguageLibrary : public ::testing::Test {
   std::shared_ptr<const ResourceModule> module = ResourceModule::Load(kEnglishModule);
 };
 
-TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholders) {
+TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersAndFiltersEndingInAllFiles) {
   for (const auto& [id, placeholders] : Catalogue()) {
     auto text = module->LoadString(id);
     ASSERT_TRUE(text) << "string " << id << " is missing";
     EXPECT_EQ(CountPlaceholders(*text), placeholders) << "string " << id << ": " << *text;
     EXPECT_LE(text->size(), 511u) << "string " << id;  // the component reads at most 511 characters
   }
-}
-
-TEST_F(LanguageLibrary, FileDialogFiltersArePairsEndingInAllFiles) {
   // description|pattern pairs, every pattern "*." something, the last "*.*".
   static const std::regex filter(R"re(^([^|]+\|\*\.[^|]+\|)*[^|]+\|\*\.\*$)re");
   for (uint32_t id : {44u, 310u}) {

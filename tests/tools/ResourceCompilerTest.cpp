@@ -145,7 +145,7 @@ struct BadSource {
   const char* header = "";  // ids.h beside it
 };
 
-TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndLeaveNoOutput) {
+TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndAFailedRunLeavesNoOutputAndKeepsTheModuleThatWasThere) {
   const BadSource cases[] = {
       {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n", "test.rc:4: string ID 17 defined twice (first at line 3)"},
       {"STRINGTABLE\nBEGIN\n  1, \"open\nEND\n", "test.rc:3: unterminated string"},
@@ -180,9 +180,7 @@ TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndLeaveNoOutput) {
     EXPECT_EQ(run.messages, dir.Path() + "/" + c.message + "\n") << c.source;
     EXPECT_FALSE(FileExists(output)) << c.source;
   }
-}
-
-TEST(ResourceCompiler, AFailedRunKeepsTheModuleThatWasThere) {
+  // A failed run keeps the module that was there.
   TempFolder dir;
   WriteFile(dir / "good.rc", "STRINGTABLE BEGIN 1 \"good\" END\n");
   WriteFile(dir / "bad.rc", "STRINGTABLE BEGIN 1 \"bad\"\n");
