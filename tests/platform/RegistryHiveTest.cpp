@@ -69,7 +69,7 @@ TEST(RegistryHive, EveryValueTypeSurvivesTheFile) {
     EXPECT_LE(end - start, 80u);
 }
 
-TEST(RegistryHive, WritesTheFormsRegeditWrites) {
+TEST(RegistryHive, WritesTheFormsRegeditWritesReportsChangesAndKeepsSubkeysInOrder) {
   RegistryHive hive("HKEY_LOCAL_MACHINE");
   RegistryKeyNode& key = hive.Root().AddSubkey("Software").AddSubkey("App");
   key.SetValue("Text", REG_SZ, Lit("C:\\x\0"));
@@ -82,11 +82,26 @@ TEST(RegistryHive, WritesTheFormsRegeditWrites) {
             "\"Text\"=\"C:\\\\x\"\n"
             "\"Count\"=dword:0000002a\n"
             "@=hex:01,ff\n\n");
+  // Case-insensitive paths and names are pinned through the registry API; here,
+  // what only the tree tells: whether a call changed anything, and the order.
+  RegistryKeyNode& mixed = hive.Root().AddSubkey("MixedCase");
+  bool created = true;
+  EXPECT_EQ(&hive.Root().AddSubkey("MIXEDCASE", &created), &mixed);
+  EXPECT_FALSE(created);
+  EXPECT_TRUE(mixed.SetValue("Value", REG_SZ, "1"));
+  EXPECT_FALSE(mixed.SetValue("VALUE", REG_SZ, "1"));
+  EXPECT_TRUE(mixed.SetValue("VALUE", REG_SZ, "2"));
+  EXPECT_EQ(mixed.Values().at(0).name, "Value");
+  hive.Root().AddSubkey("b");
+  hive.Root().AddSubkey("A");
+  std::string order;
+  for (size_t i = 0; i < hive.Root().SubkeyCount(); ++i) order += hive.Root().SubkeyAt(i).Name() + " ";
+  EXPECT_EQ(order, "A b MixedCase Software ");
 }
 
 // The value forms themselves come back in the round trip above; here, what
 // regedit's own export adds: UTF-16 with a byte order mark, CR LF, comments.
-TEST(RegistryHive, ReadsARegeditExport) {
+TEST(RegistryHive, ReadsARegeditExportWithDeletionsAndAbbreviatedRoots) {
   const std::u16string_view text =
       u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
       u"[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
@@ -103,10 +118,9 @@ TEST(RegistryHive, ReadsARegeditExport) {
   ASSERT_TRUE(app && app->SubkeyCount() == 1);
   EXPECT_EQ(Show(app->Values()) + Show(app->SubkeyAt(0).Values()),
             "LocaleId 4 " + Lit("\x07\x04\0\0") + "\nPath 2 " + Lit("%USERPROFILE%\\x\0") + "\n");
-}
 
-TEST(RegistryHive, AppliesDeletionsAndAbbreviatedRoots) {
-  auto hive = ParseUser(
+  // Deletions and abbreviated roots are applied.
+  hive = ParseUser(
       "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
       "[HKCU\\A\\B]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
       "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=-\n"
@@ -183,9 +197,8 @@ TEST(RegistryHive, KeysNestAtMost512LevelsInTheFileAndATreeOfAnyDepthNeedsNoRecu
       EXPECT_EQ(problem, "line 3: the key is nested deeper than 512 levels");
     }
   }
-  // A tree of any depth is walked and freed without recursion: deeper than any stack would take one frame per level
-  // for.
-  // Deeper than any stack would take one frame per level for.
+  // A tree of any depth is walked and freed without recursion, deeper than
+  // any stack would take one frame per level for.
   auto hive = std::make_unique<RegistryHive>("HKEY_CURRENT_USER");
   RegistryKeyNode* node = &hive->Root();
   for (int i = 0; i < 200000; ++i) node = &node->AddSubkey("k");
@@ -195,24 +208,6 @@ TEST(RegistryHive, KeysNestAtMost512LevelsInTheFileAndATreeOfAnyDepthNeedsNoRecu
   hive->Root().AddSubkey("k").AddSubkey("k").RemoveSubkey("k");
   EXPECT_EQ(hive->Root().SubkeyAt(0).SubkeyAt(0).SubkeyCount(), 0u);
   hive.reset();
-}
-
-// Case-insensitive paths and names are pinned through the registry API; here,
-// what only the tree tells: whether a call changed anything, and the order.
-TEST(RegistryHive, ChangesAreReportedAndSubkeysKeptInOrder) {
-  RegistryHive hive("HKEY_CURRENT_USER");
-  RegistryKeyNode& key = hive.Root().AddSubkey("MixedCase");
-  bool created = true;
-  EXPECT_EQ(&hive.Root().AddSubkey("MIXEDCASE", &created), &key);
-  EXPECT_FALSE(created);
-  EXPECT_TRUE(key.SetValue("Value", REG_SZ, "1"));
-  EXPECT_FALSE(key.SetValue("VALUE", REG_SZ, "1"));
-  EXPECT_TRUE(key.SetValue("VALUE", REG_SZ, "2"));
-  EXPECT_EQ(key.Values().at(0).name, "Value");
-  hive.Root().AddSubkey("b");
-  hive.Root().AddSubkey("A");
-  EXPECT_EQ(hive.Root().SubkeyAt(0).Name() + hive.Root().SubkeyAt(1).Name() + hive.Root().SubkeyAt(2).Name(),
-            "AbMixedCase");
 }
 
 }  // namespace

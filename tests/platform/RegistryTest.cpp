@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <thread>
 #include <tuple>
 
@@ -15,7 +12,6 @@
 #include "platform/RegistryHive.h"
 #include "platform/RegistryStore.h"
 #include "tests/platform/RegistryFolderTest.h"
-#include "tests/support/TestEnvironment.h"
 
 namespace qx6::platform {
 namespace {

@@ -2,20 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/ComponentModel.h"
 #include "platform/FileSystem.h"
-#include "platform/Registry.h"
 #include "platform/RegistryHive.h"
 #include "tests/platform/RegistryFolderTest.h"
-#include "tests/support/TestEnvironment.h"
 
 namespace qx6::platform {
 namespace {

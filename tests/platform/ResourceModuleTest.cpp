@@ -170,7 +170,7 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
 
 // Well-formed text, pairs and embedded zeros come back in the resource
 // compiler's round trip; here, what no compiler writes.
-TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogates) {
+TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogatesAndRefusesFilesThatAreNoModule) {
   const std::vector<std::u16string> strings = {
       std::u16string{u'a', 0xD800},                // high surrogate at the end
       std::u16string{0xDC00, u'b'},                // low surrogate alone
@@ -182,9 +182,8 @@ TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogates) {
   const std::optional<std::string> expected[] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
                                                  "\xEF\xBF\xBD" "c\xF0\x90\x80\x81", {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
   for (uint32_t id = 0; id < 16; ++id) EXPECT_EQ(m->LoadString(id), expected[id]) << id;
-}
 
-TEST_F(ResourceModuleTest, FilesThatAreNoModuleAreRefused) {
+  // Files that are no module are refused.
   EXPECT_FALSE(ResourceModule::Load(dir_ / "missing.dll"));
   EXPECT_FALSE(ResourceModule::Load(dir_.Path()));  // a folder
   test::WriteFile(dir_ / "empty.dll", "");
@@ -203,9 +202,9 @@ TEST_F(ResourceModuleTest, FilesThatAreNoModuleAreRefused) {
   // No resource table at all: a module, without strings.
   Bytes noResources = image;
   Put32(noResources, 0x44 + 20 + 96 + 16, 0);
-  auto m = LoadImage(noResources);
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->LoadString(1), std::nullopt);
+  auto bare = LoadImage(noResources);
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->LoadString(1), std::nullopt);
   EXPECT_EQ(LoadImage(image)->LoadString(1), "one");
 }
 
