@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "platform/Registry.h"
 #include "runtime/Conversion.h"
 #include "system/QXElevateEntry.h"
 #include "tests/platform/RegistryValues.h"

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/ResourceModule.h"
-#include "tests/support/TestEnvironment.h"
 #include "tests/tools/ResourceCompilerProcess.h"
 
 namespace qx6::test {
@@ -102,7 +101,7 @@ TEST(ResourceCompiler, WritesAResourceOnlyPe32Dll) {
   EXPECT_EQ(U32(b, section + 20) + U32(b, section + 16), b.size());
 }
 
-TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
+TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlockAndSectionsFollowConditions) {
   TempFolder dir;
   // English comes first in the script, German (0x407) sorts before English
   // (0x409) in the module: the reader takes the lowest language ID of a block.
@@ -122,12 +121,9 @@ TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
   EXPECT_EQ(CompileAndLoad(source, dir)->LoadString(1), "x");
   EXPECT_EQ(CompileAndLoad(source, dir, "-l 0x0809")->LoadString(1), "y");  // moved above French (0x40c)
   EXPECT_EQ(CompileAndLoad("STRINGTABLE BEGIN ID \"d\" END\n", dir, "-D ID=7")->LoadString(7), "d");
-}
-
-TEST(ResourceCompiler, ConditionalSectionsAndIncludeFolders) {
-  TempFolder dir;
+  // Conditional sections and include folders.
   WriteFile(dir / "inc/names.h", "#ifndef NAMES_H\n#define NAMES_H\n#define IDS_A 5\n#endif\n");
-  auto module = CompileAndLoad(
+  module = CompileAndLoad(
       "#include <names.h>\n#include \"inc/names.h\"\n"
       "#if defined(IDS_A) && IDS_A == 5\n#define USED 1\n#elif 1\n#error wrong branch\n#else\n#error wrong\n#endif\n"
       "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n"
