@@ -2,22 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace qx6 {
 namespace {
-
-TEST(ExportConfig, NewObjectHoldsTheDefaults) {
-  ExportConfig c;
-  ASSERT_TRUE(c.Columns());
-  std::ostringstream shown;  // flags as 1/0, in one group
-  shown << c.OutputFile() << '|' << c.OutputType() << '|' << c.NumDecimalPlaces() << '|' << c.FieldDelimiter() << '|'
-        << c.StringsInQuotes() << c.TrailingDelimiter() << c.ColumnNames() << c.BeginningDelimiter()
-        << c.AutoStripDelimiters() << c.IsDefault() << '|' << c.RowDelimiter() << '|' << c.ConvertedRowDelimiter()
-        << '|' << c.DateFormat() << '|' << c.Columns()->Count() << '|' << c.ExportType() << '|' << c.CreateOption() << '|'
-        << c.Version() << '|' << c.ConfigFile();
-  EXPECT_EQ(shown.str(), "|0|0|,|100000|0|\r\n|MMM dd, yyyy hh:mm:ss|0|0|0|4|");
-}
 
 // The delimiter codes, "<tab>" and the decimal places show in the rows
 // written (RowAssembly); here, the texts that are not converted.
