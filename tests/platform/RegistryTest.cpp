@@ -58,7 +58,7 @@ std::vector<std::string> NamesAt(HKEY root, std::string_view path, bool subkeys 
 
 using RegistryTest = test::RegistryFolderTest;
 
-TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
+TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumeratedAndNamesKeepTheirCase) {
   HKEY key = 0;
   DWORD disposition = 0;
   ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -89,19 +89,16 @@ TEST_F(RegistryTest, ValuesAreWrittenQueriedAndEnumerated) {
   EXPECT_EQ(RegEnumValue(key, 3, &name), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software", true), std::vector<std::string>{"Quorvex 6"});
-}
-
-TEST_F(RegistryTest, PathsAndNamesCompareWithoutCaseAndKeepTheirCase) {
+  // Paths and names compare without regard to case and keep the case first given.
   SetAndClose(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName", "x");
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "SOFTWARE\\mixed\\sUB\\", "VALUENAME").data, Text("x"));
   SetAndClose(HKEY_CURRENT_USER, "software\\MIXED\\sub", "valuename", "y");
-  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software", true), std::vector<std::string>{"MiXed"});
+  EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software", true), (std::vector<std::string>{"MiXed", "Quorvex 6"}));
   EXPECT_EQ(NamesAt(HKEY_CURRENT_USER, "Software\\Mixed\\Sub"), std::vector<std::string>{"ValueName"});
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\MiXed\\Sub", "ValueName").data, Text("y"));
 }
 
-TEST_F(RegistryTest, BadArgumentsAndHandlesGiveTheirCodes) {
+TEST_F(RegistryTest, BadArgumentsHandlesAndDepthsGiveTheirCodes) {
   HKEY key = 0;
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &key), ERROR_BAD_PATHNAME);
@@ -129,6 +126,16 @@ TEST_F(RegistryTest, BadArgumentsAndHandlesGiveTheirCodes) {
   EXPECT_EQ(RegSetValueEx(writer, "v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValueEx(writer, "v", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
   RegCloseKey(writer);
+
+  // Keys deeper than 512 levels are not created.
+  std::string path = "k";
+  for (size_t i = 1; i < MaxKeyDepth; ++i) path += "\\k";
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCreateKeyEx(key, "one more", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
+  EXPECT_NE(RegistryFailureDetail().find("at most 512 levels"), std::string::npos) << RegistryFailureDetail();
+  // Below the classes root the machine's Software\Classes count too.
+  const std::string classes = path.substr(0, path.size() - 2);  // 511 levels
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, classes, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
 }
 
 TEST_F(RegistryTest, DeletingKeysValuesAndTrees) {
@@ -196,18 +203,6 @@ TEST_F(RegistryTest, ADamagedHiveIsAnErrorSaysWhereAndIsNeverOverwritten) {
   std::filesystem::create_directory(UserHive());
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_REGISTRY_IO_FAILED);
   EXPECT_EQ(RegistryFailureDetail(), UserHive() + ": " + std::strerror(EISDIR));
-}
-
-TEST_F(RegistryTest, KeysDeeperThan512LevelsAreNotCreated) {
-  std::string path = "k";
-  for (size_t i = 1; i < MaxKeyDepth; ++i) path += "\\k";
-  HKEY key = 0;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegCreateKeyEx(key, "one more", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
-  EXPECT_NE(RegistryFailureDetail().find("at most 512 levels"), std::string::npos) << RegistryFailureDetail();
-  // Below the classes root the machine's Software\Classes count too.
-  const std::string classes = path.substr(0, path.size() - 2);  // 511 levels
-  EXPECT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, classes, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
 }
 
 // Puts the process's umask back at the end of the scope.
