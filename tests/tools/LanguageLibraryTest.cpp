@@ -59,8 +59,7 @@ TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersAndFiltersEnding
 
 TEST(BrandingLibrary, NamesTheProduct) {
   auto module = ResourceModule::Load(kBrandingModule);
-  ASSERT_TRUE(module) << kBrandingModule;
-  EXPECT_EQ(module->LoadString(103), "Quorvex 6");
+  EXPECT_EQ(module ? module->LoadString(103) : "(no module)", "Quorvex 6") << kBrandingModule;
 }
 
 }  // namespace
