@@ -34,9 +34,19 @@ std::string RunHelper(const std::string& arguments, const std::string& environme
 
 using RegistryTransactionTest = test::RegistryFolderTest;
 
-TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyTheOldStateBefore) {
+TEST_F(RegistryTransactionTest, ADiscardedOneLeavesNoTraceAndACommittedOneAppearsWholeToOthers) {
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
   const std::string userBefore = ReadFile(UserHive());
+  {
+    RegistryTransaction discarded;
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "changed"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old"), "error 2");
+  }
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old") + GetText(HKEY_CURRENT_USER, "Software\\Gone", "x"),
+            "beforeerror 2");
   const long changesBefore = FileSystem::ChangesMade();
 
   RegistryTransaction transaction;
@@ -50,8 +60,8 @@ TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyThe
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine"), "m");
   EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "App.Doc", ""), "user class");
 
-  // Nothing has reached the disk, and another process sees the old state
-  // without waiting for the lock this transaction holds.
+  // Nothing of either transaction has reached the disk, and another process
+  // sees the old state without waiting for the lock this transaction holds.
   EXPECT_EQ(FileSystem::ChangesMade(), changesBefore);
   EXPECT_EQ(ReadFile(UserHive()), userBefore);
   EXPECT_FALSE(test::FileExists(MachineHive()));
@@ -67,27 +77,10 @@ TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyThe
   EXPECT_EQ(othersSee(), "after|n|m|user class|");
   EXPECT_EQ(transaction.Commit(), ERROR_TRANSACTION_NOT_ACTIVE);
 
-  // After the commit, changes go straight to the disk again.
+  // After the commit, changes go straight to the disk again, and the locks of
+  // both transactions are gone: another process can write at once.
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Later", "l"), ERROR_SUCCESS);
   EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Later"), "l");
-}
-
-TEST_F(RegistryTransactionTest, ADiscardedTransactionLeavesNoTrace) {
-  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "k"), ERROR_SUCCESS);
-  const std::string before = ReadFile(UserHive());
-  {
-    RegistryTransaction transaction;
-    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "changed"), ERROR_SUCCESS);
-    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
-    ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
-    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "error 2");
-  }
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "k");
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Gone", "x"), "error 2");
-  EXPECT_EQ(ReadFile(UserHive()), before);
-  EXPECT_FALSE(test::FileExists(MachineHive()));
-  // The locks went with it: another process can write at once.
   EXPECT_EQ(RunHelper("transaction 1"), "0");
 }
 
