@@ -92,7 +92,7 @@ TEST(FormatNumber, DecimalsRoundingSeparatorAndLiterals) {
   ExpectNumbers({{12.4, "0.", "12,"}, {2.5, "0.00", "2,50"}, {1234.5, "0.00", "1234,50"}});
 }
 
-TEST(FormatPatterns, CompiledOnceAppliedOften) {
+TEST(FormatPatterns, CompiledOnceAppliedOftenAndDirectWritesAgreeWithAppend) {
   Format::DatePattern date("MMM dd, yyyy hh:nn:ss");
   Format::NumberPattern number("0.00");
   std::string out;
@@ -105,12 +105,8 @@ TEST(FormatPatterns, CompiledOnceAppliedOften) {
   Format::DatePattern moved = std::move(date);
   moved.AppendTo(At(2023, 12, 31, 23, 59, 59), out);
   EXPECT_EQ(out, "Jan 05, 2024 14:30:052.682,50Dec 31, 2023 23:59:59");
-}
-
-// Writing to a caller's buffer gives what appending gives, or declines
-// (a value or pattern for the general path, a buffer too small, a date
-// out of range) and leaves the text and the error to AppendTo.
-TEST(FormatPatterns, DirectWritesAgreeWithAppend) {
+  // Writing to a caller's buffer gives what appending gives, or declines (a value or pattern for the general path, a
+  // buffer too small, a date out of range) and leaves the text and the error to AppendTo.
   auto expectSame = [](const auto& pattern, double value, const char* label) {
     SCOPED_TRACE(std::string(label) + " " + std::to_string(value));
     std::string appended;

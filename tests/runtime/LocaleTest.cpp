@@ -20,7 +20,7 @@ std::string Show(const LocaleInfo& i) {
          std::to_string(i.ansiCodePage);
 }
 
-TEST(LocaleInfo, NumbersDatesAndCodePagesPerLocale) {
+TEST(LocaleInfo, NumbersDatesAndCodePagesPerLocaleAndEarlierReferencesStayValid) {
   // Month and day names and the designators show in the format and conversion tests.
   // CLDR has a narrow no-break space before the designator; users expect a space.
   const std::pair<const char*, const char*> rows[] = {{"en_US", "./: 0 m/d/yyyy h:nn:ss AM/PM 1033 1252"},
@@ -30,6 +30,15 @@ TEST(LocaleInfo, NumbersDatesAndCodePagesPerLocale) {
   for (const auto& [name, shown] : rows) EXPECT_EQ(Show(Locale::ForName(name)), shown) << name;
   // French has ICU's choice of a narrow space for the group separator.
   EXPECT_EQ(Locale::ForName("en_US").groupSeparator + Locale::ForName("de_DE").groupSeparator, ",.");
+  // Setting the user's locale keeps earlier references valid.
+  Locale::SetUser("en_US");
+  const LocaleInfo& before = Locale::User();
+  EXPECT_EQ(&before, &Locale::User());  // cached, not rebuilt
+  Locale::SetUser("de_DE");
+  EXPECT_EQ(Locale::User().name, "de_DE");
+  EXPECT_EQ(before.name, "en_US");
+  Locale::SetUser("en_US");
+  EXPECT_EQ(Locale::User().decimalSeparator, ".");
 }
 
 TEST(LocaleNames, SuffixesSpellingsFallbacksAndCodePages) {
@@ -60,17 +69,6 @@ TEST(LocaleNames, EnvironmentOrder) {
     env.push_back(std::make_unique<test::ScopedEnv>(name, value));
     EXPECT_EQ(Locale::NameFromEnvironment(), expected) << name << "=" << value;
   }
-}
-
-TEST(LocaleUser, SetUserKeepsEarlierReferencesValid) {
-  Locale::SetUser("en_US");
-  const LocaleInfo& before = Locale::User();
-  EXPECT_EQ(&before, &Locale::User());  // cached, not rebuilt
-  Locale::SetUser("de_DE");
-  EXPECT_EQ(Locale::User().name, "de_DE");
-  EXPECT_EQ(before.name, "en_US");
-  Locale::SetUser("en_US");
-  EXPECT_EQ(Locale::User().decimalSeparator, ".");
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
   EXPECT_EQ(Lines("bom.txt", "\xEF\xBB\xBFk\u00E9y\r\nv"), (Lines_{"k\u00E9y", "v"}));
 }
 
-TEST_F(TextFileTest, FileNumbers) {
+TEST_F(TextFileTest, FileNumbersModesAndSharing) {
   EXPECT_EQ(FreeFile(), 1);
   OpenForOutput(1, Path("1.txt"));
   EXPECT_EQ(FreeFile(), 2);
@@ -130,9 +130,6 @@ TEST_F(TextFileTest, FileNumbers) {
   EXPECT_EQ(ErrorOf([] { FreeFile(); }), 67);
   CloseAll();
   EXPECT_EQ(FreeFile(), 1);
-}
-
-TEST_F(TextFileTest, ModesAndSharing) {
   const std::string path = Path("shared.txt");
   WriteFile(path, "line\r\n");
   OpenForInput(1, path);

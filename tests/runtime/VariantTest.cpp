@@ -9,16 +9,13 @@
 namespace qx6 {
 namespace {
 
-TEST(Variant, ScalarsKeepTypeAndValue) {
+TEST(Variant, ScalarsKeepTypeAndValueCopiesShareStringsAndAssignmentKeepsTheCopies) {
   EXPECT_EQ((std::vector<VarType>{Variant().Type(), Variant::Null().Type(), Variant(int16_t{-7}).Type(),
                                   Variant::Date(45296.5).Type(), Variant(70000).Type()}),
             (std::vector<VarType>{VarType::Empty, VarType::Null, VarType::Integer, VarType::Date, VarType::Long}));
   EXPECT_TRUE(Variant(int16_t{1}).IsNumber());
   EXPECT_FALSE(Variant::Date(1).IsNumber());
   EXPECT_FALSE(Variant("1").IsNumber());
-}
-
-TEST(Variant, CopiesShareStringsAndAssignmentKeepsTheCopies) {
   Variant copy;
   {
     Variant original = Variant::String("shared text");
@@ -43,19 +40,6 @@ TEST(Variant, CopiesShareStringsAndAssignmentKeepsTheCopies) {
   EXPECT_EQ(v.StringValue(), "much");
 }
 
-TEST(Variant, TwoDimensionalArrayChecksBounds) {
-  Variant list = Variant::Array2D(2, 2);
-  auto a = list.ArrayValue();
-  a.At(1, 0) = Variant(int16_t{2});
-  a.At(1, 1) = Variant("Mine");
-  EXPECT_EQ(a.UpperBound(1), 1);
-  EXPECT_EQ(a.UpperBound(2), 1);
-  Variant copy = list;
-  EXPECT_EQ(copy.ArrayValue().At(1, 1).StringValue(), "Mine");
-  EXPECT_EQ(test::ErrorOf([&] { a.At(2, 0); }), 9);
-  EXPECT_THROW(Variant(3).ArrayValue(), RuntimeError);
-}
-
 class Counted : public Object<IUnknown> {
  public:
   explicit Counted(int* alive) : alive_(alive) { ++*alive_; }
@@ -65,7 +49,7 @@ class Counted : public Object<IUnknown> {
   int* alive_;
 };
 
-TEST(Variant, ObjectsAreReleasedWithTheLastHolder) {
+TEST(Variant, ObjectsAreReleasedWithTheLastHolderAndArraysCheckBounds) {
   int alive = 0;
   {
     auto object = MakeObject<Counted>(&alive);
@@ -78,6 +62,16 @@ TEST(Variant, ObjectsAreReleasedWithTheLastHolder) {
     EXPECT_NE(w.ObjectValue(), nullptr);
   }
   EXPECT_EQ(alive, 0);
+  Variant list = Variant::Array2D(2, 2);
+  auto a = list.ArrayValue();
+  a.At(1, 0) = Variant(int16_t{2});
+  a.At(1, 1) = Variant("Mine");
+  EXPECT_EQ(a.UpperBound(1), 1);
+  EXPECT_EQ(a.UpperBound(2), 1);
+  Variant copy = list;
+  EXPECT_EQ(copy.ArrayValue().At(1, 1).StringValue(), "Mine");
+  EXPECT_EQ(test::ErrorOf([&] { a.At(2, 0); }), 9);
+  EXPECT_THROW(Variant(3).ArrayValue(), RuntimeError);
 }
 
 }  // namespace
