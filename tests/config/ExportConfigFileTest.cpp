@@ -46,7 +46,7 @@ std::string ColumnBlock(int index, const std::string& inner = "") {
 // Every property differs from its default, so a value the load drops or
 // misplaces, or the save leaves out, changes the file written again from
 // what was read. The file is in the ANSI code page.
-TEST_F(ExportConfigFile, LoadReadsEveryLineAndSaveWritesTheSameFileBack) {
+TEST_F(ExportConfigFile, LoadReadsEveryLineAndSaveWritesTheSameFileBackAndLineBreaksInValues) {
   const std::string tricky = "a&b <c> \"q\" 'x' \r\n end";
   const std::string escaped = "a&ampb &ltc&gt &quotq&quot &aposx&apos &#xD; end";
   const std::string plain = "<RightJustify>False</RightJustify>\r\n<PadChar></PadChar>\r\n<Action>0</Action>\r\n";
@@ -77,24 +77,21 @@ TEST_F(ExportConfigFile, LoadReadsEveryLineAndSaveWritesTheSameFileBack) {
   ASSERT_TRUE(ui->Messages().empty());
   EXPECT_EQ(c.ConfigFile(), path);
   EXPECT_EQ(ReadFile(path), expected);
-}
-
-TEST_F(ExportConfigFile, LoneCarriageReturnSplitsItsElementAndLoneLineFeedSurvives) {
-  ExportConfig c;
-  c.SetName("breaks");
-  c.SetDateFormat("a\rb");
-  c.SetStripChars("c\nd");
-  c.SetOutputFile("literal &#xD; entity");
-  c.Save();
+  // A lone CR splits its element; a lone LF survives. "&#xD;" in a value is
+  // written as "&amp#xD;" and read back through "&#xD;" as CR LF.
+  ExportConfig breaks;
+  breaks.SetName("breaks");
+  breaks.SetDateFormat("a\rb");
+  breaks.SetStripChars("c\nd");
+  breaks.SetOutputFile("literal &#xD; entity");
+  breaks.Save();
   ExportConfig loaded;
-  ASSERT_TRUE(loaded.Load(c.ConfigFile()));
-  // Written as "&amp#xD;", read back through "&#xD;" as CR LF.
-  EXPECT_EQ(loaded.OutputFile(), "literal \r\n entity");
-  EXPECT_EQ(loaded.DateFormat(), "");
-  EXPECT_EQ(loaded.StripChars(), "c\nd");
+  ASSERT_TRUE(loaded.Load(breaks.ConfigFile()));
+  EXPECT_EQ(std::tuple(loaded.OutputFile(), loaded.DateFormat(), loaded.StripChars()),
+            std::tuple("literal \r\n entity", "", "c\nd"));
 }
 
-TEST_F(ExportConfigFile, TagsMatchInAnyCaseForeignLinesAreIgnoredAndAColumnStaysCurrentAfterItsEnd) {
+TEST_F(ExportConfigFile, TagsMatchInAnyCaseForeignLinesAreIgnoredAColumnStaysCurrentAndDefaultsStay) {
   auto c = Load("<?xml version=\"1.0\"?>\r\n<ROOT>\r\n<name>lower</name>\r\n<version>4</version>\r\n"
                 "<outputtype>1</outputtype>\r\n<comment>whatever</comment>\r\n"
                 "<Name attr=\"x\">attributed</Name>\r\n<column>\r\n<index>7</index>\r\n<width>5</width>\r\n"
@@ -113,10 +110,8 @@ TEST_F(ExportConfigFile, TagsMatchInAnyCaseForeignLinesAreIgnoredAndAColumnStays
   ASSERT_EQ(c->Columns()->Count(), 3);
   EXPECT_EQ(c->Columns()->Item(1), c->Columns()->Item(2));
   EXPECT_EQ(Show(c->Columns()->Item(1)) + ", " + Show(c->Columns()->Item(3)), "2 User 4, 3 Full Name -1");
-}
-
-TEST_F(ExportConfigFile, MissingElementsKeepDefaultsButDecimalPlacesIsThree) {
-  auto c = Load("<Name>min</Name>\r\n<Version>4</Version>\r\n");
+  // Missing elements keep their defaults, but the decimal places are three.
+  c = Load("<Name>min</Name>\r\n<Version>4</Version>\r\n");
   EXPECT_EQ(std::to_string(c->NumDecimalPlaces()) + c->FieldDelimiter() + std::to_string(c->StringsInQuotes()) +
                 c->DateFormat() + std::to_string(c->Columns()->Count()),
             "3,1MMM dd, yyyy hh:mm:ss0");

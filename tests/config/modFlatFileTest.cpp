@@ -43,7 +43,13 @@ class ConfigurationStore : public test::ConfigTest {
   int32_t configId = 0;
 };
 
-TEST_F(ConfigurationStore, FolderAndFileNames) {
+TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefaultAndFolderAndFileNamesFollowTheName) {
+  EXPECT_EQ(List(), Names{"<Default>"});
+  EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
+  const auto& builtIn = configs.Item(1);
+  EXPECT_EQ(std::tuple(builtIn->IsDefault(), builtIn->NumDecimalPlaces(), builtIn->Columns()->Count(), configId),
+            std::tuple(true, 2, 45, 0));
+  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
   EXPECT_EQ(modFlatFile::ConfigFolder(""), env.ConfigFolder());
   EXPECT_EQ(modFlatFile::ConfigFolder("/sched/configs"), "/sched/configs");
   EXPECT_EQ(modFlatFile::ConfigFileName("Weekly: A/B Report."), "weekly_ a_b report_");
@@ -53,15 +59,6 @@ TEST_F(ConfigurationStore, FolderAndFileNames) {
   // Without a documents folder the component's own folder takes its place.
   EXPECT_EQ(modFlatFile::ConfigFolder(""),
             std::string(QX6_PRODUCT_DIR) + "/exporters/Quorvex Inc/Quorvex/6.0/FlatFileExport/");
-}
-
-TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefault) {
-  EXPECT_EQ(List(), Names{"<Default>"});
-  EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
-  const auto& builtIn = configs.Item(1);
-  EXPECT_EQ(std::tuple(builtIn->IsDefault(), builtIn->NumDecimalPlaces(), builtIn->Columns()->Count(), configId),
-            std::tuple(true, 2, 45, 0));
-  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
 }
 
 TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) {
