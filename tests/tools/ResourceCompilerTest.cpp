@@ -9,13 +9,31 @@
 #include <vector>
 
 #include "platform/ResourceModule.h"
-#include "tests/tools/ResourceCompilerProcess.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace qx6::test {
 namespace {
 
 using platform::ResourceModule;
 using Strings = std::vector<std::optional<std::string>>;
+
+struct CompilerRun {
+  int status = -1;  // exit status, -1 when it did not exit normally
+  std::string messages;  // what it wrote to stderr
+};
+
+// The built compiler (QX6RC_PATH) as a separate process, as the build and a
+// translator run it, with stderr captured into `scratch`.
+CompilerRun RunResourceCompiler(const std::string& arguments, const TempFolder& scratch) {
+  const std::string errors = scratch / "qx6rc.stderr";
+  const int status = RunShell(ShellQuote(QX6RC_PATH) + " " + arguments + " 2>" + ShellQuote(errors) + " >/dev/null");
+  return {status, FileExists(errors) ? ReadFile(errors) : ""};
+}
+
+CompilerRun Compile(const std::string& source, const std::string& output, const TempFolder& scratch,
+                    const std::string& extraArguments = "") {
+  return RunResourceCompiler(ShellQuote(source) + " -o " + ShellQuote(output) + " " + extraArguments, scratch);
+}
 
 // A little-endian field of the module's bytes.
 template <typename T>
@@ -30,9 +48,7 @@ uint16_t U16(const std::string& b, size_t at) { return Field<uint16_t>(b, at); }
 std::shared_ptr<const ResourceModule> CompileAndLoad(const std::string& source, TempFolder& dir,
                                                      const std::string& extraArguments = "") {
   WriteFile(dir / "test.rc", source);
-  CompilerRun run = RunResourceCompiler(ShellQuote(dir / "test.rc") + " -o " + ShellQuote(dir / "test.dll") + " " +
-                                            extraArguments,
-                                        dir);
+  CompilerRun run = Compile(dir / "test.rc", dir / "test.dll", dir, extraArguments);
   EXPECT_EQ(run.status, 0) << run.messages;
   return ResourceModule::Load(dir / "test.dll");
 }
