@@ -25,7 +25,8 @@ TEST(Strings, CutsAndPositionsCountCharactersAndReplaceNeverRescans) {
   EXPECT_EQ((std::vector<int32_t>{InStr(s, "ö"), InStr(s, "l", 5), InStr(s, "z"), InStrRev("a.b.c", "."),
                                InStrRev("abc", ".")}),
             (std::vector<int32_t>{8, 10, 0, 4, 0}));
-  EXPECT_EQ((std::vector<std::string>{Replace("a&b&c", "&", "&amp"), Replace("aaa", "a", "aa"), Replace("abc", "", "x")}),
+  EXPECT_EQ((std::vector<std::string>{Replace("a&b&c", "&", "&amp"), Replace("aaa", "a", "aa"),
+                                      Replace("abc", "", "x")}),
             (std::vector<std::string>{"a&ampb&ampc", "aaaaaa", "abc"}));
   std::string t = "1||2||3";
   RemoveAll(t, "||");
