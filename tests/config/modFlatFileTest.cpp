@@ -62,13 +62,10 @@ TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefaultAndFolderAndFileNamesFo
 }
 
 TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) {
-  Put("b.cfg", "Beta");
-  Put("a.cfg", "Alpha");
-  Put("c.cfg", "ALPHA");
-  Put("d.CFG", "Delta");
-  Put("_default_.cfg", "&ltdefault&gt");
-  Put("notes.txt", "Not a configuration");
-  Put("unreadable.cfg", "Hidden");
+  for (const auto& [file, name] : {std::pair{"b.cfg", "Beta"}, {"a.cfg", "Alpha"}, {"c.cfg", "ALPHA"},
+                                   {"d.CFG", "Delta"}, {"_default_.cfg", "&ltdefault&gt"},
+                                   {"notes.txt", "Not a configuration"}, {"unreadable.cfg", "Hidden"}})
+    Put(file, name);
   // A configuration without a name is keyed by the empty name: the first
   // such file is listed, the second is a duplicate.
   Put("e.cfg", "", "<OutputType>1</OutputType>\r\n");
@@ -102,9 +99,7 @@ TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
     // The file and the line of the value travel with the error.
     EXPECT_EQ(e.Detail(), env.ConfigFolder() + "b.cfg, line 5");
   }
-  EXPECT_EQ(configs.Count(), 2);
-  EXPECT_EQ(configs.Item(2)->Name(), "First");
-  EXPECT_EQ(configId, 5);
+  EXPECT_EQ(std::tuple(configs.Count(), configs.Item(2)->Name(), configId), std::tuple(2, "First", 5));
 }
 
 TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGivenAndOnlyRegularFilesAreListed) {
