@@ -33,22 +33,14 @@ TEST(RegistryHive, EveryValueTypeSurvivesTheFile) {
   std::string longBinary;
   for (int i = 0; i < 300; ++i) longBinary += static_cast<char>(i & 0xFF);
   const std::vector<RegistryValue> values = {
-      {"", REG_SZ, Lit("default\0")},
-      {"Plain", REG_SZ, Lit("C:\\Path \"quoted\" \xE2\x82\xAC\0")},
-      {"Two lines", REG_SZ, Lit("a\r\nb\0")},
-      {"No terminator", REG_SZ, "abc"},
-      {"Empty", REG_SZ, ""},
-      {"Expand", REG_EXPAND_SZ, Lit("%HOME%/x\0")},
-      {"Binary", REG_BINARY, longBinary},
-      {"Number", REG_DWORD, Lit("\x09\x04\x00\x00")},
-      {"Short number", REG_DWORD, Lit("\x01\x02")},
+      {"", REG_SZ, Lit("default\0")}, {"Plain", REG_SZ, Lit("C:\\Path \"quoted\" \xE2\x82\xAC\0")},
+      {"Two lines", REG_SZ, Lit("a\r\nb\0")}, {"No terminator", REG_SZ, "abc"}, {"Empty", REG_SZ, ""},
+      {"Expand", REG_EXPAND_SZ, Lit("%HOME%/x\0")}, {"Binary", REG_BINARY, longBinary},
+      {"Number", REG_DWORD, Lit("\x09\x04\x00\x00")}, {"Short number", REG_DWORD, Lit("\x01\x02")},
       {"Big endian", REG_DWORD_BIG_ENDIAN, Lit("\x00\x00\x04\x09")},
       {"List", REG_MULTI_SZ, Lit("one\0two\0\xF0\x9F\x98\x80\0\0")},
-      {"Quad", REG_QWORD, Lit("\x01\x02\x03\x04\x05\x06\x07\x08")},
-      {"None", REG_NONE, ""},
-      {"Odd type", 0x12345, "xyz"},
-      {"Name with \\ and \"", REG_SZ, Lit("v\0")},
-  };
+      {"Quad", REG_QWORD, Lit("\x01\x02\x03\x04\x05\x06\x07\x08")}, {"None", REG_NONE, ""},
+      {"Odd type", 0x12345, "xyz"}, {"Name with \\ and \"", REG_SZ, Lit("v\0")}};
   for (const RegistryValue& v : values) key.SetValue(v.name, v.type, v.data);
   hive.Root().AddSubkey("Empty key");
 
@@ -140,25 +132,17 @@ TEST(RegistryHive, ReadsEmptyTextAsAnEmptyHiveAndRejectsDamagedText) {
     EXPECT_TRUE(hive && hive->Root().SubkeyCount() == 0) << text;
   }
   const std::string header = "Windows Registry Editor Version 5.00\n";
+  const std::string key = header + "[HKEY_CURRENT_USER\\A]\n";
   const std::vector<std::string> damaged = {
-      "[HKEY_CURRENT_USER\\A]\n",                                   // no header
-      "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n",                         // another header
-      header + "\"x\"=\"before any key\"\n",
-      header + "[HKEY_LOCAL_MACHINE\\A]\n",                         // another root
-      header + "[HKEY_CURRENT_USER\\A\n",                           // no closing bracket
-      header + "[HKEY_CURRENT_USER\\A\\\\B]\n",                     // empty level
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"open\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"a\" trailing\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:123\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2):41,00,42\n",   // odd UTF-16
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2:41,00\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:01,\\\n",         // continues past the end
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=dword:123456789\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=qword:1\n",
-      header + "[HKEY_CURRENT_USER\\A]\ngarbage\n",
-      header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"\xC3\x28\"\n",       // not UTF-8
-      Lit("\xFF\xFE") + Utf16Le(u"W") + "x",              // odd UTF-16 file
-  };
+      "[HKEY_CURRENT_USER\\A]\n", "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n",  // no header, another header
+      header + "\"x\"=\"before any key\"\n", header + "[HKEY_LOCAL_MACHINE\\A]\n",  // another root
+      header + "[HKEY_CURRENT_USER\\A\n", header + "[HKEY_CURRENT_USER\\A\\\\B]\n",  // no bracket, empty level
+      key + "\"x\"=\"open\n", key + "\"x\"=\"a\" trailing\n", key + "\"x\"=hex:123\n",
+      key + "\"x\"=hex(2):41,00,42\n",  // odd UTF-16
+      key + "\"x\"=hex(2:41,00\n", key + "\"x\"=hex:01,\\\n",  // continues past the end
+      key + "\"x\"=dword:123456789\n", key + "\"x\"=qword:1\n", key + "garbage\n",
+      key + "\"x\"=\"\xC3\x28\"\n",  // not UTF-8
+      Lit("\xFF\xFE") + Utf16Le(u"W") + "x"};  // odd UTF-16 file
   for (const std::string& text : damaged) {
     std::string problem;
     EXPECT_FALSE(ParseUser(text, &problem)) << text;
