@@ -60,27 +60,15 @@ TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
   std::string longText;
   for (int i = 0; i < 600; ++i) longText += static_cast<char>('a' + i % 26);
   const std::string source =
-      "\xEF\xBB\xBF#include \"ids.h\"\n"
-      "#include <windows.h>\n"
-      "#define IDS_LAST 65535\n"
-      "#define PRODUCT \"Quorvex\"\n"
-      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
-      "/* several\n   lines of comment \"with a quote */\n"
-      "STRINGTABLE DISCARDABLE MOVEABLE\n"
-      "BEGIN\n"
-      "  IDS_FIRST, \"zero // not a comment\"\n"
-      "  15 \"fifteen\"   // the last of block 1\n"
-      "  IDS_BASE, \"sixteen\"\n"
-      "  IDS_BASE + 1, \"\"\n"
-      "  18, \"tab\\tnl\\n back\\\\ q\\\" dq\"\"x\"\"\\x41\\x00e9\\101z\"\n"
-      "  19, \"a\\0b\"\n"
-      "END\n"
-      "STRINGTABLE\n{\n"
-      "  IDS_LAST, \"last\"\n"
-      "  1000, \"Grüße – 日本語 😀\"\n"
+      "\xEF\xBB\xBF#include \"ids.h\"\n#include <windows.h>\n#define IDS_LAST 65535\n#define PRODUCT \"Quorvex\"\n"
+      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n/* several\n   lines of comment \"with a quote */\n"
+      "STRINGTABLE DISCARDABLE MOVEABLE\nBEGIN\n"
+      "  IDS_FIRST, \"zero // not a comment\"\n  15 \"fifteen\"   // the last of block 1\n"
+      "  IDS_BASE, \"sixteen\"\n  IDS_BASE + 1, \"\"\n"
+      "  18, \"tab\\tnl\\n back\\\\ q\\\" dq\"\"x\"\"\\x41\\x00e9\\101z\"\n  19, \"a\\0b\"\nEND\n"
+      "STRINGTABLE\n{\n  IDS_LAST, \"last\"\n  1000, \"Grüße – 日本語 😀\"\n"
       "  2000, \"" + longText.substr(0, 300) + "\"\n        \"" + longText.substr(300) + "\"\n"
-      "  2001, PRODUCT \" 6\"\n"
-      "}\n";
+      "  2001, PRODUCT \" 6\"\n}\n";
   auto module = CompileAndLoad(source, dir);
   ASSERT_TRUE(module);
 
