@@ -68,12 +68,8 @@ TEST(RegistryHive, WritesTheFormsRegeditWritesReportsChangesAndKeepsSubkeysInOrd
   key.SetValue("Count", REG_DWORD, Lit("\x2A\0\0\0"));
   key.SetValue("", REG_BINARY, "\x01\xFF");
   EXPECT_EQ(hive.Serialize(),
-            "Windows Registry Editor Version 5.00\n"
-            "\n[HKEY_LOCAL_MACHINE\\Software]\n"
-            "\n[HKEY_LOCAL_MACHINE\\Software\\App]\n"
-            "\"Text\"=\"C:\\\\x\"\n"
-            "\"Count\"=dword:0000002a\n"
-            "@=hex:01,ff\n\n");
+            "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n"
+            "\n[HKEY_LOCAL_MACHINE\\Software\\App]\n\"Text\"=\"C:\\\\x\"\n\"Count\"=dword:0000002a\n@=hex:01,ff\n\n");
   // Case-insensitive paths and names are pinned through the registry API; here,
   // what only the tree tells: whether a call changed anything, and the order.
   RegistryKeyNode& mixed = hive.Root().AddSubkey("MixedCase");
@@ -95,12 +91,8 @@ TEST(RegistryHive, WritesTheFormsRegeditWritesReportsChangesAndKeepsSubkeysInOrd
 // regedit's own export adds: UTF-16 with a byte order mark, CR LF, comments.
 TEST(RegistryHive, ReadsARegeditExportWithDeletionsAndAbbreviatedRoots) {
   const std::u16string_view text =
-      u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
-      u"\"LocaleId\"=dword:00000407\r\n"
-      u"\r\n"
-      u"; a comment\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Quorvex 6\\Font]\r\n"
+      u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quorvex 6]\r\n"
+      u"\"LocaleId\"=dword:00000407\r\n\r\n; a comment\r\n[HKEY_CURRENT_USER\\Software\\Quorvex 6\\Font]\r\n"
       u"\"Path\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,\\\r\n"
       u"  00,45,00,25,00,5c,00,78,00,00,00\r\n";
   std::string problem;
@@ -115,9 +107,7 @@ TEST(RegistryHive, ReadsARegeditExportWithDeletionsAndAbbreviatedRoots) {
   hive = ParseUser(
       "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
       "[HKCU\\A\\B]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
-      "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=-\n"
-      "[HKEY_CURRENT_USER\\C]\n"
-      "[-HKEY_CURRENT_USER\\C]\n"
+      "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=-\n[HKEY_CURRENT_USER\\C]\n[-HKEY_CURRENT_USER\\C]\n"
       "[HKEY_CURRENT_USER]\n@=dword:1\n");
   ASSERT_TRUE(hive);
   EXPECT_FALSE(hive->Find({"A", "B"})->FindValue("x"));

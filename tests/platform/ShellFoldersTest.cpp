@@ -29,10 +29,8 @@ class ShellFoldersTest : public ::testing::Test {
 
 TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
   UserDirs("# written by xdg-user-dirs-update\n"
-           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
-           "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
-           "XDG_MUSIC_DIR=\"/srv/music\"\n"
-           "XDG_PICTURES_DIR=\"relative/is/refused\"\n");
+           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
+           "XDG_MUSIC_DIR=\"/srv/music\"\nXDG_PICTURES_DIR=\"relative/is/refused\"\n");
   ExpectFolders({{CSIDL_PERSONAL, Home() + "/Dokumente"}, {CSIDL_DESKTOP, Home() + "/Schreibtisch"},
                  {CSIDL_MYMUSIC, "/srv/music"}, {CSIDL_MYPICTURES, Home() + "/Pictures"}});
 

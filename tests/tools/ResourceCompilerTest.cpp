@@ -130,8 +130,7 @@ TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlockAndSectionsFollowCo
   module = CompileAndLoad(
       "#include <names.h>\n#include \"inc/names.h\"\n"
       "#if defined(IDS_A) && IDS_A == 5\n#define USED 1\n#elif 1\n#error wrong branch\n#else\n#error wrong\n#endif\n"
-      "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n"
-      "#undef IDS_A\n#define IDS_A 6\n"
+      "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n#undef IDS_A\n#define IDS_A 6\n"
       "STRINGTABLE BEGIN IDS_A, \"six\" (USED | 8), \"nine\" END\n",
       dir, "-I " + ShellQuote(dir / "inc"));
   ASSERT_TRUE(module);
