@@ -42,41 +42,35 @@ void PutHere(const std::string& name, DWORD type, const std::string& data) {
   ASSERT_EQ(Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", name, type, data), ERROR_SUCCESS) << name;
 }
 
-TEST_F(clsRegistryTest, GetValueOrDefaultFallsBackToTheCallersDefault) {
+TEST_F(clsRegistryTest, ReadsEachTypeAsTheRestOfTheSystemExpectsOrFallsBackToTheDefault) {
   EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);  // no key at all
   PutHere("Other", REG_DWORD, Lit("\1\0\0\0"));
   std::string error;
   EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1), &error).LongValue(), -1);
   EXPECT_EQ(error, std::string("Error retrieving value: ") + NotFound);
-  // With the object's Default set, a missing value gives that instead.
-  registry.SetDefault(Variant::Long(7));
-  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), 7);
-  registry.SetSectionKey("Software\\Missing");
-  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);
-}
 
-TEST_F(clsRegistryTest, ReadsEachTypeAsTheRestOfTheSystemExpects) {
-  struct Row {
-    const char* name;
-    DWORD type;
-    std::string data, text;
-  };
-  const Row rows[] = {{"Spaced", REG_SZ, "  Tahoma  ", "Tahoma"},
-                      {"List", REG_MULTI_SZ, Lit("one\0two\0three\0\0"), "onetwothree"},
-                      {"Expand", REG_EXPAND_SZ, "%HOME%/x", env.Home() + "/x"},
-                      {"LocaleId", REG_DWORD, Lit("\x07\x04\0\0"), "1031"},
-                      {"Big", REG_DWORD_BIG_ENDIAN, Lit("\0\0\x04\x07"), "1031"}};
-  for (const Row& r : rows) {
-    PutHere(r.name, r.type, r.data);
-    const Variant value = registry.GetValueOrDefault(r.name, "");
-    EXPECT_EQ(value.Type(), r.type == REG_DWORD || r.type == REG_DWORD_BIG_ENDIAN ? VarType::Long : VarType::String);
-    EXPECT_EQ(Convert::ToText(value), r.text) << r.name;
-    EXPECT_EQ(registry.ValueType(), static_cast<int32_t>(r.type)) << r.name;
+  const std::tuple<const char*, DWORD, std::string, std::string> rows[] = {
+      {"Spaced", REG_SZ, "  Tahoma  ", "Tahoma"}, {"List", REG_MULTI_SZ, Lit("one\0two\0three\0\0"), "onetwothree"},
+      {"Expand", REG_EXPAND_SZ, "%HOME%/x", env.Home() + "/x"}, {"LocaleId", REG_DWORD, Lit("\x07\x04\0\0"), "1031"},
+      {"Big", REG_DWORD_BIG_ENDIAN, Lit("\0\0\x04\x07"), "1031"}};
+  for (const auto& [name, type, data, text] : rows) {
+    PutHere(name, type, data);
+    const Variant value = registry.GetValueOrDefault(name, "");
+    EXPECT_EQ(value.Type(), type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN ? VarType::Long : VarType::String);
+    EXPECT_EQ(Convert::ToText(value), text) << name;
+    EXPECT_EQ(registry.ValueType(), static_cast<int32_t>(type)) << name;
   }
   PutHere("Blob", REG_BINARY, Lit("\x01\0\xFF"));
   Variant blob = registry.GetValueOrDefault("Blob", "");
   ASSERT_TRUE(blob.IsArray() && blob.ArrayValue().ElementCount() == 3);
   EXPECT_EQ(blob.ArrayValue().At(2).ByteValue(), 0xFF);
+
+  // With the object's Default set, a missing value gives that instead; a
+  // missing key still gives the caller's.
+  registry.SetDefault(Variant::Long(7));
+  EXPECT_EQ(registry.GetValueOrDefault("Missing", Variant::Long(-1)).LongValue(), 7);
+  registry.SetSectionKey("Software\\Missing");
+  EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);
 }
 
 TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReference) {
