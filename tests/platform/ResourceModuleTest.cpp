@@ -17,15 +17,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, size_t at, uint32_t v) {
-  if (b.size() < at + 2) b.resize(at + 2);
-  b[at] = v & 0xFF;
-  b[at + 1] = (v >> 8) & 0xFF;
+// Little-endian fields, growing the image as needed.
+void Put(Bytes& b, size_t at, uint32_t v, size_t bytes) {
+  if (b.size() < at + bytes) b.resize(at + bytes);
+  for (size_t i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
+void Put16(Bytes& b, size_t at, uint32_t v) { Put(b, at, v, 2); }
+void Put32(Bytes& b, size_t at, uint32_t v) { Put(b, at, v, 4); }
 
 // A string block of counted UTF-16 strings (sixteen unless a test wants a short one).
 Bytes Block(const std::vector<std::u16string>& strings) {
