@@ -71,7 +71,7 @@ TEST_F(TextFileTest, LineEnds) {
   EXPECT_TRUE(AtEnd(1));
 }
 
-TEST_F(TextFileTest, OutputEmptiesAppendKeepsAndManySmallWritesArriveWhole) {
+TEST_F(TextFileTest, OutputEmptiesAppendKeepsManySmallWritesArriveWholeInTheAnsiCodePage) {
   const std::string path = Path("out.txt");
   WriteFile(path, "old content");
   OpenForOutput(1, path);
@@ -91,18 +91,14 @@ TEST_F(TextFileTest, OutputEmptiesAppendKeepsAndManySmallWritesArriveWhole) {
   CloseAll();
   EXPECT_EQ(ReadFile(path), "new more\r\nend");
   EXPECT_EQ(ReadFile(Path("fresh.txt")), expected);
-}
-
-TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
-  const std::string path = Path("ansi.txt");
-  OpenForOutput(1, path);
+  // Text goes out in the ANSI code page; a UTF-8 file may start with a byte order mark.
+  OpenForOutput(1, Path("ansi.txt"));
   Write(1, "Gr\u00FC\u00DFe \u20AC \u0100");
   WriteBytes(1, "|\xE9");
   Close(1);
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = ReadFile(Path("ansi.txt"));
   EXPECT_EQ(bytes, "Gr\xFC\xDF" "e \x80 ?|\xE9");
   EXPECT_EQ(Lines("ansi.txt", bytes), (Lines_{"Gr\u00FC\u00DFe \u20AC ?|\u00E9"}));
-
   test::ScopedEnv utf8("QX6_ANSI_CODEPAGE", "65001");
   CodePage::Reset();
   EXPECT_EQ(Lines("bom.txt", "\xEF\xBB\xBFk\u00E9y\r\nv"), (Lines_{"k\u00E9y", "v"}));
@@ -144,7 +140,7 @@ TEST_F(TextFileTest, FileNumbersModesAndSharing) {
   EXPECT_EQ(ErrorOf([&] { ReadLine(1, line); }), 54);
 }
 
-TEST_F(TextFileTest, FileSystemFailuresLeaveTheFileAlone) {
+TEST_F(TextFileTest, FileSystemFailuresLeaveTheFileAloneAndAFullDiskIsError61) {
   const std::tuple<bool, std::string, int> cases[] = {{true, Path("no/such/folder/out.txt"), 76},
       {false, Path("missing.txt"), 53}, {false, Path("missing/x.txt"), 76}, {true, dir_, 75}, {false, dir_, 75},
       {true, "", 75}};
@@ -159,9 +155,6 @@ TEST_F(TextFileTest, FileSystemFailuresLeaveTheFileAlone) {
     EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path(name)); }); }, true), 70) << name;
   EXPECT_EQ(ReadFile(Path("locked.txt")), "keep me");
   EXPECT_FALSE(fs::exists(Path("new.txt")));
-}
-
-TEST_F(TextFileTest, FullDiskIsError61) {
   OpenForOutput(1, "/dev/full");
   Write(1, "small");  // buffered: the failure shows at the flush
   EXPECT_EQ(ErrorOf([] { Close(1); }), 61);
