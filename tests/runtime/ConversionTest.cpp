@@ -29,7 +29,7 @@ void ExpectReads(std::initializer_list<TextDate> cases) {
 
 // Every double's text is checked against printf below; here, one of each
 // form and the minus zero that differs from it on purpose.
-TEST(ConvertText, EachTypeInItsShortestForm) {
+TEST(ConvertText, EachTypeInItsShortestFormAndNumbersAsPrintf15G) {
   const ValueText cases[] = {
       {2.5, "2.5"}, {0.00001, "1E-05"}, {1e15, "1E+15"}, {123456789012345.0, "123456789012345"}, {-0.0, "0"},
       {Variant::Integer(-32768), "-32768"}, {Variant::Long(2147483647), "2147483647"}, {Variant::Byte(255), "255"},
@@ -44,9 +44,6 @@ TEST(ConvertText, EachTypeInItsShortestForm) {
   std::string out = "x=";
   AppendText(Variant(42), out);
   EXPECT_EQ(out, "x=42");
-}
-
-TEST(ConvertText, NumbersMatchPrintf15G) {
   // The fast paths must print exactly what "%.15G" prints, for every magnitude.
   std::mt19937_64 random(20240105);
   std::uniform_real_distribution<double> mantissa(1.0, 10.0);
@@ -65,7 +62,7 @@ TEST(ConvertText, NumbersMatchPrintf15G) {
   }
 }
 
-TEST(ConvertNumbers, HalvesToEvenRangesErrorsBooleansAndNumericTexts) {
+TEST(ConvertNumbers, HalvesToEvenRangesErrorsBooleansNumericTextsAndDifferences) {
   const std::pair<Variant, int16_t> integers[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {2.51, 3}, {32767.4, 32767},
       {-32768.0, -32768}, {" 12 ", 12}, {"4.5", 4}, {true, -1}, {Variant(), 0}};
   for (const auto& [value, expected] : integers) EXPECT_EQ(ToInteger(value), expected) << ToText(value);
@@ -100,6 +97,19 @@ TEST(ConvertNumbers, HalvesToEvenRangesErrorsBooleansAndNumericTexts) {
     EXPECT_FALSE(IsNumeric(v)) << (v.IsNull() ? "Null" : ToText(v));
   double value = 0;
   EXPECT_TRUE(ParseNumber("1,234.5", value) && value == 1234.5);
+  // Whether two values differ.
+  using Case = std::tuple<Variant, Variant, bool>;
+  const Variant null = Variant::Null(), nan = std::nan("");
+  const Case cases[] = {
+      {null, null, false}, {null, "", true}, {0, null, true}, {Variant(), Variant(), false}, {Variant(), 0, true},
+      {Variant::Integer(3), 3.0, false}, {true, Variant::Integer(-1), false}, {3, "3", true}, {"Abc", "Abc", false},
+      {"Abc", "abc", true}, {Variant::Date(45296), Variant::Date(45296), false},
+      {Variant::Date(45296), Variant::Date(45296.5), true},
+      {Variant::Date(-0.5), Variant::Date(0.5), false},  // the same instant
+      {nan, nan, true}, {3, 4, true}, {3, 3, false}, {true, false, true}, {0.0, -0.0, false},
+      {Variant::Integer(2), Variant::Integer(-2), true}, {"", "", false}, {"a", "ab", true}};
+  int row = 0;
+  for (const auto& [a, b, differ] : cases) EXPECT_EQ(ValuesDiffer(a, b), differ) << "row " << row++;
 }
 
 TEST(ConvertLocales, GermanAndFrenchNumbersAndTexts) {
@@ -154,21 +164,6 @@ TEST(ConvertDate, RejectedTextsAndToDateOfEachType) {
   EXPECT_EQ(ErrorOf([] { ToDate("not a date"); }), 13);
   EXPECT_EQ(ErrorOf([] { ToDate(Variant::Null()); }), 94);
   EXPECT_EQ(ErrorOf([] { ToDate(1e10); }), 6);
-}
-
-TEST(ConvertCompare, ValuesDiffer) {
-  using Case = std::tuple<Variant, Variant, bool>;
-  const Variant null = Variant::Null(), nan = std::nan("");
-  const Case cases[] = {
-      {null, null, false}, {null, "", true}, {0, null, true}, {Variant(), Variant(), false}, {Variant(), 0, true},
-      {Variant::Integer(3), 3.0, false}, {true, Variant::Integer(-1), false}, {3, "3", true}, {"Abc", "Abc", false},
-      {"Abc", "abc", true}, {Variant::Date(45296), Variant::Date(45296), false},
-      {Variant::Date(45296), Variant::Date(45296.5), true},
-      {Variant::Date(-0.5), Variant::Date(0.5), false},  // the same instant
-      {nan, nan, true}, {3, 4, true}, {3, 3, false}, {true, false, true}, {0.0, -0.0, false},
-      {Variant::Integer(2), Variant::Integer(-2), true}, {"", "", false}, {"a", "ab", true}};
-  int row = 0;
-  for (const auto& [a, b, differ] : cases) EXPECT_EQ(ValuesDiffer(a, b), differ) << "row " << row++;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 using namespace DateTime;
 using test::ErrorOf;
 
-TEST(DateSerial, KnownDaysRangeAndCarryOver) {
+TEST(DateSerial, KnownDaysRangeCarryOverValidityAndClamping) {
   // No Lotus 29 February 1900; months and days beyond their range carry over.
   struct Case {
     int year, month, day;
@@ -25,6 +25,13 @@ TEST(DateSerial, KnownDaysRangeAndCarryOver) {
     EXPECT_EQ(DateSerial(c.year, c.month, c.day), c.serial) << c.year << "-" << c.month << "-" << c.day;
   EXPECT_EQ(ErrorOf([] { DateSerial(99, 12, 31); }), 5);
   EXPECT_EQ(ErrorOf([] { DateSerial(10000, 1, 1); }), 5);
+  EXPECT_DOUBLE_EQ(TimeSerial(14, 30, 5) * 86400, 52205);
+  EXPECT_DOUBLE_EQ(TimeSerial(25, 0, 0), 1 + 1.0 / 24);
+  EXPECT_DOUBLE_EQ(TimeSerial(0, 90, 0), 1.5 / 24);
+  EXPECT_EQ((std::vector<bool>{IsValid(0), IsValid(MaxSerial), IsValid(MaxSerial + 1), IsValid(std::nan(""))}),
+            (std::vector<bool>{true, true, false, false}));
+  EXPECT_EQ(Split(1e12).year, 9999);
+  EXPECT_EQ(Split(std::nan("")).year, 1899);
 }
 
 void ExpectParts(double serial, int year, int month, int day, int hour, int minute, int second) {
@@ -62,16 +69,6 @@ TEST(DateSplit, FieldsRoundedToTheSecondAcrossMidnightAndNegativeDaysCountedBack
   EXPECT_EQ(Instant(-0.5), Instant(0.5));  // both are noon of 30 December 1899
   EXPECT_LT(Instant(-1.25), Instant(-1.5));  // 06:00 before 12:00 of the same day
   EXPECT_LT(Instant(-1.75), Instant(0));
-}
-
-TEST(DateRange, TimeSerialCarriesOverValidityAndClamping) {
-  EXPECT_DOUBLE_EQ(TimeSerial(14, 30, 5) * 86400, 52205);
-  EXPECT_DOUBLE_EQ(TimeSerial(25, 0, 0), 1 + 1.0 / 24);
-  EXPECT_DOUBLE_EQ(TimeSerial(0, 90, 0), 1.5 / 24);
-  EXPECT_EQ((std::vector<bool>{IsValid(0), IsValid(MaxSerial), IsValid(MaxSerial + 1), IsValid(std::nan(""))}),
-            (std::vector<bool>{true, true, false, false}));
-  EXPECT_EQ(Split(1e12).year, 9999);
-  EXPECT_EQ(Split(std::nan("")).year, 1899);
 }
 
 }  // namespace

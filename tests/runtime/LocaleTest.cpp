@@ -41,7 +41,7 @@ TEST(LocaleInfo, NumbersDatesAndCodePagesPerLocaleAndEarlierReferencesStayValid)
   EXPECT_EQ(Locale::User().decimalSeparator, ".");
 }
 
-TEST(LocaleNames, SuffixesSpellingsFallbacksAndCodePages) {
+TEST(LocaleNames, SuffixesSpellingsFallbacksCodePagesAndTheEnvironmentsOrder) {
   const std::pair<const char*, const char*> cases[] = {
       {"de-DE", "de_DE"}, {"de_DE.UTF-8", "de_DE"}, {"de_DE@euro", "de_DE"}, {"de", "de_DE"}, {"C", "en_US"},
       {"C.UTF-8", "en_US"}, {"POSIX", "en_US"}, {"", "en_US"}, {"xx_YY", "en_US"}};
@@ -55,9 +55,6 @@ TEST(LocaleNames, SuffixesSpellingsFallbacksAndCodePages) {
       {"he_IL", 1255}, {"ar_SA", 1256}, {"lt_LT", 1257}, {"vi_VN", 1258}, {"th_TH", 874}, {"ja_JP", 932},
       {"zh_CN", 936}, {"zh_TW", 950}, {"ko_KR", 949}, {"sr_Latn_RS", 1250}, {"sr_RS", 1251}};
   for (const auto& [name, codePage] : codePages) EXPECT_EQ(Locale::DefaultAnsiCodePage(name), codePage) << name;
-}
-
-TEST(LocaleNames, EnvironmentOrder) {
   std::vector<std::unique_ptr<test::ScopedEnv>> env;
   for (const char* name : {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LANG"})
     env.push_back(std::make_unique<test::ScopedEnv>(name, nullptr));

@@ -7,7 +7,7 @@
 namespace qx6::Strings {
 namespace {
 
-TEST(Strings, TrimRemovesOnlySpacesAndCaseCoversNonAscii) {
+TEST(Strings, TrimCaseCutsPositionsAndReplaceCoverNonAsciiAndNeverRescan) {
   EXPECT_EQ((std::vector<std::string_view>{Trim("  a b  "), Trim("\ta\t"), LTrim("  x "), RTrim("  x "), Trim("   ")}),
             (std::vector<std::string_view>{"a b", "\ta\t", "x ", "  x", ""}));
   EXPECT_EQ(UCase("straße abc"), "STRASSE ABC");
@@ -15,9 +15,6 @@ TEST(Strings, TrimRemovesOnlySpacesAndCaseCoversNonAscii) {
   EXPECT_TRUE(EqualsText("<DEFAULT>", "<default>"));
   EXPECT_TRUE(EqualsText("Größe", "GRÖSSE"));
   EXPECT_FALSE(EqualsText("a", "ab"));
-}
-
-TEST(Strings, CutsAndPositionsCountCharactersAndReplaceNeverRescans) {
   std::string_view s = "héllo wörld";
   EXPECT_EQ(Len(s), 11);
   EXPECT_EQ((std::vector<std::string_view>{Left(s, 2), Right(s, 5), Mid(s, 2, 4), Mid(s, 8), Left(s, 50), Right(s, 0)}),
