@@ -42,7 +42,7 @@ class LanguageLibrary : public ::testing::Test {
   std::shared_ptr<const ResourceModule> module = ResourceModule::Load(kEnglishModule);
 };
 
-TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersAndFiltersEndingInAllFiles) {
+TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersFiltersEndingInAllFilesAndTheBrand) {
   for (const auto& [id, placeholders] : Catalogue()) {
     auto text = module->LoadString(id);
     ASSERT_TRUE(text) << "string " << id << " is missing";
@@ -55,11 +55,9 @@ TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersAndFiltersEnding
     const std::string text = module->LoadString(id).value_or("");
     EXPECT_TRUE(std::regex_match(text, filter)) << id << ": " << text;
   }
-}
-
-TEST(BrandingLibrary, NamesTheProduct) {
-  auto module = ResourceModule::Load(kBrandingModule);
-  EXPECT_EQ(module ? module->LoadString(103) : "(no module)", "Quorvex 6") << kBrandingModule;
+  // The branding library names the product.
+  auto branding = ResourceModule::Load(kBrandingModule);
+  EXPECT_EQ(branding ? branding->LoadString(103) : "(no module)", "Quorvex 6") << kBrandingModule;
 }
 
 }  // namespace
