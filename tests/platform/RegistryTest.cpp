@@ -138,7 +138,7 @@ TEST_F(RegistryTest, BadArgumentsHandlesAndDepthsGiveTheirCodes) {
   EXPECT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, classes, 0, "", 0, KEY_ALL_ACCESS, nullptr, &key), ERROR_BADKEY);
 }
 
-TEST_F(RegistryTest, DeletingKeysValuesAndTrees) {
+TEST_F(RegistryTest, DeletingKeysValuesAndTreesAndADamagedHiveIsAnErrorNeverOverwritten) {
   SetAndClose(HKEY_CURRENT_USER, "A\\B\\C", "deep", "1");
   SetAndClose(HKEY_CURRENT_USER, "A\\B", "mid", "2");
   SetAndClose(HKEY_CURRENT_USER, "Keep", "k", "3");
@@ -169,9 +169,7 @@ TEST_F(RegistryTest, DeletingKeysValuesAndTrees) {
   EXPECT_EQ(RegCreateKeyEx(b, "Child", 0, "", 0, KEY_WRITE, nullptr, &child), ERROR_KEY_DELETED);
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "A", "").status, ERROR_FILE_NOT_FOUND);
   RegCloseKey(b);
-}
-
-TEST_F(RegistryTest, ADamagedHiveIsAnErrorSaysWhereAndIsNeverOverwritten) {
+  // A damaged hive is an error that says where, and is never overwritten.
   const std::string damaged =
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=hex:0g\n";
   WriteFile(UserHive(), damaged);
@@ -291,7 +289,7 @@ TEST_F(RegistryTest, ALinkInPlaceOfTheLockFileIsRefusedNotFollowed) {
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, AChangeByAnotherWriterIsSeenAndAMissingFolderIsCreatedOnTheFirstWriteOnly) {
+TEST_F(RegistryTest, AChangeByAnotherWriterIsSeenAMissingFolderIsMadeAndClassesOverlay) {
   SetAndClose(HKEY_CURRENT_USER, "Software\\Seen", "v", "first");
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\Seen", "v").data, Text("first"));
   // Rewritten in place, same size: only the time stamps differ, and a coarse
@@ -311,9 +309,7 @@ TEST_F(RegistryTest, AChangeByAnotherWriterIsSeenAndAMissingFolderIsCreatedOnThe
   SetAndClose(HKEY_CURRENT_USER, "Software", "v", "1");
   EXPECT_TRUE(test::FileExists(nested + "/HKEY_CURRENT_USER.reg"));
   EXPECT_TRUE(test::FileExists(nested + "/HKEY_CURRENT_USER.reg.lock"));
-}
-
-TEST_F(RegistryTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {
+  // The classes root overlays the user's classes on the machine's.
   SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared", "", "machine");
   SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared", "MachineOnly", "m");
   SetAndClose(HKEY_LOCAL_MACHINE, "Software\\Classes\\Shared\\MachineSub", "", "");
@@ -415,7 +411,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceKeepEveryValueAndAKilledWriterLeav
   ExpectNoTemporaryFiles();
 }
 
-TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
+TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolderAndSystemTextsFollowWindows) {
   TempFolder root;
   ScopedEnv noDir("QX6_REGISTRY_DIR", nullptr);
   {
@@ -441,9 +437,7 @@ TEST(RegistryLocation, HivesLiveInTheXdgConfigFolderAndTheSystemFolder) {
   ScopedEnv dir("QX6_REGISTRY_DIR", root / "both/");
   EXPECT_EQ(HivePath(HiveId::CurrentUser), root / "both/HKEY_CURRENT_USER.reg");
   EXPECT_EQ(HivePath(HiveId::LocalMachine), root / "both/HKEY_LOCAL_MACHINE.reg");
-}
-
-TEST(SystemTexts, MessagesForKnownCodesOnlyAndOnlySetVariablesExpanded) {
+  // System messages have the Windows wording, for known codes only.
   EXPECT_EQ(FormatSystemMessage(2), "The system cannot find the file specified.");
   EXPECT_EQ(FormatSystemMessage(259), "No more data is available.");
   EXPECT_EQ(FormatSystemMessage(1015)->rfind("The registry is corrupted.", 0), 0u);

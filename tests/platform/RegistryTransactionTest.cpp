@@ -84,7 +84,7 @@ TEST_F(RegistryTransactionTest, ADiscardedOneLeavesNoTraceAndACommittedOneAppear
   EXPECT_EQ(RunHelper("transaction 1"), "0");
 }
 
-TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOneAndEachHiveIsWrittenOnce) {
+TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOneEachHiveIsWrittenOnceOrNotAtAll) {
   const std::string empty = "error 2";
   {
     RegistryTransaction outer;
@@ -132,9 +132,7 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOneAndEachHiveIsW
   EXPECT_GT(one, 0);
   EXPECT_EQ(changesOfCommit(40), one);
   EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App\\K4", "v39"), "40");
-}
-
-TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
+  // A commit that cannot write writes nothing.
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Small", "s"), ERROR_SUCCESS);
   ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "s"), ERROR_SUCCESS);
   const std::string user = ReadFile(UserHive());
@@ -159,7 +157,18 @@ TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
   ExpectNoTemporaryFiles();
 }
 
-TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNotWaitForever) {
+// Each hive holds its one seed value, or the seed and every value of the
+// transaction: never a part.
+void ExpectOldOrNew(const std::string& path, const char* root, size_t count, const std::string& when) {
+  auto hive = RegistryHive::Parse(ReadFile(path), root);
+  ASSERT_TRUE(hive) << when << ": " << path;
+  const RegistryKeyNode* tx = hive->Find({"Software", "Tx"});
+  ASSERT_TRUE(tx) << when;
+  const size_t values = tx->Values().size();
+  EXPECT_TRUE(values == 1 || values == count + 1) << when << ": " << values << " values in " << path;
+}
+
+TEST_F(RegistryTransactionTest, TransactionsInOppositeOrderDoNotWaitForeverAndACrashLeavesEachHiveOldOrNew) {
   int toChild[2], toParent[2];
   ASSERT_EQ(pipe(toChild), 0);
   ASSERT_EQ(pipe(toParent), 0);
@@ -188,20 +197,7 @@ TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNo
                 GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"),
             "ccerror 2");
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
-}
-
-// Each hive holds its one seed value, or the seed and every value of the
-// transaction: never a part.
-void ExpectOldOrNew(const std::string& path, const char* root, size_t count, const std::string& when) {
-  auto hive = RegistryHive::Parse(ReadFile(path), root);
-  ASSERT_TRUE(hive) << when << ": " << path;
-  const RegistryKeyNode* tx = hive->Find({"Software", "Tx"});
-  ASSERT_TRUE(tx) << when;
-  const size_t values = tx->Values().size();
-  EXPECT_TRUE(values == 1 || values == count + 1) << when << ": " << values << " values in " << path;
-}
-
-TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
+  // A crash anywhere in a commit leaves each hive old or new.
   constexpr size_t Count = 50;
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
   ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
