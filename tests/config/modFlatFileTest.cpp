@@ -121,7 +121,7 @@ TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGivenAndOnlyRegularFilesAreList
   EXPECT_EQ(configs.Count(), 2);
 }
 
-TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
+TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissingAndTheDefaultOrderLeavesOutUntitledColumns) {
   const std::string earlier = env.Documents() + "/Quorvex Inc/Quorvex/5.0/FlatFileExport/";
   WriteFile(earlier + "old.cfg", ConfigText("Old", "<Column>\r\n<Index>13</Index>\r\n</Column>\r\n"));
   WriteFile(earlier + "both.cfg", ConfigText("Earlier both"));
@@ -152,9 +152,7 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   std::filesystem::remove(env.ConfigFolder() + "old.cfg");
   modFlatFile::MigrateEarlierSettings();
   EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "old.cfg"));
-}
-
-TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
+  // The default column order leaves out untitled columns.
   ExportConfig c;
   c.SetColumnsToDefault();
   std::vector<int> order;

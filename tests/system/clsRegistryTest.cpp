@@ -73,7 +73,7 @@ TEST_F(clsRegistryTest, ReadsEachTypeAsTheRestOfTheSystemExpectsOrFallsBackToThe
   EXPECT_EQ(registry.GetValueOrDefault("LocaleId", Variant::Long(-1)).LongValue(), -1);
 }
 
-TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReference) {
+TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReferenceAndChecksTheType) {
   ASSERT_TRUE(registry.CreateKey());
   const std::pair<const char*, DWORD> cases[] = {{"%HOME%\\x", REG_EXPAND_SZ}, {"a%b%c", REG_EXPAND_SZ},
       {"100%", REG_SZ}, {"%%", REG_SZ}, {"x%%y", REG_SZ}, {"%%%", REG_EXPAND_SZ}, {"plain", REG_SZ}};
@@ -91,10 +91,6 @@ TEST_F(clsRegistryTest, SetValueWritesExpandableTextOnlyForAReference) {
   registry.SetValueType(1);
   ASSERT_TRUE(registry.SetValue(Variant::Long(42)));
   EXPECT_EQ(registry.GetValue().StringValue(), "42");
-}
-
-TEST_F(clsRegistryTest, SetValueChecksTheValueAgainstTheType) {
-  ASSERT_TRUE(registry.CreateKey());
   registry.SetValueKey("Number");
   std::string error;
   const std::string invalid = "Could not set value. Invalid value for set type.";
@@ -166,19 +162,7 @@ TEST_F(clsRegistryTest, FailuresCarryTheirPrefixAndTheSystemText) {
   EXPECT_TRUE(noRoot.GetValue().IsNull());
 }
 
-TEST_F(clsRegistryTest, SetCreateValueMakesTheKeyFirst) {
-  registry.SetSectionKey("Software\\Quorvex 6\\Tasks\\7");
-  registry.SetValueType(1);
-  std::string error = "stale";
-  ASSERT_TRUE(registry.SetCreateValue("QXFlatFileConfigs", Variant::String("/data/configs/"), true, &error)) << error;
-  EXPECT_EQ(error, "");
-  EXPECT_EQ(registry.ValueKey(), "QXFlatFileConfigs");
-  EXPECT_EQ(registry.GetValue().StringValue(), "/data/configs/");
-  const std::string hive = test::ReadFile(env.RegistryFolder() + "/HKEY_CURRENT_USER.reg");
-  EXPECT_NE(hive.find("\\Tasks\\7]\n; everyone\n"), std::string::npos) << hive;
-}
-
-TEST_F(clsRegistryTest, DeletesValuesAndWholeKeysButNeverTheRoot) {
+TEST_F(clsRegistryTest, DeletesValuesAndWholeKeysButNeverTheRootAndSetCreateValueMakesTheKey) {
   Put(HKEY_CURRENT_USER, "Software\\Quorvex 6\\Font", "FontName", REG_SZ, "x");
   PutHere("v", REG_SZ, "x");
   registry.SetValueKey("v");
@@ -193,6 +177,15 @@ TEST_F(clsRegistryTest, DeletesValuesAndWholeKeysButNeverTheRoot) {
   EXPECT_EQ(error, "Unable to delete key: Access is denied.");
   registry.SetSectionKey("Software");
   EXPECT_TRUE(registry.KeyExists());
+  registry.SetSectionKey("Software\\Quorvex 6\\Tasks\\7");
+  registry.SetValueType(1);
+  error = "stale";
+  ASSERT_TRUE(registry.SetCreateValue("QXFlatFileConfigs", Variant::String("/data/configs/"), true, &error)) << error;
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(registry.ValueKey(), "QXFlatFileConfigs");
+  EXPECT_EQ(registry.GetValue().StringValue(), "/data/configs/");
+  const std::string hive = test::ReadFile(env.RegistryFolder() + "/HKEY_CURRENT_USER.reg");
+  EXPECT_NE(hive.find("\\Tasks\\7]\n; everyone\n"), std::string::npos) << hive;
 }
 
 TEST_F(clsRegistryTest, CheckSecurityAsksForEveryRightAndEnumerationsStartAtIndexOne) {
