@@ -40,13 +40,11 @@ TEST(Variant, ScalarsKeepTypeAndValueCopiesShareStringsAndAssignmentKeepsTheCopi
   EXPECT_EQ(v.StringValue(), "much");
 }
 
-class Counted : public Object<IUnknown> {
- public:
-  explicit Counted(int* alive) : alive_(alive) { ++*alive_; }
-  ~Counted() override { --*alive_; }
-
- private:
-  int* alive_;
+// Counts the objects alive.
+struct Counted : Object<IUnknown> {
+  explicit Counted(int* alive) : alive(alive) { ++*alive; }
+  ~Counted() override { --*alive; }
+  int* alive;
 };
 
 TEST(Variant, ObjectsAreReleasedWithTheLastHolderAndArraysCheckBounds) {

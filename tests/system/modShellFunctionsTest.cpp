@@ -55,8 +55,7 @@ TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelAndIsValidFi
   check(env.Root(), false, true, true);
   check(env.Root() + "/missing/out.csv", false, false, false);
   EXPECT_FALSE(std::filesystem::exists(env.Root() + "/missing"));
-  bool existed = false;
-  EXPECT_FALSE(modShellFunctions::IsValidFilePath("", existed));
+  check("", false, false, false);
 }
 
 }  // namespace
