@@ -5,6 +5,7 @@
 
 #include "config/ExportConfig.h"
 #include "config/modFlatFile.h"
+#include "config/modXMLHelper.h"
 #include "runtime/RuntimeError.h"
 #include "tests/config/ConfigTestFixture.h"
 #include "tests/runtime/RuntimeTesting.h"
@@ -12,6 +13,7 @@
 namespace qx6 {
 namespace {
 
+using namespace modXMLHelper;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -201,6 +203,52 @@ TEST_F(ExportConfigFile, SaveAndDeleteFailuresShowTheirMessages) {
   EXPECT_TRUE(gone.Delete());
   EXPECT_FALSE(std::filesystem::exists(gone.ConfigFile()));
   EXPECT_EQ(ui->Messages().size(), 2u);
+}
+
+// The delimiter codes, "<tab>" and the decimal places show in the rows
+// written (RowAssembly); here, the texts that are not converted.
+TEST(ExportConfig, CustomDelimitersAndOtherTextsAreTrimmedAndTakenLiterally) {
+  ExportConfig c;
+  c.SetRowDelimiter(4);
+  c.SetCustomRowDelimiter("  ~~  ");
+  EXPECT_EQ(c.ConvertedRowDelimiter(), "~~");
+  c.SetCustomRowDelimiter("<TAB>");
+  EXPECT_EQ(c.ConvertedRowDelimiter(), "<TAB>");
+  c.SetFieldDelimiter("<TAB> ");
+  EXPECT_EQ(c.ConvertedFieldDelimiter(), "<TAB> ");
+  // Trimmed properties drop outer spaces only.
+  c.SetName("  My export  ");
+  c.SetOutputFile(" /tmp/a b.csv ");
+  c.SetDateFormat(" yyyy-mm-dd ");
+  c.SetStripChars(" -/ ");
+  c.SetFieldDelimiter(" ; ");
+  EXPECT_EQ(c.Name() + "|" + c.OutputFile() + "|" + c.DateFormat() + "|" + c.StripChars() + "|" + c.FieldDelimiter(),
+            "My export|/tmp/a b.csv|yyyy-mm-dd|-/| ; ");
+  ExportColumn col;
+  col.SetPadChar(" ");
+  EXPECT_EQ(col.PadChar(), "");
+  col.SetPadChar(" 0 ");
+  col.SetName("  Title  ");
+  col.SetFieldName(" Job ID ");
+  EXPECT_EQ(col.PadChar() + "|" + col.Name() + "|" + col.FieldName(), "0|  Title  |Job ID");
+}
+
+// Each escape, and the entity text protected by escaping "&" first, show in
+// the configuration files written and read (ExportConfigFile).
+TEST(modXMLHelper, UnescapeTurnsAmpBeforeCrLfAndTagsFollowTheBrackets) {
+  EXPECT_EQ(XmlUnescape("&amp#xD;"), "\r\n");
+  EXPECT_EQ(XmlUnescape("&ltb&gt&quot&apos&amp"), "<b>\"'&");
+  // "&amplt" becomes "&lt", which stays: &lt was replaced before &amp.
+  EXPECT_EQ(XmlUnescape("&amplt"), "&lt");
+  EXPECT_EQ(XmlUnescape(XmlEscape("&lt; a&&b")), "&lt; a&&b");
+  // A tag's name and value follow the first and last brackets.
+  const std::pair<const char*, const char*> names[] = {
+      {"<Name>abc</Name>", "Name"}, {"  <Column>", "Column"}, {"</Column>", "/Column"},
+      {"<Name attr=\"1\">x</Name>", "Name attr=\"1\""}, {"no tag", ""}, {">x<", ""}, {"<>", ""}};
+  for (const auto& [line, name] : names) EXPECT_EQ(XmlTagName(line), name) << line;
+  const std::pair<const char*, const char*> values[] = {{"<DateFormat>a>b</DateFormat>", "a>b"},
+      {"<Name>A&ampB</Name>", "A&B"}, {"<Column>", ""}, {"<Name>unterminated", ""}, {"text", ""}};
+  for (const auto& [line, value] : values) EXPECT_EQ(XmlTagValue(line), value) << line;
 }
 
 }  // namespace

@@ -4,10 +4,29 @@
 
 #include <vector>
 
+#include "runtime/Object.h"
 #include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6 {
+
+class IGreeter : public IUnknown {
+ public:
+  virtual int Greet() = 0;
+};
+template <>
+struct InterfaceId<IGreeter> {
+  static const Guid& value() {
+    static const Guid id = Guid::FromString("{11111111-2222-3333-4444-555555555555}");
+    return id;
+  }
+};
+
 namespace {
+
+class Greeter : public Object<IGreeter> {
+ public:
+  int Greet() override { return 42; }
+};
 
 TEST(Variant, ScalarsKeepTypeAndValueCopiesShareStringsAndAssignmentKeepsTheCopies) {
   EXPECT_EQ((std::vector<VarType>{Variant().Type(), Variant::Null().Type(), Variant(int16_t{-7}).Type(),
@@ -47,7 +66,7 @@ struct Counted : Object<IUnknown> {
   int* alive;
 };
 
-TEST(Variant, ObjectsAreReleasedWithTheLastHolderAndArraysCheckBounds) {
+TEST(Variant, ObjectsAreReleasedWithTheLastHolderAnswerForTheirInterfacesAndArraysCheckBounds) {
   int alive = 0;
   {
     auto object = MakeObject<Counted>(&alive);
@@ -70,6 +89,22 @@ TEST(Variant, ObjectsAreReleasedWithTheLastHolderAndArraysCheckBounds) {
   EXPECT_EQ(copy.ArrayValue().At(1, 1).StringValue(), "Mine");
   EXPECT_EQ(test::ErrorOf([&] { a.At(2, 0); }), 9);
   EXPECT_THROW(Variant(3).ArrayValue(), RuntimeError);
+  // Which interfaces an object answers for shows in the column collection's and the component's tests; here, that
+  // each answer holds a reference.
+  auto greeter = MakeObject<Greeter>();
+  ComPtr<IUnknown> unknown = greeter.As<IUnknown>(IID_IUnknown);
+  auto again = unknown.As<IGreeter>(InterfaceId<IGreeter>::value());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->Greet(), 42);
+  EXPECT_EQ(greeter->AddRef(), 4u);
+  greeter->Release();
+  auto g = Guid::Parse("{279cfa71-f4a9-4630-ba2d-c1b21e8ddb03}");
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->ToString(), "{279CFA71-F4A9-4630-BA2D-C1B21E8DDB03}");
+  EXPECT_EQ(*g, *Guid::Parse("279CFA71-F4A9-4630-BA2D-C1B21E8DDB03"));
+  EXPECT_FALSE(Guid::Parse("{279CFA71-F4A9-4630-BA2D-C1B21E8DDB0}"));
+  EXPECT_FALSE(Guid::Parse("{279CFA71xF4A9-4630-BA2D-C1B21E8DDB03}"));
+  EXPECT_FALSE(Guid::Parse("{G79CFA71-F4A9-4630-BA2D-C1B21E8DDB03}"));
 }
 
 }  // namespace
