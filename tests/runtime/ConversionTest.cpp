@@ -119,23 +119,7 @@ TEST(ConvertNumbers, HalvesToEvenRangesErrorsBooleansNumericTextsAndDifferences)
   for (const auto& [a, b, differ] : cases) EXPECT_EQ(ValuesDiffer(a, b), differ) << "row " << row++;
 }
 
-TEST(ConvertLocales, GermanAndFrenchNumbersAndTexts) {
-  LocaleScope de("de_DE");
-  const ValueText german[] = {{2.5, "2,5"}, {0.00001, "1E-05"}, {1.0 / 3, "0,333333333333333"},
-                              {Variant::Date(At(2024, 1, 5, 14, 30, 5)), "05.01.2024 14:30:05"}};
-  for (const auto& [value, text] : german) EXPECT_EQ(ToText(value), text);
-  double value = 0;
-  EXPECT_TRUE(ParseNumber("1.234,5", value) && value == 1234.5);
-  EXPECT_FALSE(IsNumeric("1,234.5"));
-  EXPECT_DOUBLE_EQ(ToDouble("2,5"), 2.5);
-  Locale::SetUser("fr_FR");
-  EXPECT_EQ(ToText(Variant::Date(At(2024, 1, 5, 14, 30, 5))), "05/01/2024 14:30:05");
-  EXPECT_EQ(ToText(-1234.75), "-1234,75");
-  for (const char* text : {"1 234,5", "1\u202F234,5"})  // a plain space for CLDR's narrow one
-    EXPECT_TRUE(ParseNumber(text, value) && value == 1234.5) << text;
-}
-
-TEST(ConvertDate, EnglishGermanAndFrenchForms) {
+TEST(ConvertDate, EnglishGermanAndFrenchFormsAndNumbersAndTextsInEachLocale) {
   const double day = At(2024, 1, 5), job = At(2024, 1, 5, 14, 30, 5);
   ExpectReads({{"Jan 05, 2024", day}, {"January 5 2024", day}, {"5-Jan-2024", day},
                {"Friday, January 5, 2024", day}, {"1/5/2024", day}, {"1/5/24", day}, {"1/5/2024 2:30:05 PM", job},
@@ -154,6 +138,19 @@ TEST(ConvertDate, EnglishGermanAndFrenchForms) {
   Locale::SetUser("fr_FR");
   ExpectReads({{"05/01/2024", day}, {"5 janvier 2024", day}, {"5 févr. 2024 08:00", At(2024, 2, 5, 8, 0)},
                {"vendredi 5 janvier 2024", day}});
+  Locale::SetUser("de_DE");
+  const ValueText german[] = {{2.5, "2,5"}, {0.00001, "1E-05"}, {1.0 / 3, "0,333333333333333"},
+                              {Variant::Date(At(2024, 1, 5, 14, 30, 5)), "05.01.2024 14:30:05"}};
+  for (const auto& [value, text] : german) EXPECT_EQ(ToText(value), text);
+  double value = 0;
+  EXPECT_TRUE(ParseNumber("1.234,5", value) && value == 1234.5);
+  EXPECT_FALSE(IsNumeric("1,234.5"));
+  EXPECT_DOUBLE_EQ(ToDouble("2,5"), 2.5);
+  Locale::SetUser("fr_FR");
+  EXPECT_EQ(ToText(Variant::Date(At(2024, 1, 5, 14, 30, 5))), "05/01/2024 14:30:05");
+  EXPECT_EQ(ToText(-1234.75), "-1234,75");
+  for (const char* text : {"1 234,5", "1\u202F234,5"})  // a plain space for CLDR's narrow one
+    EXPECT_TRUE(ParseNumber(text, value) && value == 1234.5) << text;
 }
 
 TEST(ConvertDate, RejectedTextsAndToDateOfEachType) {
@@ -174,7 +171,14 @@ TEST(ConvertDate, RejectedTextsAndToDateOfEachType) {
 }
 
 // Calendar serials.
-TEST(DateSerial, KnownDaysRangeCarryOverValidityAndClamping) {
+void ExpectParts(double serial, int year, int month, int day, int hour, int minute, int second) {
+  const Parts p = Split(serial);
+  EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}),
+            (std::vector<int>{year, month, day, hour, minute, second}))
+      << "serial " << serial;
+}
+
+TEST(DateSerial, KnownDaysRangeCarryOverValidityClampingAndFieldsRoundedToTheSecond) {
   // No Lotus 29 February 1900; months and days beyond their range carry over.
   struct Case {
     int year, month, day;
@@ -193,16 +197,6 @@ TEST(DateSerial, KnownDaysRangeCarryOverValidityAndClamping) {
             (std::vector<bool>{true, true, false, false}));
   EXPECT_EQ(Split(1e12).year, 9999);
   EXPECT_EQ(Split(std::nan("")).year, 1899);
-}
-
-void ExpectParts(double serial, int year, int month, int day, int hour, int minute, int second) {
-  const Parts p = Split(serial);
-  EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}),
-            (std::vector<int>{year, month, day, hour, minute, second}))
-      << "serial " << serial;
-}
-
-TEST(DateSplit, FieldsRoundedToTheSecondAcrossMidnightAndNegativeDaysCountedBackwards) {
   ExpectParts(DateSerial(2024, 1, 5) + TimeSerial(14, 30, 5), 2024, 1, 5, 14, 30, 5);
   // A Friday, a Sunday, and 1 January 100, a Friday; then days of the year.
   EXPECT_EQ((std::vector<int>{Split(DateSerial(2024, 1, 5)).weekday, Split(DateSerial(2024, 1, 7)).weekday,
@@ -249,7 +243,7 @@ void ExpectNumbers(std::initializer_list<Row> rows) {
   for (const Row& r : rows) EXPECT_EQ(FormatNumber(r.value, r.pattern), r.expected) << r.value << " " << r.pattern;
 }
 
-TEST(FormatDate, ExportPatternsAndEveryToken) {
+TEST(FormatDate, ExportPatternsEveryTokenAndLocaleNamesAndSeparators) {
   const double d = At(2024, 3, 7, 9, 4, 3);  // a Thursday
   ExpectDates({{kJob, "MMM dd, yyyy hh:nn:ss", "Jan 05, 2024 14:30:05"}, {kJob, "mmmddyyyyhhmmss", "Jan052024143005"},
                {kJob, "MMM dd, yyyy hh:mm:ss", "Jan 05, 2024 14:30:05"}, {kJob, "MMM dd, yyyy", "Jan 05, 2024"},
@@ -263,6 +257,15 @@ TEST(FormatDate, ExportPatternsAndEveryToken) {
                {kJob, "", "1/5/2024 2:30:05 PM"},  // plain text
                {45296.5, "0.00", "45296.50"}});    // no date token: the serial
   EXPECT_EQ(ErrorOf([] { FormatDate(1e10, "yyyy"); }), 6);
+  LocaleScope de("de_DE");
+  ExpectDates({{kJob, "dddd, d. mmmm yyyy", "Freitag, 5. Januar 2024"}, {At(2024, 3, 5), "ddd dd. mmm", "Di 05. Mär"},
+               {kJob, "dd/mm/yyyy hh:nn", "05.01.2024 14:30"}, {kJob, "mmmddyyyyhhmmss", "Jan052024143005"}});
+  Locale::SetUser("fr_FR");
+  ExpectDates({{At(2024, 2, 5), "d mmmm yyyy (mmm)", "5 février 2024 (févr.)"}, {kJob, "dddd", "vendredi"}});
+  // A job's calendar day is its "MMM dd, yyyy" text read back, also where the
+  // month abbreviations are not English.
+  double day = 0;
+  EXPECT_TRUE(Convert::ParseDate(FormatDate(At(2024, 2, 5, 9, 0, 0), "MMM dd, yyyy"), day) && day == At(2024, 2, 5));
 }
 
 TEST(FormatDate, MinutesOnlyAfterAnHourTwelveHourClockAndWeekOfYear) {
@@ -279,36 +282,7 @@ TEST(FormatDate, MinutesOnlyAfterAnHourTwelveHourClockAndWeekOfYear) {
                {At(2022, 1, 1), "ww w", "1 7"}, {At(2022, 1, 2), "ww w", "2 1"}, {At(2022, 12, 31), "ww", "53"}});
 }
 
-TEST(FormatDate, LocaleNamesAndSeparators) {
-  LocaleScope de("de_DE");
-  ExpectDates({{kJob, "dddd, d. mmmm yyyy", "Freitag, 5. Januar 2024"}, {At(2024, 3, 5), "ddd dd. mmm", "Di 05. Mär"},
-               {kJob, "dd/mm/yyyy hh:nn", "05.01.2024 14:30"}, {kJob, "mmmddyyyyhhmmss", "Jan052024143005"}});
-  Locale::SetUser("fr_FR");
-  ExpectDates({{At(2024, 2, 5), "d mmmm yyyy (mmm)", "5 février 2024 (févr.)"}, {kJob, "dddd", "vendredi"}});
-  // A job's calendar day is its "MMM dd, yyyy" text read back, also where the
-  // month abbreviations are not English.
-  double day = 0;
-  EXPECT_TRUE(Convert::ParseDate(FormatDate(At(2024, 2, 5, 9, 0, 0), "MMM dd, yyyy"), day) && day == At(2024, 2, 5));
-}
-
-TEST(FormatNumber, DecimalsRoundingSeparatorAndLiterals) {
-  // Halves away from zero, as the user reads the decimal text.
-  ExpectNumbers({{2.5, "0.00", "2.50"}, {2.675, "0.00", "2.68"}, {1.005, "0.00", "1.01"}, {0.125, "0.00", "0.13"},
-                 {-0.125, "0.00", "-0.13"}, {2.5, "0", "3"}, {-2.5, "0", "-3"}, {9.995, "0.00", "10.00"},
-                 {0.005, "0.00", "0.01"}, {0.004, "0.00", "0.00"},
-                 {-0.001, "0.00", "0.00"},  // no minus on a zero
-                 {1234567.891, "0.000", "1234567.891"}, {0.5, ".00", ".50"}, {12.5, ".0", "12.5"},
-                 {5, "000", "005"}, {1e20, "0", "100000000000000000000"},
-                 {123456789012.345, "0.00", "123456789012.35"}, {0.1 + 0.2, "0.0000000000000000", "0.3000000000000000"}});
-  ExpectNumbers({{12.4, "0.", "12."}, {12, "0.", "12."}, {2.5, "0.00 kg", "2.50 kg"}, {-2.5, "[0.0]", "-[2.5]"},
-                 {1234, "0-0", "123-4"},
-                 {3.14159, "0.0.0", "3.1.4"},  // only the first "." separates
-                 {3.5, "", "3.5"}, {45296.5, "yyyy-mm-dd", "2024-01-05"}});  // a date pattern
-  LocaleScope de("de_DE");
-  ExpectNumbers({{12.4, "0.", "12,"}, {2.5, "0.00", "2,50"}, {1234.5, "0.00", "1234,50"}});
-}
-
-TEST(FormatPatterns, CompiledOnceAppliedOftenAndDirectWritesAgreeWithAppend) {
+TEST(FormatNumber, DecimalsRoundingSeparatorLiteralsPatternReuseAndDirectWrites) {
   Format::DatePattern date("MMM dd, yyyy hh:nn:ss");
   Format::NumberPattern number("0.00");
   std::string out;
@@ -363,6 +337,20 @@ TEST(FormatPatterns, CompiledOnceAppliedOftenAndDirectWritesAgreeWithAppend) {
     for (const char* text : datePatterns) EXPECT_EQ(written(Format::DatePattern(text), text, dates), 6) << text;
   }
   EXPECT_EQ(Format::DatePattern("0.00").TryWrite(kJob, buffer, sizeof buffer), nullptr);  // no date token
+  // Halves away from zero, as the user reads the decimal text.
+  ExpectNumbers({{2.5, "0.00", "2.50"}, {2.675, "0.00", "2.68"}, {1.005, "0.00", "1.01"}, {0.125, "0.00", "0.13"},
+                 {-0.125, "0.00", "-0.13"}, {2.5, "0", "3"}, {-2.5, "0", "-3"}, {9.995, "0.00", "10.00"},
+                 {0.005, "0.00", "0.01"}, {0.004, "0.00", "0.00"},
+                 {-0.001, "0.00", "0.00"},  // no minus on a zero
+                 {1234567.891, "0.000", "1234567.891"}, {0.5, ".00", ".50"}, {12.5, ".0", "12.5"},
+                 {5, "000", "005"}, {1e20, "0", "100000000000000000000"},
+                 {123456789012.345, "0.00", "123456789012.35"}, {0.1 + 0.2, "0.0000000000000000", "0.3000000000000000"}});
+  ExpectNumbers({{12.4, "0.", "12."}, {12, "0.", "12."}, {2.5, "0.00 kg", "2.50 kg"}, {-2.5, "[0.0]", "-[2.5]"},
+                 {1234, "0-0", "123-4"},
+                 {3.14159, "0.0.0", "3.1.4"},  // only the first "." separates
+                 {3.5, "", "3.5"}, {45296.5, "yyyy-mm-dd", "2024-01-05"}});  // a date pattern
+  LocaleScope de("de_DE");
+  ExpectNumbers({{12.4, "0.", "12,"}, {2.5, "0.00", "2,50"}, {1234.5, "0.00", "1234,50"}});
 }
 
 }  // namespace
