@@ -126,7 +126,7 @@ TEST_F(ExportConfigFile, TagsMatchInAnyCaseForeignLinesAreIgnoredAColumnStaysCur
 
 // Earlier versions number the host's columns differently and may carry a
 // totals column, which becomes a summary with that column's group action.
-TEST_F(ExportConfigFile, EarlierVersionsMapIndexesAndTotals) {
+TEST_F(ExportConfigFile, EarlierVersionsMapIndexesAndTotalsAndValuesThatCannotBeConvertedStopTheLoad) {
   const std::string totals = "<TotalsOnly>True</TotalsOnly>\r\n<TotalsColumn>";
   struct Case {
     std::string header;
@@ -152,15 +152,12 @@ TEST_F(ExportConfigFile, EarlierVersionsMapIndexesAndTotals) {
     }
     EXPECT_EQ(loaded, k.loaded) << k.header;
   }
-}
-
-TEST_F(ExportConfigFile, ValuesThatCannotBeConvertedStopTheLoad) {
-  const std::pair<const char*, int> cases[] = {
+  const std::pair<const char*, int> errors[] = {
       {"<OutputType>abc</OutputType>\r\n", 13},    {"<DecimalPlaces></DecimalPlaces>\r\n", 13},
       {"<RowDelimiter>40000</RowDelimiter>\r\n", 6}, {"<ColumnNames>yes</ColumnNames>\r\n", 13},
       {"<Column>\r\n<Width>-</Width>\r\n", 13},
       {"<StringsInQuotes>0</StringsInQuotes>\r\n<ColumnNames>TRUE</ColumnNames>\r\n", 0}};
-  for (const auto& [content, error] : cases) EXPECT_EQ(LoadError(content), error) << content;
+  for (const auto& [content, error] : errors) EXPECT_EQ(LoadError(content), error) << content;
   ExportConfig c;
   EXPECT_THROW(c.Load(Write("partial.cfg", "<Name>kept</Name>\r\n<OutputType>x</OutputType>\r\n<OutputFile>f</OutputFile>\r\n")),
                RuntimeError);
@@ -207,7 +204,7 @@ TEST_F(ExportConfigFile, SaveAndDeleteFailuresShowTheirMessages) {
 
 // The delimiter codes, "<tab>" and the decimal places show in the rows
 // written (RowAssembly); here, the texts that are not converted.
-TEST(ExportConfig, CustomDelimitersAndOtherTextsAreTrimmedAndTakenLiterally) {
+TEST(ExportConfig, TextsAreTrimmedAndTakenLiterallyAndTheXmlHelperUnescapesAndFindsTags) {
   ExportConfig c;
   c.SetRowDelimiter(4);
   c.SetCustomRowDelimiter("  ~~  ");
@@ -231,11 +228,8 @@ TEST(ExportConfig, CustomDelimitersAndOtherTextsAreTrimmedAndTakenLiterally) {
   col.SetName("  Title  ");
   col.SetFieldName(" Job ID ");
   EXPECT_EQ(col.PadChar() + "|" + col.Name() + "|" + col.FieldName(), "0|  Title  |Job ID");
-}
-
-// Each escape, and the entity text protected by escaping "&" first, show in
-// the configuration files written and read (ExportConfigFile).
-TEST(modXMLHelper, UnescapeTurnsAmpBeforeCrLfAndTagsFollowTheBrackets) {
+  // Each escape, and the entity text protected by escaping "&" first, show in the configuration files written and
+  // read (ExportConfigFile).
   EXPECT_EQ(XmlUnescape("&amp#xD;"), "\r\n");
   EXPECT_EQ(XmlUnescape("&ltb&gt&quot&apos&amp"), "<b>\"'&");
   // "&amplt" becomes "&lt", which stays: &lt was replaced before &amp.

@@ -469,7 +469,7 @@ std::unique_ptr<RegistryHive> ParseUser(std::string_view text, std::string* prob
   return RegistryHive::Parse(text, "HKEY_CURRENT_USER", problem);
 }
 
-TEST(RegistryHive, EveryValueTypeSurvivesTheFile) {
+TEST(RegistryHive, EveryValueTypeSurvivesTheFileInTheFormsRegeditWritesAndChangesAreReported) {
   RegistryHive hive("HKEY_CURRENT_USER");
   RegistryKeyNode& key = hive.Root().AddSubkey("Software").AddSubkey("Quorvex 6 \xC3\xA9t\xC3\xA9");
   key.SetEveryone(true);
@@ -502,31 +502,28 @@ TEST(RegistryHive, EveryValueTypeSurvivesTheFile) {
   // Long data are wrapped as regedit wraps them.
   for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
     EXPECT_LE(end - start, 80u);
-}
-
-TEST(RegistryHive, WritesTheFormsRegeditWritesReportsChangesAndKeepsSubkeysInOrder) {
-  RegistryHive hive("HKEY_LOCAL_MACHINE");
-  RegistryKeyNode& key = hive.Root().AddSubkey("Software").AddSubkey("App");
-  key.SetValue("Text", REG_SZ, Lit("C:\\x\0"));
-  key.SetValue("Count", REG_DWORD, Lit("\x2A\0\0\0"));
-  key.SetValue("", REG_BINARY, "\x01\xFF");
-  EXPECT_EQ(hive.Serialize(),
+  RegistryHive machine("HKEY_LOCAL_MACHINE");
+  RegistryKeyNode& app = machine.Root().AddSubkey("Software").AddSubkey("App");
+  app.SetValue("Text", REG_SZ, Lit("C:\\x\0"));
+  app.SetValue("Count", REG_DWORD, Lit("\x2A\0\0\0"));
+  app.SetValue("", REG_BINARY, "\x01\xFF");
+  EXPECT_EQ(machine.Serialize(),
             "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n"
             "\n[HKEY_LOCAL_MACHINE\\Software\\App]\n\"Text\"=\"C:\\\\x\"\n\"Count\"=dword:0000002a\n@=hex:01,ff\n\n");
   // Case-insensitive paths and names are pinned through the registry API; here,
   // what only the tree tells: whether a call changed anything, and the order.
-  RegistryKeyNode& mixed = hive.Root().AddSubkey("MixedCase");
+  RegistryKeyNode& mixed = machine.Root().AddSubkey("MixedCase");
   bool created = true;
-  EXPECT_EQ(&hive.Root().AddSubkey("MIXEDCASE", &created), &mixed);
+  EXPECT_EQ(&machine.Root().AddSubkey("MIXEDCASE", &created), &mixed);
   EXPECT_FALSE(created);
   EXPECT_TRUE(mixed.SetValue("Value", REG_SZ, "1"));
   EXPECT_FALSE(mixed.SetValue("VALUE", REG_SZ, "1"));
   EXPECT_TRUE(mixed.SetValue("VALUE", REG_SZ, "2"));
   EXPECT_EQ(mixed.Values().at(0).name, "Value");
-  hive.Root().AddSubkey("b");
-  hive.Root().AddSubkey("A");
+  machine.Root().AddSubkey("b");
+  machine.Root().AddSubkey("A");
   std::string order;
-  for (size_t i = 0; i < hive.Root().SubkeyCount(); ++i) order += hive.Root().SubkeyAt(i).Name() + " ";
+  for (size_t i = 0; i < machine.Root().SubkeyCount(); ++i) order += machine.Root().SubkeyAt(i).Name() + " ";
   EXPECT_EQ(order, "A b MixedCase Software ");
 }
 
@@ -559,7 +556,15 @@ TEST(RegistryHive, ReadsARegeditExportWithDeletionsAndAbbreviatedRoots) {
   EXPECT_EQ(hive->Root().FindValue("")->data, Lit("\1\0\0\0"));
 }
 
-TEST(RegistryHive, ReadsEmptyTextAsAnEmptyHiveAndRejectsDamagedText) {
+// "[HKEY_CURRENT_USER\k\k...]" with `depth` levels.
+std::string DeepKeyLine(size_t depth, std::string_view prefix = "") {
+  std::string line = "[" + std::string(prefix) + "HKEY_CURRENT_USER";
+  line.reserve(line.size() + depth * 2 + 2);
+  for (size_t i = 0; i < depth; ++i) line += "\\k";
+  return line + "]\n";
+}
+
+TEST(RegistryHive, ReadsEmptyTextRejectsDamagedTextAndNestsKeysAtMost512LevelsWithoutRecursion) {
   for (std::string_view text : {"", "  \n\r\n\t", "Windows Registry Editor Version 5.00\r\n"}) {
     auto hive = ParseUser(text);
     EXPECT_TRUE(hive && hive->Root().SubkeyCount() == 0) << text;
@@ -589,20 +594,7 @@ TEST(RegistryHive, ReadsEmptyTextAsAnEmptyHiveAndRejectsDamagedText) {
   // However long the name at fault, the message stays short.
   ParseUser(header + "[HKEY_CURRENT_USER\\A\x01" + std::string(100000, 'n') + "]\n", &problem);
   EXPECT_LT(problem.size(), 200u);
-}
-
-// "[HKEY_CURRENT_USER\k\k...]" with `depth` levels.
-std::string DeepKeyLine(size_t depth, std::string_view prefix = "") {
-  std::string line = "[" + std::string(prefix) + "HKEY_CURRENT_USER";
-  line.reserve(line.size() + depth * 2 + 2);
-  for (size_t i = 0; i < depth; ++i) line += "\\k";
-  return line + "]\n";
-}
-
-TEST(RegistryHive, KeysNestAtMost512LevelsInTheFileAndATreeOfAnyDepthNeedsNoRecursion) {
-  const std::string header = "Windows Registry Editor Version 5.00\n\n";
-  std::string problem;
-  auto deepest = ParseUser(header + DeepKeyLine(MaxKeyDepth) + "\"v\"=dword:00000001\n", &problem);
+  auto deepest = ParseUser(header + "\n" + DeepKeyLine(MaxKeyDepth) + "\"v\"=dword:00000001\n", &problem);
   ASSERT_TRUE(deepest) << problem;
   auto again = ParseUser(deepest->Serialize(), &problem);
   ASSERT_TRUE(again) << problem;
@@ -610,7 +602,7 @@ TEST(RegistryHive, KeysNestAtMost512LevelsInTheFileAndATreeOfAnyDepthNeedsNoRecu
 
   for (size_t depth : {MaxKeyDepth + 1, size_t{100000}}) {
     for (std::string_view prefix : {"", "-"}) {
-      EXPECT_FALSE(ParseUser(header + DeepKeyLine(depth, prefix), &problem)) << depth;
+      EXPECT_FALSE(ParseUser(header + "\n" + DeepKeyLine(depth, prefix), &problem)) << depth;
       EXPECT_EQ(problem, "line 3: the key is nested deeper than 512 levels");
     }
   }
