@@ -27,19 +27,6 @@ class ShellFoldersTest : public ::testing::Test {
   ScopedEnv dataDirs_{"XDG_DATA_DIRS", nullptr};
 };
 
-TEST_F(ShellFoldersTest, DocumentsComeFromUserDirsWithHomeExpanded) {
-  UserDirs("# written by xdg-user-dirs-update\n"
-           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
-           "XDG_MUSIC_DIR=\"/srv/music\"\nXDG_PICTURES_DIR=\"relative/is/refused\"\n");
-  ExpectFolders({{CSIDL_PERSONAL, Home() + "/Dokumente"}, {CSIDL_DESKTOP, Home() + "/Schreibtisch"},
-                 {CSIDL_MYMUSIC, "/srv/music"}, {CSIDL_MYPICTURES, Home() + "/Pictures"}});
-
-  // XDG_CONFIG_HOME says where user-dirs.dirs is.
-  ScopedEnv config("XDG_CONFIG_HOME", root_ / "elsewhere");
-  test::WriteFile(root_ / "elsewhere/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"${HOME}/Docs\"\n");
-  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Docs");
-}
-
 TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHomeAndWithoutHomeNothing) {
   // Flags in the high byte do not change the folder.
   ExpectFolders({{CSIDL_PERSONAL, Home() + "/Documents"}, {CSIDL_APPDATA, Home() + "/.config"},
@@ -54,7 +41,7 @@ TEST_F(ShellFoldersTest, WithoutUserDirsTheUsualFoldersBelowHomeAndWithoutHomeNo
   ExpectFolders({{CSIDL_PERSONAL, ""}, {CSIDL_APPDATA, ""}});
 }
 
-TEST_F(ShellFoldersTest, CreateMakesTheFolderAndFileAttributesTellFilesFromFolders) {
+TEST_F(ShellFoldersTest, CreateMakesTheFolderFileAttributesTellFilesFromFoldersAndUserDirsAreRead) {
   const std::string documents = Home() + "/Documents";
   EXPECT_EQ(GetFileAttributes(documents), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_CREATE), documents);
@@ -72,6 +59,17 @@ TEST_F(ShellFoldersTest, CreateMakesTheFolderAndFileAttributesTellFilesFromFolde
   EXPECT_FALSE(CreateDirectory(Home() + "/a/b"));
   EXPECT_TRUE(DeleteFile(Home() + "/file.txt"));
   EXPECT_FALSE(DeleteFile(Home() + "/file.txt"));
+  // Documents come from user-dirs.dirs, with the home expanded.
+  UserDirs("# written by xdg-user-dirs-update\n"
+           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n"
+           "XDG_MUSIC_DIR=\"/srv/music\"\nXDG_PICTURES_DIR=\"relative/is/refused\"\n");
+  ExpectFolders({{CSIDL_PERSONAL, Home() + "/Dokumente"}, {CSIDL_DESKTOP, Home() + "/Schreibtisch"},
+                 {CSIDL_MYMUSIC, "/srv/music"}, {CSIDL_MYPICTURES, Home() + "/Pictures"}});
+
+  // XDG_CONFIG_HOME says where user-dirs.dirs is.
+  ScopedEnv config("XDG_CONFIG_HOME", root_ / "elsewhere");
+  test::WriteFile(root_ / "elsewhere/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"${HOME}/Docs\"\n");
+  EXPECT_EQ(SHGetSpecialFolderPath(CSIDL_PERSONAL), Home() + "/Docs");
 }
 
 }  // namespace

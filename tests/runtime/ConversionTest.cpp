@@ -119,7 +119,21 @@ TEST(ConvertNumbers, HalvesToEvenRangesErrorsBooleansNumericTextsAndDifferences)
   for (const auto& [a, b, differ] : cases) EXPECT_EQ(ValuesDiffer(a, b), differ) << "row " << row++;
 }
 
-TEST(ConvertDate, EnglishGermanAndFrenchFormsAndNumbersAndTextsInEachLocale) {
+TEST(ConvertDate, FormsInEachLocaleRejectedTextsToDateAndNumbersAndTextsInEachLocale) {
+  double serial;
+  for (const char* text : {"", "abc", "13/1/2024", "2/30/2024", "2/29/2023", "1/5", "1/5/2024 25:00",
+                           "1/5/2024 13:00 PM", "Jan 32, 2024", "Foo 5, 2024", "1/5/2024 x", "12.5",
+                           "1/5/0099", "Jan Feb 2024", "5 24 Jan"})
+    EXPECT_FALSE(ParseDate(text, serial)) << text;
+  EXPECT_TRUE(IsDate("Feb 29, 2024"));
+  EXPECT_FALSE(IsDate(45296.0));  // a number is no date
+  EXPECT_TRUE(IsDate(Variant::Date(45296)));
+  EXPECT_EQ(ToDate(Variant::Date(45296.5)), 45296.5);
+  EXPECT_EQ(ToDate(45296.25), 45296.25);
+  EXPECT_EQ(ToDate("Jan 05, 2024"), At(2024, 1, 5));
+  EXPECT_EQ(ErrorOf([] { ToDate("not a date"); }), 13);
+  EXPECT_EQ(ErrorOf([] { ToDate(Variant::Null()); }), 94);
+  EXPECT_EQ(ErrorOf([] { ToDate(1e10); }), 6);
   const double day = At(2024, 1, 5), job = At(2024, 1, 5, 14, 30, 5);
   ExpectReads({{"Jan 05, 2024", day}, {"January 5 2024", day}, {"5-Jan-2024", day},
                {"Friday, January 5, 2024", day}, {"1/5/2024", day}, {"1/5/24", day}, {"1/5/2024 2:30:05 PM", job},
@@ -133,7 +147,6 @@ TEST(ConvertDate, EnglishGermanAndFrenchFormsAndNumbersAndTextsInEachLocale) {
   // English names in any locale.
   ExpectReads({{"05.01.2024 14:30", At(2024, 1, 5, 14, 30)}, {"5. Januar 2024", day}, {"5. März 2024", march},
                {"5. MÄRZ 2024", march}, {"5. Mär 2024", march}, {"Jan 05, 2024", day}, {"2024-01-05", day}});
-  double serial;
   EXPECT_FALSE(ParseDate("05.13.2024", serial));  // day first here
   Locale::SetUser("fr_FR");
   ExpectReads({{"05/01/2024", day}, {"5 janvier 2024", day}, {"5 févr. 2024 08:00", At(2024, 2, 5, 8, 0)},
@@ -151,23 +164,6 @@ TEST(ConvertDate, EnglishGermanAndFrenchFormsAndNumbersAndTextsInEachLocale) {
   EXPECT_EQ(ToText(-1234.75), "-1234,75");
   for (const char* text : {"1 234,5", "1\u202F234,5"})  // a plain space for CLDR's narrow one
     EXPECT_TRUE(ParseNumber(text, value) && value == 1234.5) << text;
-}
-
-TEST(ConvertDate, RejectedTextsAndToDateOfEachType) {
-  double serial;
-  for (const char* text : {"", "abc", "13/1/2024", "2/30/2024", "2/29/2023", "1/5", "1/5/2024 25:00",
-                           "1/5/2024 13:00 PM", "Jan 32, 2024", "Foo 5, 2024", "1/5/2024 x", "12.5",
-                           "1/5/0099", "Jan Feb 2024", "5 24 Jan"})
-    EXPECT_FALSE(ParseDate(text, serial)) << text;
-  EXPECT_TRUE(IsDate("Feb 29, 2024"));
-  EXPECT_FALSE(IsDate(45296.0));  // a number is no date
-  EXPECT_TRUE(IsDate(Variant::Date(45296)));
-  EXPECT_EQ(ToDate(Variant::Date(45296.5)), 45296.5);
-  EXPECT_EQ(ToDate(45296.25), 45296.25);
-  EXPECT_EQ(ToDate("Jan 05, 2024"), At(2024, 1, 5));
-  EXPECT_EQ(ErrorOf([] { ToDate("not a date"); }), 13);
-  EXPECT_EQ(ErrorOf([] { ToDate(Variant::Null()); }), 94);
-  EXPECT_EQ(ErrorOf([] { ToDate(1e10); }), 6);
 }
 
 // Calendar serials.
@@ -243,8 +239,18 @@ void ExpectNumbers(std::initializer_list<Row> rows) {
   for (const Row& r : rows) EXPECT_EQ(FormatNumber(r.value, r.pattern), r.expected) << r.value << " " << r.pattern;
 }
 
-TEST(FormatDate, ExportPatternsEveryTokenAndLocaleNamesAndSeparators) {
+TEST(FormatDate, EveryTokenAndExportPatternMinutesAfterHoursTheClockWeeksAndLocaleNames) {
   const double d = At(2024, 3, 7, 9, 4, 3);  // a Thursday
+  ExpectDates({{d, "hh:mm", "09:04"}, {d, "hh mm", "09 04"}, {d, "hhmm", "0904"}, {d, "mm/dd hh:mm", "03/07 09:04"},
+               {d, "hh:nn mm", "09:04 03"},  // a token between: the month
+               {d, "hh x mm", "09 x 03"},    // a letter is no separator
+               {d, "hh:mmm", "09:Mar"}});    // mmm is always the month
+  ExpectDates({{kJob, "h:nn AM/PM", "2:30 PM"}, {kJob, "h:nn am/pm", "2:30 pm"}, {kJob, "hh:nn A/P", "02:30 P"},
+               {kJob, "hh:nn a/p", "02:30 p"}, {At(2024, 1, 5, 0, 15), "h:nn AM/PM", "12:15 AM"},
+               {At(2024, 1, 5, 12, 0), "h:nn AM/PM", "12:00 PM"}, {kJob, "hh:nn", "14:30"},
+               // 2023 began on a Sunday, 2022 on a Saturday.
+               {At(2023, 1, 1), "ww", "1"}, {At(2023, 1, 7), "ww", "1"}, {At(2023, 1, 8), "ww", "2"},
+               {At(2022, 1, 1), "ww w", "1 7"}, {At(2022, 1, 2), "ww w", "2 1"}, {At(2022, 12, 31), "ww", "53"}});
   ExpectDates({{kJob, "MMM dd, yyyy hh:nn:ss", "Jan 05, 2024 14:30:05"}, {kJob, "mmmddyyyyhhmmss", "Jan052024143005"},
                {kJob, "MMM dd, yyyy hh:mm:ss", "Jan 05, 2024 14:30:05"}, {kJob, "MMM dd, yyyy", "Jan 05, 2024"},
                {d, "d dd ddd dddd", "7 07 Thu Thursday"}, {d, "m mm mmm mmmm", "3 03 Mar March"},
@@ -266,20 +272,6 @@ TEST(FormatDate, ExportPatternsEveryTokenAndLocaleNamesAndSeparators) {
   // month abbreviations are not English.
   double day = 0;
   EXPECT_TRUE(Convert::ParseDate(FormatDate(At(2024, 2, 5, 9, 0, 0), "MMM dd, yyyy"), day) && day == At(2024, 2, 5));
-}
-
-TEST(FormatDate, MinutesOnlyAfterAnHourTwelveHourClockAndWeekOfYear) {
-  const double d = At(2024, 3, 7, 9, 4, 3);
-  ExpectDates({{d, "hh:mm", "09:04"}, {d, "hh mm", "09 04"}, {d, "hhmm", "0904"}, {d, "mm/dd hh:mm", "03/07 09:04"},
-               {d, "hh:nn mm", "09:04 03"},  // a token between: the month
-               {d, "hh x mm", "09 x 03"},    // a letter is no separator
-               {d, "hh:mmm", "09:Mar"}});    // mmm is always the month
-  ExpectDates({{kJob, "h:nn AM/PM", "2:30 PM"}, {kJob, "h:nn am/pm", "2:30 pm"}, {kJob, "hh:nn A/P", "02:30 P"},
-               {kJob, "hh:nn a/p", "02:30 p"}, {At(2024, 1, 5, 0, 15), "h:nn AM/PM", "12:15 AM"},
-               {At(2024, 1, 5, 12, 0), "h:nn AM/PM", "12:00 PM"}, {kJob, "hh:nn", "14:30"},
-               // 2023 began on a Sunday, 2022 on a Saturday.
-               {At(2023, 1, 1), "ww", "1"}, {At(2023, 1, 7), "ww", "1"}, {At(2023, 1, 8), "ww", "2"},
-               {At(2022, 1, 1), "ww w", "1 7"}, {At(2022, 1, 2), "ww w", "2 1"}, {At(2022, 12, 31), "ww", "53"}});
 }
 
 TEST(FormatNumber, DecimalsRoundingSeparatorLiteralsPatternReuseAndDirectWrites) {
