@@ -159,8 +159,9 @@ TEST_F(ExportConfigFile, EarlierVersionsMapIndexesAndTotalsAndValuesThatCannotBe
       {"<StringsInQuotes>0</StringsInQuotes>\r\n<ColumnNames>TRUE</ColumnNames>\r\n", 0}};
   for (const auto& [content, error] : errors) EXPECT_EQ(LoadError(content), error) << content;
   ExportConfig c;
-  EXPECT_THROW(c.Load(Write("partial.cfg", "<Name>kept</Name>\r\n<OutputType>x</OutputType>\r\n<OutputFile>f</OutputFile>\r\n")),
-               RuntimeError);
+  EXPECT_THROW(
+      c.Load(Write("partial.cfg", "<Name>kept</Name>\r\n<OutputType>x</OutputType>\r\n<OutputFile>f</OutputFile>\r\n")),
+      RuntimeError);
   EXPECT_EQ(c.Name(), "kept");
   EXPECT_EQ(c.OutputFile(), "");
   // The file was closed: another load of it works.

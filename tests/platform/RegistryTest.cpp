@@ -226,7 +226,8 @@ TEST_F(RegistryTest, HiveAndLockModesHoldWhateverTheUmaskAndEveryoneKeysOpenTheM
           EXPECT_EQ(ModeOf(folder + "/" + hive + suffix), hive[5] == 'C' ? 0600u : 0644u)
               << hive << suffix << " umask " << mask << when;
     };
-    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) SetAndClose(hive, "Software\\Modes", "v", "1");
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS})
+      SetAndClose(hive, "Software\\Modes", "v", "1");
     EXPECT_EQ(ModeOf(folder), 0700u) << "umask " << mask;
     expectModes("");
     // Files found with other rights are set right by the next write.

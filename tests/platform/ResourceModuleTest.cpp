@@ -174,8 +174,8 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayoutReplacesBadSurro
   auto m = LoadImage(BuildImage({{6, 1, 0x409, Block(strings)}}, {}));
   ASSERT_TRUE(m);
   // A block with only three counted strings: the rest are missing, not garbage.
-  const std::optional<std::string> expected[] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
-                                                 "\xEF\xBF\xBD" "c\xF0\x90\x80\x81", {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+  const std::optional<std::string> expected[16] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
+                                                   "\xEF\xBF\xBD" "c\xF0\x90\x80\x81"};
   for (uint32_t id = 0; id < 16; ++id) EXPECT_EQ(m->LoadString(id), expected[id]) << id;
 
   // Files that are no module are refused.

@@ -310,7 +310,8 @@ TEST(FormatNumber, DecimalsRoundingSeparatorLiteralsPatternReuseAndDirectWrites)
   };
   const double numbers[] = {0, -0.0, 2.5, -2.5, 2.675, 1.005, -0.125, 0.004, -0.001, 9.995, 0.05, 12.34,
                             999.9999, 1e14, -123456789.987, 1e15, 1e20, 0.1 + 0.2, 7.00000001, 1e-20};
-  const char* numberPatterns[] = {"0.00", "0", "000.0", "0.", ".00", "0.000", "0.000000000000000", "0.0000000000000000"};
+  const char* numberPatterns[] = {"0.00", "0", "000.0", "0.", ".00", "0.000", "0.000000000000000",
+                                  "0.0000000000000000"};
   for (const char* locale : {"en_US", "de_DE"}) {
     LocaleScope scope(locale);
     for (const char* text : numberPatterns) EXPECT_GT(written(Format::NumberPattern(text), text, numbers), 10) << text;
@@ -336,7 +337,8 @@ TEST(FormatNumber, DecimalsRoundingSeparatorLiteralsPatternReuseAndDirectWrites)
                  {-0.001, "0.00", "0.00"},  // no minus on a zero
                  {1234567.891, "0.000", "1234567.891"}, {0.5, ".00", ".50"}, {12.5, ".0", "12.5"},
                  {5, "000", "005"}, {1e20, "0", "100000000000000000000"},
-                 {123456789012.345, "0.00", "123456789012.35"}, {0.1 + 0.2, "0.0000000000000000", "0.3000000000000000"}});
+                 {123456789012.345, "0.00", "123456789012.35"},
+                 {0.1 + 0.2, "0.0000000000000000", "0.3000000000000000"}});
   ExpectNumbers({{12.4, "0.", "12."}, {12, "0.", "12."}, {2.5, "0.00 kg", "2.50 kg"}, {-2.5, "[0.0]", "-[2.5]"},
                  {1234, "0-0", "123-4"},
                  {3.14159, "0.0.0", "3.1.4"},  // only the first "." separates

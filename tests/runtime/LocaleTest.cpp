@@ -110,9 +110,10 @@ TEST(Locale, InfoNamesFallbacksEnvironmentAndTheAnsiCodePageAndConverters) {
   EXPECT_EQ(CodePage::ThroughAnsi("caf\u00E9 \u0100"), "caf\u00E9 ?");
   EXPECT_EQ(CodePage::FromAnsi("caf\xE9"), "caf\u00E9");
   for (const Row& r : {Row{1252, "Gr\u00FC\u00DFe \u20AC", "Gr\xFC\xDF" "e \x80"},
-                       Row{1252, "plain ASCII, 100%", "plain ASCII, 100%"}, Row{1251, "\u041F\u0440\u0438", "\xCF\xF0\xE8"},
-                       Row{1250, "\u0141\u00F3d\u017A", "\xA3\xF3" "d\x9F"}, Row{932, "\u65E5\u672C x", "\x93\xFA\x96\x7B x"},
-                       Row{65001, "\u20AC\u65E5", "\u20AC\u65E5"}}) {
+                       Row{1252, "plain ASCII, 100%", "plain ASCII, 100%"},
+                       Row{1251, "\u041F\u0440\u0438", "\xCF\xF0\xE8"},
+                       Row{1250, "\u0141\u00F3d\u017A", "\xA3\xF3" "d\x9F"},
+                       Row{932, "\u65E5\u672C x", "\x93\xFA\x96\x7B x"}, Row{65001, "\u20AC\u65E5", "\u20AC\u65E5"}}) {
     CodePageConverter cp(r.codePage);
     EXPECT_EQ(cp.Encode(r.text), r.bytes) << r.codePage << " " << r.text;
     EXPECT_EQ(cp.Decode(r.bytes), r.text) << r.codePage << " " << r.text;

@@ -147,7 +147,8 @@ struct BadSource {
 
 TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndAFailedRunLeavesNoOutputAndKeepsTheModuleThatWasThere) {
   const BadSource cases[] = {
-      {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n", "test.rc:4: string ID 17 defined twice (first at line 3)"},
+      {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n",
+       "test.rc:4: string ID 17 defined twice (first at line 3)"},
       {"STRINGTABLE\nBEGIN\n  1, \"open\nEND\n", "test.rc:3: unterminated string"},
       {"STRINGTABLE\n  1, \"x\"\nEND\n", "test.rc:2: expected BEGIN after STRINGTABLE, found '1'"},
       {"STRINGTABLE\nBEGIN\n  1, \"x\"\n", "test.rc:3: STRINGTABLE of line 1 has no END"},
