@@ -37,7 +37,6 @@ class clsRegistryTest : public ::testing::Test {
   clsRegistry registry;
 };
 
-// Puts a value into the test's key.
 void PutHere(const std::string& name, DWORD type, const std::string& data) {
   ASSERT_EQ(Put(HKEY_CURRENT_USER, "Software\\Quorvex 6", name, type, data), ERROR_SUCCESS) << name;
 }

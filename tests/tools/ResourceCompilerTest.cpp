@@ -54,7 +54,7 @@ std::shared_ptr<const ResourceModule> CompileAndLoad(const std::string& source, 
   return ResourceModule::Load(dir / "test.dll");
 }
 
-TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
+TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReaderOfAResourceOnlyPe32Dll) {
   TempFolder dir;
   WriteFile(dir / "ids.h",
             "// constants shared with C code\n#define IDS_FIRST 0\n#define IDS_BASE 0x10\nint ignored(void);\n");
@@ -80,12 +80,8 @@ TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
       {20, std::nullopt}, {999, std::nullopt}, {1000, "Grüße – 日本語 😀"}, {2000, longText}, {2001, "Quorvex 6"},
       {65534, std::nullopt}, {65535, "last"}, {65536, std::nullopt}};
   for (const auto& [id, text] : expected) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
-}
-
-// The headers a Windows loader checks; the resource tree itself is read back
-// by the module reader, which is tested on images laid out by hand.
-TEST(ResourceCompiler, WritesAResourceOnlyPe32Dll) {
-  TempFolder dir;
+  // The headers a Windows loader checks; the resource tree itself is read back by the module reader, which is tested
+  // on images laid out by hand.
   WriteFile(dir / "a.rc", "STRINGTABLE BEGIN 1 \"one\" 40 \"forty\" END\n");
   ASSERT_EQ(Compile(dir / "a.rc", dir / "a.dll", dir).status, 0);
   const std::string b = ReadFile(dir / "a.dll");
