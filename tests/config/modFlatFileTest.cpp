@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +43,13 @@ class ConfigurationStore : public test::ConfigTest {
   int32_t configId = 0;
 };
 
-TEST_F(ConfigurationStore, FolderAndFileNames) {
+TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefaultAndFolderAndFileNamesFollowTheName) {
+  EXPECT_EQ(List(), Names{"<Default>"});
+  EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
+  const auto& builtIn = configs.Item(1);
+  EXPECT_EQ(std::tuple(builtIn->IsDefault(), builtIn->NumDecimalPlaces(), builtIn->Columns()->Count(), configId),
+            std::tuple(true, 2, 45, 0));
+  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
   EXPECT_EQ(modFlatFile::ConfigFolder(""), env.ConfigFolder());
   EXPECT_EQ(modFlatFile::ConfigFolder("/sched/configs"), "/sched/configs");
   EXPECT_EQ(modFlatFile::ConfigFileName("Weekly: A/B Report."), "weekly_ a_b report_");
@@ -54,25 +61,11 @@ TEST_F(ConfigurationStore, FolderAndFileNames) {
             std::string(QX6_PRODUCT_DIR) + "/exporters/Quorvex Inc/Quorvex/6.0/FlatFileExport/");
 }
 
-TEST_F(ConfigurationStore, EmptyFolderListsOnlyTheDefault) {
-  EXPECT_EQ(List(), Names{"<Default>"});
-  EXPECT_TRUE(std::filesystem::is_directory(env.ConfigFolder()));
-  const auto& builtIn = configs.Item(1);
-  EXPECT_TRUE(builtIn->IsDefault());
-  EXPECT_EQ(builtIn->NumDecimalPlaces(), 2);
-  EXPECT_EQ(builtIn->Columns()->Count(), 45);
-  EXPECT_EQ(configId, 0);
-  EXPECT_TRUE(modFlatFile::ConfigurationList(ExportConfigs()).IsNull()) << "the list of an empty collection";
-}
-
 TEST_F(ConfigurationStore, FilesAreListedByNameWithDuplicatesAndDefaultDropped) {
-  Put("b.cfg", "Beta");
-  Put("a.cfg", "Alpha");
-  Put("c.cfg", "ALPHA");
-  Put("d.CFG", "Delta");
-  Put("_default_.cfg", "&ltdefault&gt");
-  Put("notes.txt", "Not a configuration");
-  Put("unreadable.cfg", "Hidden");
+  for (const auto& [file, name] : {std::pair{"b.cfg", "Beta"}, {"a.cfg", "Alpha"}, {"c.cfg", "ALPHA"},
+                                   {"d.CFG", "Delta"}, {"_default_.cfg", "&ltdefault&gt"},
+                                   {"notes.txt", "Not a configuration"}, {"unreadable.cfg", "Hidden"}})
+    Put(file, name);
   // A configuration without a name is keyed by the empty name: the first
   // such file is listed, the second is a duplicate.
   Put("e.cfg", "", "<OutputType>1</OutputType>\r\n");
@@ -106,12 +99,11 @@ TEST_F(ConfigurationStore, ConversionErrorEndsTheBuildWithTheCollectionSoFar) {
     // The file and the line of the value travel with the error.
     EXPECT_EQ(e.Detail(), env.ConfigFolder() + "b.cfg, line 5");
   }
-  EXPECT_EQ(configs.Count(), 2);
-  EXPECT_EQ(configs.Item(2)->Name(), "First");
-  EXPECT_EQ(configId, 5);
+  EXPECT_EQ(std::tuple(configs.Count(), configs.Item(2)->Name(), configId), std::tuple(2, "First", 5));
 }
 
-TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
+TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGivenAndOnlyRegularFilesAreListed) {
+  Put("real.cfg", "Real");
   WriteFile(env.Root() + "/scheduled/x.cfg", ConfigText("Scheduled"));
   EXPECT_EQ(List(env.Root() + "/scheduled/"), (Names{"<Default>", "Scheduled"}));
   // Without the trailing "/" the pattern joins the last name: nothing is found.
@@ -119,11 +111,7 @@ TEST_F(ConfigurationStore, OverrideFolderIsUsedAsGiven) {
   // A folder that cannot be created leaves the default.
   WriteFile(env.Root() + "/file", "not a folder");
   EXPECT_EQ(List(env.Root() + "/file/sub/"), Names{"<Default>"});
-}
-
-TEST_F(ConfigurationStore, OnlyRegularFilesAreListed) {
-  Put("real.cfg", "Real");
-  // Neither a FIFO nor a link to a device may block the listing or feed it
+  // Only regular files are listed: neither a FIFO nor a link to a device may block the listing or feed it
   // without end; a link to a regular file is listed.
   ASSERT_EQ(mkfifo((env.ConfigFolder() + "fifo.cfg").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/dev/zero", (env.ConfigFolder() + "zero.cfg").c_str()), 0);
@@ -133,7 +121,7 @@ TEST_F(ConfigurationStore, OnlyRegularFilesAreListed) {
   EXPECT_EQ(configs.Count(), 2);
 }
 
-TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
+TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissingAndTheDefaultOrderLeavesOutUntitledColumns) {
   const std::string earlier = env.Documents() + "/Quorvex Inc/Quorvex/5.0/FlatFileExport/";
   WriteFile(earlier + "old.cfg", ConfigText("Old", "<Column>\r\n<Index>13</Index>\r\n</Column>\r\n"));
   WriteFile(earlier + "both.cfg", ConfigText("Earlier both"));
@@ -164,9 +152,7 @@ TEST_F(ConfigurationStore, MigrationCopiesOnlyWhatIsMissing) {
   std::filesystem::remove(env.ConfigFolder() + "old.cfg");
   modFlatFile::MigrateEarlierSettings();
   EXPECT_TRUE(test::FileExists(env.ConfigFolder() + "old.cfg"));
-}
-
-TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
+  // The default column order leaves out untitled columns.
   ExportConfig c;
   c.SetColumnsToDefault();
   std::vector<int> order;
@@ -183,10 +169,7 @@ TEST_F(ConfigurationStore, DefaultColumnOrderLeavesOutUntitledColumns) {
 
   // 39 columns, one without a title: the middle run is empty.
   auto host = MakeObject<JobColumns>();
-  for (int i = 1; i <= 39; ++i) {
-    auto col = MakeObject<JobColumn>(i, i == 5 ? "" : "C" + std::to_string(i));
-    host->Add(col.Get());
-  }
+  for (int i = 1; i <= 39; ++i) host->Add(MakeObject<JobColumn>(i, i == 5 ? "" : "C" + std::to_string(i)).Get());
   SetSharedExportColumns(host);
   c.SetColumnsToDefault();
   EXPECT_EQ(c.Columns()->Count(), 38);

@@ -10,7 +10,9 @@
 using namespace qx6;
 using namespace qx6::test;
 
-static LONG Write(const std::string& path, const std::string& text) { return PutText(HKEY_CLASSES_ROOT, path, "", text); }
+static LONG Write(const std::string& path, const std::string& text) {
+  return PutText(HKEY_CLASSES_ROOT, path, "", text);
+}
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
   if (Write("Fixture.Class", "first") != 0 || Write("Fixture.Class\\CLSID", "second") != 0) return E_FAIL;

@@ -2,20 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/ComponentModel.h"
 #include "platform/FileSystem.h"
-#include "platform/Registry.h"
 #include "platform/RegistryHive.h"
 #include "tests/platform/RegistryFolderTest.h"
-#include "tests/support/TestEnvironment.h"
 
 namespace qx6::platform {
 namespace {
@@ -39,9 +34,19 @@ std::string RunHelper(const std::string& arguments, const std::string& environme
 
 using RegistryTransactionTest = test::RegistryFolderTest;
 
-TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyTheOldStateBefore) {
+TEST_F(RegistryTransactionTest, ADiscardedOneLeavesNoTraceAndACommittedOneAppearsWholeToOthers) {
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "before"), ERROR_SUCCESS);
   const std::string userBefore = ReadFile(UserHive());
+  {
+    RegistryTransaction discarded;
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Old", "changed"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
+    ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old"), "error 2");
+  }
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Old") + GetText(HKEY_CURRENT_USER, "Software\\Gone", "x"),
+            "beforeerror 2");
   const long changesBefore = FileSystem::ChangesMade();
 
   RegistryTransaction transaction;
@@ -55,8 +60,8 @@ TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyThe
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\App", "Machine"), "m");
   EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, "App.Doc", ""), "user class");
 
-  // Nothing has reached the disk, and another process sees the old state
-  // without waiting for the lock this transaction holds.
+  // Nothing of either transaction has reached the disk, and another process
+  // sees the old state without waiting for the lock this transaction holds.
   EXPECT_EQ(FileSystem::ChangesMade(), changesBefore);
   EXPECT_EQ(ReadFile(UserHive()), userBefore);
   EXPECT_FALSE(test::FileExists(MachineHive()));
@@ -72,49 +77,14 @@ TEST_F(RegistryTransactionTest, ChangesAppearTogetherOnCommitAndOthersSeeOnlyThe
   EXPECT_EQ(othersSee(), "after|n|m|user class|");
   EXPECT_EQ(transaction.Commit(), ERROR_TRANSACTION_NOT_ACTIVE);
 
-  // After the commit, changes go straight to the disk again.
+  // After the commit, changes go straight to the disk again, and the locks of
+  // both transactions are gone: another process can write at once.
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Later", "l"), ERROR_SUCCESS);
   EXPECT_EQ(RunHelper("read HKCU 'Software\\App' Later"), "l");
-}
-
-TEST_F(RegistryTransactionTest, ADiscardedTransactionLeavesNoTrace) {
-  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "k"), ERROR_SUCCESS);
-  const std::string before = ReadFile(UserHive());
-  {
-    RegistryTransaction transaction;
-    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Kept", "changed"), ERROR_SUCCESS);
-    ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\App"), ERROR_SUCCESS);
-    ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Gone", "x", "y"), ERROR_SUCCESS);
-    EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "error 2");
-  }
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App", "Kept"), "k");
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Gone", "x"), "error 2");
-  EXPECT_EQ(ReadFile(UserHive()), before);
-  EXPECT_FALSE(test::FileExists(MachineHive()));
-  // The locks went with it: another process can write at once.
   EXPECT_EQ(RunHelper("transaction 1"), "0");
 }
 
-TEST_F(RegistryTransactionTest, EachHiveIsWrittenOnceHoweverManyChanges) {
-  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Seed", "s"), ERROR_SUCCESS);
-  auto changesOfCommit = [](int values) {
-    RegistryTransaction transaction;
-    for (int i = 0; i < values; ++i)
-      EXPECT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App\\K" + std::to_string(i % 5), "v" + std::to_string(i),
-                        std::to_string(values)),
-                ERROR_SUCCESS);
-    const long before = FileSystem::ChangesMade();
-    EXPECT_EQ(transaction.Commit(), ERROR_SUCCESS);
-    return FileSystem::ChangesMade() - before;
-  };
-  const long one = changesOfCommit(1);
-  EXPECT_GT(one, 0);
-  EXPECT_EQ(changesOfCommit(40), one);
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App\\K4", "v39"), "40");
-}
-
-TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
+TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOneEachHiveIsWrittenOnceOrNotAtAll) {
   const std::string empty = "error 2";
   {
     RegistryTransaction outer;
@@ -127,8 +97,7 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
     ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Nested", "outer", "o"), ERROR_SUCCESS);
     ASSERT_EQ(outer.Commit(), ERROR_SUCCESS);
   }
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner"), "i");
-  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' outer"), "o");
+  EXPECT_EQ(RunHelper("read HKCU 'Software\\Nested' inner") + RunHelper("read HKCU 'Software\\Nested' outer"), "io");
 
   // An inner part that gives up dooms the whole.
   const std::string before = ReadFile(UserHive());
@@ -147,9 +116,23 @@ TEST_F(RegistryTransactionTest, AnInnerTransactionJoinsTheOuterOne) {
   }
   EXPECT_EQ(ReadFile(UserHive()), before);
   EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Nested", "outer"), "o");
-}
-
-TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
+  // However many changes a transaction holds, each hive is written once.
+  ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Seed", "s"), ERROR_SUCCESS);
+  auto changesOfCommit = [](int values) {
+    RegistryTransaction transaction;
+    for (int i = 0; i < values; ++i)
+      EXPECT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App\\K" + std::to_string(i % 5), "v" + std::to_string(i),
+                        std::to_string(values)),
+                ERROR_SUCCESS);
+    const long before = FileSystem::ChangesMade();
+    EXPECT_EQ(transaction.Commit(), ERROR_SUCCESS);
+    return FileSystem::ChangesMade() - before;
+  };
+  const long one = changesOfCommit(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(changesOfCommit(40), one);
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\App\\K4", "v39"), "40");
+  // A commit that cannot write writes nothing.
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\App", "Small", "s"), ERROR_SUCCESS);
   ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\App", "Small", "s"), ERROR_SUCCESS);
   const std::string user = ReadFile(UserHive());
@@ -174,7 +157,18 @@ TEST_F(RegistryTransactionTest, ACommitThatCannotWriteWritesNothing) {
   ExpectNoTemporaryFiles();
 }
 
-TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNotWaitForever) {
+// Each hive holds its one seed value, or the seed and every value of the
+// transaction: never a part.
+void ExpectOldOrNew(const std::string& path, const char* root, size_t count, const std::string& when) {
+  auto hive = RegistryHive::Parse(ReadFile(path), root);
+  ASSERT_TRUE(hive) << when << ": " << path;
+  const RegistryKeyNode* tx = hive->Find({"Software", "Tx"});
+  ASSERT_TRUE(tx) << when;
+  const size_t values = tx->Values().size();
+  EXPECT_TRUE(values == 1 || values == count + 1) << when << ": " << values << " values in " << path;
+}
+
+TEST_F(RegistryTransactionTest, TransactionsInOppositeOrderDoNotWaitForeverAndACrashLeavesEachHiveOldOrNew) {
   int toChild[2], toParent[2];
   ASSERT_EQ(pipe(toChild), 0);
   ASSERT_EQ(pipe(toParent), 0);
@@ -196,27 +190,14 @@ TEST_F(RegistryTransactionTest, TwoTransactionsTakingTwoHivesInOppositeOrderDoNo
   const int child = Wait(pid);
   // The one that took the hives out of order (the user's, then the
   // machine's) gave up and let go; the other then had both and wrote both.
-  EXPECT_EQ(status, ERROR_POSSIBLE_DEADLOCK);
-  EXPECT_EQ(committed, ERROR_TRANSACTION_ALREADY_ABORTED);
-  EXPECT_EQ(child, 0);
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child"), "c");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child"), "c");
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"), "error 2");
+  EXPECT_EQ(std::tuple(status, committed, child),
+            std::tuple(ERROR_POSSIBLE_DEADLOCK, ERROR_TRANSACTION_ALREADY_ABORTED, 0));
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Order", "child") +
+                GetText(HKEY_LOCAL_MACHINE, "Software\\Order", "child") +
+                GetText(HKEY_CURRENT_USER, "Software\\Order", "parent"),
+            "ccerror 2");
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
-}
-
-// Each hive holds its one seed value, or the seed and every value of the
-// transaction: never a part.
-void ExpectOldOrNew(const std::string& path, const char* root, size_t count, const std::string& when) {
-  auto hive = RegistryHive::Parse(ReadFile(path), root);
-  ASSERT_TRUE(hive) << when << ": " << path;
-  const RegistryKeyNode* tx = hive->Find({"Software", "Tx"});
-  ASSERT_TRUE(tx) << when;
-  const size_t values = tx->Values().size();
-  EXPECT_TRUE(values == 1 || values == count + 1) << when << ": " << values << " values in " << path;
-}
-
-TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
+  // A crash anywhere in a commit leaves each hive old or new.
   constexpr size_t Count = 50;
   ASSERT_EQ(PutText(HKEY_CURRENT_USER, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
   ASSERT_EQ(PutText(HKEY_LOCAL_MACHINE, "Software\\Tx", "seed", "s"), ERROR_SUCCESS);
@@ -240,8 +221,8 @@ TEST_F(RegistryTransactionTest, ACrashAnywhereInACommitLeavesEachHiveOldOrNew) {
   }
   EXPECT_TRUE(finished);
   EXPECT_GE(crashes, 8);
-  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Tx", "v49"), "value 49");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "v49"), "value 49");
+  EXPECT_EQ(GetText(HKEY_CURRENT_USER, "Software\\Tx", "v49") + GetText(HKEY_LOCAL_MACHINE, "Software\\Tx", "v49"),
+            "value 49value 49");
 }
 
 TEST_F(RegistryTransactionTest, ARegistrationIsWrittenWholeOrNotAtAll) {

@@ -17,15 +17,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, size_t at, uint32_t v) {
-  if (b.size() < at + 2) b.resize(at + 2);
-  b[at] = v & 0xFF;
-  b[at + 1] = (v >> 8) & 0xFF;
+// Little-endian fields, growing the image as needed.
+void Put(Bytes& b, size_t at, uint32_t v, size_t bytes) {
+  if (b.size() < at + bytes) b.resize(at + bytes);
+  for (size_t i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
+void Put16(Bytes& b, size_t at, uint32_t v) { Put(b, at, v, 2); }
+void Put32(Bytes& b, size_t at, uint32_t v) { Put(b, at, v, 4); }
 
 // A string block of counted UTF-16 strings (sixteen unless a test wants a short one).
 Bytes Block(const std::vector<std::u16string>& strings) {
@@ -114,40 +112,26 @@ Bytes BuildImage(const std::vector<Leaf>& leaves, const Layout& layout) {
   }
 
   Bytes f(0x400, 0);
-  Put16(f, 0, 0x5A4D);
-  Put32(f, 0x3C, 0x40);
-  Put32(f, 0x40, 0x00004550);
-  const size_t coff = 0x44;
-  const uint16_t sections = layout.codeSectionFirst ? 2 : 1;
-  const uint16_t optSize = layout.pe32plus ? 240 : 224;
-  Put16(f, coff, layout.pe32plus ? 0x8664 : 0x014C);
-  Put16(f, coff + 2, sections);
-  Put16(f, coff + 16, optSize);
-  Put16(f, coff + 18, 0x2102);
-  const size_t opt = coff + 20;
-  Put16(f, opt, layout.pe32plus ? 0x020B : 0x010B);
+  const size_t coff = 0x44, opt = coff + 20, optSize = layout.pe32plus ? 240 : 224;
   const size_t dirs = opt + (layout.pe32plus ? 112 : 96);
-  Put32(f, dirs - 4, 16);
-  Put32(f, dirs + 16, rsrcRva);
-  Put32(f, dirs + 20, static_cast<uint32_t>(r.size()));
+  const uint32_t headers = layout.codeSectionFirst ? 0x600 : 0x400;  // where .rsrc's bytes start
+  // In rising order: each 32-bit write may clear the two bytes after a 16-bit field.
+  const std::pair<size_t, uint32_t> fields[] = {
+      {0, 0x5A4D}, {0x3C, 0x40}, {0x40, 0x4550}, {coff, layout.pe32plus ? 0x8664 : 0x014C},
+      {coff + 2, layout.codeSectionFirst ? 2 : 1}, {coff + 16, optSize}, {coff + 18, 0x2102},
+      {opt, layout.pe32plus ? 0x020B : 0x010B}, {dirs - 4, 16}, {dirs + 16, rsrcRva}, {dirs + 20, r.size()}};
+  for (const auto& [at, value] : fields) Put32(f, at, value);
+  // A section header: name, virtual size and address, raw size and offset.
   size_t section = opt + optSize;
-  uint32_t raw = 0x400;
-  if (layout.codeSectionFirst) {
-    std::memcpy(&f[section], ".text\0\0\0", 8);
-    Put32(f, section + 8, 0x200);
-    Put32(f, section + 12, 0x1000);
-    Put32(f, section + 16, 0x200);
-    Put32(f, section + 20, raw);
+  auto header = [&](const char* name, size_t size, uint32_t rva, uint32_t raw) {
+    std::memcpy(&f[section], name, 8);
+    const uint32_t values[] = {static_cast<uint32_t>(size), rva, static_cast<uint32_t>((size + 0x1FF) & ~0x1FFu), raw};
+    for (size_t i = 0; i < 4; ++i) Put32(f, section + 8 + 4 * i, values[i]);
     section += 40;
-    f.resize(raw + 0x200, 0xCC);
-    raw += 0x200;
-  }
-  std::memcpy(&f[section], ".rsrc\0\0\0", 8);
-  Put32(f, section + 8, static_cast<uint32_t>(r.size()));
-  Put32(f, section + 12, rsrcRva);
-  Put32(f, section + 16, static_cast<uint32_t>((r.size() + 0x1FF) & ~size_t(0x1FF)));
-  Put32(f, section + 20, raw);
-  f.resize(raw);
+  };
+  if (layout.codeSectionFirst) header(".text\0\0\0", 0x200, 0x1000, 0x400);
+  header(".rsrc\0\0\0", r.size(), rsrcRva, headers);
+  f.resize(headers, 0xCC);  // the code section's bytes
   f.insert(f.end(), r.begin(), r.end());
   f.resize((f.size() + 0x1FF) & ~size_t(0x1FF), 0);
   return f;
@@ -164,7 +148,7 @@ class ResourceModuleTest : public ::testing::Test {
   int count_ = 0;
 };
 
-TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
+TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayoutReplacesBadSurrogatesAndRefusesOtherFiles) {
   const std::vector<Leaf> leaves = {
       {6, 1, 0x409, BlockWith(3, u"three")},
       {6, 2, 0x409, BlockWith(0, u"sixteen")},
@@ -180,11 +164,8 @@ TEST_F(ResourceModuleTest, ReadsStringsThroughEverySectionLayout) {
                  {3, "three"}, {16, "sixteen"}, {65535, "last"}, {2, {}}, {17, {}}, {32, {}}, {0x10003, {}}})
           EXPECT_EQ(m->LoadString(id), text) << id;
       }
-}
-
-// Well-formed text, pairs and embedded zeros come back in the resource
-// compiler's round trip; here, what no compiler writes.
-TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogates) {
+  // Well-formed text, pairs and embedded zeros come back in the resource compiler's round trip; here, what no
+  // compiler writes.
   const std::vector<std::u16string> strings = {
       std::u16string{u'a', 0xD800},                // high surrogate at the end
       std::u16string{0xDC00, u'b'},                // low surrogate alone
@@ -193,12 +174,11 @@ TEST_F(ResourceModuleTest, ReplacesUnpairedSurrogates) {
   auto m = LoadImage(BuildImage({{6, 1, 0x409, Block(strings)}}, {}));
   ASSERT_TRUE(m);
   // A block with only three counted strings: the rest are missing, not garbage.
-  const std::optional<std::string> expected[] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
-                                                 "\xEF\xBF\xBD" "c\xF0\x90\x80\x81", {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+  const std::optional<std::string> expected[16] = {"a\xEF\xBF\xBD", "\xEF\xBF\xBD" "b",
+                                                   "\xEF\xBF\xBD" "c\xF0\x90\x80\x81"};
   for (uint32_t id = 0; id < 16; ++id) EXPECT_EQ(m->LoadString(id), expected[id]) << id;
-}
 
-TEST_F(ResourceModuleTest, FilesThatAreNoModuleAreRefused) {
+  // Files that are no module are refused.
   EXPECT_FALSE(ResourceModule::Load(dir_ / "missing.dll"));
   EXPECT_FALSE(ResourceModule::Load(dir_.Path()));  // a folder
   test::WriteFile(dir_ / "empty.dll", "");
@@ -217,9 +197,9 @@ TEST_F(ResourceModuleTest, FilesThatAreNoModuleAreRefused) {
   // No resource table at all: a module, without strings.
   Bytes noResources = image;
   Put32(noResources, 0x44 + 20 + 96 + 16, 0);
-  auto m = LoadImage(noResources);
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->LoadString(1), std::nullopt);
+  auto bare = LoadImage(noResources);
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->LoadString(1), std::nullopt);
   EXPECT_EQ(LoadImage(image)->LoadString(1), "one");
 }
 

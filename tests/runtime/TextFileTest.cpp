@@ -71,7 +71,7 @@ TEST_F(TextFileTest, LineEnds) {
   EXPECT_TRUE(AtEnd(1));
 }
 
-TEST_F(TextFileTest, OutputEmptiesAndAppendKeeps) {
+TEST_F(TextFileTest, OutputEmptiesAppendKeepsManySmallWritesArriveWholeInTheAnsiCodePage) {
   const std::string path = Path("out.txt");
   WriteFile(path, "old content");
   OpenForOutput(1, path);
@@ -81,50 +81,36 @@ TEST_F(TextFileTest, OutputEmptiesAndAppendKeeps) {
   OpenForAppend(1, path);
   WriteLine(1, " more");
   Write(1, "end");
-  Close(1);
-  EXPECT_EQ(ReadFile(path), "new more\r\nend");
   OpenForAppend(2, Path("fresh.txt"));  // append creates
-  Write(2, "x");
-  Close(2);
-  EXPECT_EQ(ReadFile(Path("fresh.txt")), "x");
-}
-
-TEST_F(TextFileTest, AnsiCodePageOnDiskAndUtf8ByteOrderMark) {
-  const std::string path = Path("ansi.txt");
-  OpenForOutput(1, path);
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string row = "row " + std::to_string(i) + ";";
+    Write(2, row);
+    expected += row;
+  }
+  CloseAll();
+  EXPECT_EQ(ReadFile(path), "new more\r\nend");
+  EXPECT_EQ(ReadFile(Path("fresh.txt")), expected);
+  // Text goes out in the ANSI code page; a UTF-8 file may start with a byte order mark.
+  OpenForOutput(1, Path("ansi.txt"));
   Write(1, "Gr\u00FC\u00DFe \u20AC \u0100");
   WriteBytes(1, "|\xE9");
   Close(1);
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = ReadFile(Path("ansi.txt"));
   EXPECT_EQ(bytes, "Gr\xFC\xDF" "e \x80 ?|\xE9");
   EXPECT_EQ(Lines("ansi.txt", bytes), (Lines_{"Gr\u00FC\u00DFe \u20AC ?|\u00E9"}));
-
   test::ScopedEnv utf8("QX6_ANSI_CODEPAGE", "65001");
   CodePage::Reset();
   EXPECT_EQ(Lines("bom.txt", "\xEF\xBB\xBFk\u00E9y\r\nv"), (Lines_{"k\u00E9y", "v"}));
 }
 
-TEST_F(TextFileTest, ManySmallWritesArriveWhole) {
-  OpenForOutput(1, Path("big.txt"));
-  std::string expected;
-  for (int i = 0; i < 20000; ++i) {
-    const std::string row = "row " + std::to_string(i) + ";";
-    Write(1, row);
-    expected += row;
-  }
-  Close(1);
-  EXPECT_EQ(ReadFile(Path("big.txt")), expected);
-}
-
-TEST_F(TextFileTest, FileNumbers) {
+TEST_F(TextFileTest, FileNumbersModesAndSharing) {
   EXPECT_EQ(FreeFile(), 1);
   OpenForOutput(1, Path("1.txt"));
   EXPECT_EQ(FreeFile(), 2);
   OpenForOutput(3, Path("3.txt"));
   EXPECT_EQ(FreeFile(), 2);
-  EXPECT_TRUE(IsOpen(3));
-  EXPECT_FALSE(IsOpen(2));
-  EXPECT_FALSE(IsOpen(0));
+  EXPECT_EQ((std::vector<bool>{IsOpen(0), IsOpen(2), IsOpen(3)}), (std::vector<bool>{false, false, true}));
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(1, Path("other.txt")); }), 55);
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(0, Path("x.txt")); }), 52);
   EXPECT_EQ(ErrorOf([&] { OpenForOutput(256, Path("x.txt")); }), 52);
@@ -140,9 +126,6 @@ TEST_F(TextFileTest, FileNumbers) {
   EXPECT_EQ(ErrorOf([] { FreeFile(); }), 67);
   CloseAll();
   EXPECT_EQ(FreeFile(), 1);
-}
-
-TEST_F(TextFileTest, ModesAndSharing) {
   const std::string path = Path("shared.txt");
   WriteFile(path, "line\r\n");
   OpenForInput(1, path);
@@ -157,27 +140,21 @@ TEST_F(TextFileTest, ModesAndSharing) {
   EXPECT_EQ(ErrorOf([&] { ReadLine(1, line); }), 54);
 }
 
-TEST_F(TextFileTest, FileSystemFailures) {
+TEST_F(TextFileTest, FileSystemFailuresLeaveTheFileAloneAndAFullDiskIsError61) {
   const std::tuple<bool, std::string, int> cases[] = {{true, Path("no/such/folder/out.txt"), 76},
       {false, Path("missing.txt"), 53}, {false, Path("missing/x.txt"), 76}, {true, dir_, 75}, {false, dir_, 75},
       {true, "", 75}};
   for (const auto& [output, path, error] : cases)
     EXPECT_EQ(ErrorOf([&] { output ? OpenForOutput(1, path) : OpenForInput(1, path); }), error) << path;
   EXPECT_FALSE(IsOpen(1));  // a failed open takes no number
-}
-
-TEST_F(TextFileTest, NoPermissionLeavesTheFileAlone) {
-  const std::string path = Path("locked.txt");
-  WriteFile(path, "keep me");
-  fs::permissions(path, static_cast<fs::perms>(0444));
+  // Without permission the file is left alone.
+  WriteFile(Path("locked.txt"), "keep me");
+  fs::permissions(Path("locked.txt"), static_cast<fs::perms>(0444));
   fs::permissions(dir_, static_cast<fs::perms>(0555));  // anyone may walk and read it, no one write
-  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, path); }); }, true), 70);
-  EXPECT_EQ(ReadFile(path), "keep me");
-  EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path("new.txt")); }); }, true), 70);
+  for (const char* name : {"locked.txt", "new.txt"})
+    EXPECT_EQ(test::RunInChild([&] { return ErrorOf([&] { OpenForOutput(1, Path(name)); }); }, true), 70) << name;
+  EXPECT_EQ(ReadFile(Path("locked.txt")), "keep me");
   EXPECT_FALSE(fs::exists(Path("new.txt")));
-}
-
-TEST_F(TextFileTest, FullDiskIsError61) {
   OpenForOutput(1, "/dev/full");
   Write(1, "small");  // buffered: the failure shows at the flush
   EXPECT_EQ(ErrorOf([] { Close(1); }), 61);

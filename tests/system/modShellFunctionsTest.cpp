@@ -16,18 +16,10 @@ class modShellFunctionsTest : public ::testing::Test {
   test::TestEnvironment env;
 };
 
-// Which folder each identifier names is the shell folders' test; here, the
-// trailing separator this layer drops.
-TEST_F(modShellFunctionsTest, DocumentsFolderIsTheXdgOneWithoutTrailingSeparator) {
+// Which folder each identifier names, with or without a trailing
+// separator, is the shell folders' test.
+TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelAndIsValidFilePathTellsExistingFromCreatable) {
   EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), env.Documents());
-  test::WriteFile(env.Home() + "/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiers/\"\n");
-  EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), env.Home() + "/Papiers");
-  test::ScopedEnv noHome("HOME", nullptr);
-  test::ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
-  EXPECT_EQ(modShellFunctions::GetDocumentsFolder(), "");
-}
-
-TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelUpToAFile) {
   const std::string path = env.Root() + "/a/b/c/d";
   EXPECT_TRUE(modShellFunctions::CreateFolderPath(path));
   EXPECT_TRUE(std::filesystem::is_directory(path));
@@ -48,9 +40,6 @@ TEST_F(modShellFunctionsTest, CreateFolderPathMakesEveryMissingLevelUpToAFile) {
   EXPECT_FALSE(modShellFunctions::CreateFolderPath(file + "/below"));
   EXPECT_TRUE(std::filesystem::is_directory(env.Root() + "/made"));
   EXPECT_FALSE(modShellFunctions::CreateFolderPath(""));
-}
-
-TEST_F(modShellFunctionsTest, IsValidFilePathTellsExistingFromCreatable) {
   const std::string fresh = env.Root() + "/out.csv";
   // `existed` is set to `before` ahead of the call.
   auto check = [](const std::string& path, bool valid, bool before, bool existed) {
@@ -66,8 +55,7 @@ TEST_F(modShellFunctionsTest, IsValidFilePathTellsExistingFromCreatable) {
   check(env.Root(), false, true, true);
   check(env.Root() + "/missing/out.csv", false, false, false);
   EXPECT_FALSE(std::filesystem::exists(env.Root() + "/missing"));
-  bool existed = false;
-  EXPECT_FALSE(modShellFunctions::IsValidFilePath("", existed));
+  check("", false, false, false);
 }
 
 }  // namespace

@@ -6,15 +6,35 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
+#include <vector>
 
 #include "platform/ResourceModule.h"
 #include "tests/support/TestEnvironment.h"
-#include "tests/tools/ResourceCompilerProcess.h"
 
 namespace qx6::test {
 namespace {
 
 using platform::ResourceModule;
+using Strings = std::vector<std::optional<std::string>>;
+
+struct CompilerRun {
+  int status = -1;  // exit status, -1 when it did not exit normally
+  std::string messages;  // what it wrote to stderr
+};
+
+// The built compiler (QX6RC_PATH) as a separate process, as the build and a
+// translator run it, with stderr captured into `scratch`.
+CompilerRun RunResourceCompiler(const std::string& arguments, const TempFolder& scratch) {
+  const std::string errors = scratch / "qx6rc.stderr";
+  const int status = RunShell(ShellQuote(QX6RC_PATH) + " " + arguments + " 2>" + ShellQuote(errors) + " >/dev/null");
+  return {status, FileExists(errors) ? ReadFile(errors) : ""};
+}
+
+CompilerRun Compile(const std::string& source, const std::string& output, const TempFolder& scratch,
+                    const std::string& extraArguments = "") {
+  return RunResourceCompiler(ShellQuote(source) + " -o " + ShellQuote(output) + " " + extraArguments, scratch);
+}
 
 // A little-endian field of the module's bytes.
 template <typename T>
@@ -29,41 +49,27 @@ uint16_t U16(const std::string& b, size_t at) { return Field<uint16_t>(b, at); }
 std::shared_ptr<const ResourceModule> CompileAndLoad(const std::string& source, TempFolder& dir,
                                                      const std::string& extraArguments = "") {
   WriteFile(dir / "test.rc", source);
-  CompilerRun run = RunResourceCompiler(ShellQuote(dir / "test.rc") + " -o " + ShellQuote(dir / "test.dll") + " " +
-                                            extraArguments,
-                                        dir);
+  CompilerRun run = Compile(dir / "test.rc", dir / "test.dll", dir, extraArguments);
   EXPECT_EQ(run.status, 0) << run.messages;
   return ResourceModule::Load(dir / "test.dll");
 }
 
-TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
+TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReaderOfAResourceOnlyPe32Dll) {
   TempFolder dir;
   WriteFile(dir / "ids.h",
             "// constants shared with C code\n#define IDS_FIRST 0\n#define IDS_BASE 0x10\nint ignored(void);\n");
   std::string longText;
   for (int i = 0; i < 600; ++i) longText += static_cast<char>('a' + i % 26);
   const std::string source =
-      "\xEF\xBB\xBF#include \"ids.h\"\n"
-      "#include <windows.h>\n"
-      "#define IDS_LAST 65535\n"
-      "#define PRODUCT \"Quorvex\"\n"
-      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n"
-      "/* several\n   lines of comment \"with a quote */\n"
-      "STRINGTABLE DISCARDABLE MOVEABLE\n"
-      "BEGIN\n"
-      "  IDS_FIRST, \"zero // not a comment\"\n"
-      "  15 \"fifteen\"   // the last of block 1\n"
-      "  IDS_BASE, \"sixteen\"\n"
-      "  IDS_BASE + 1, \"\"\n"
-      "  18, \"tab\\tnl\\n back\\\\ q\\\" dq\"\"x\"\"\\x41\\x00e9\\101z\"\n"
-      "  19, \"a\\0b\"\n"
-      "END\n"
-      "STRINGTABLE\n{\n"
-      "  IDS_LAST, \"last\"\n"
-      "  1000, \"Grüße – 日本語 😀\"\n"
+      "\xEF\xBB\xBF#include \"ids.h\"\n#include <windows.h>\n#define IDS_LAST 65535\n#define PRODUCT \"Quorvex\"\n"
+      "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n/* several\n   lines of comment \"with a quote */\n"
+      "STRINGTABLE DISCARDABLE MOVEABLE\nBEGIN\n"
+      "  IDS_FIRST, \"zero // not a comment\"\n  15 \"fifteen\"   // the last of block 1\n"
+      "  IDS_BASE, \"sixteen\"\n  IDS_BASE + 1, \"\"\n"
+      "  18, \"tab\\tnl\\n back\\\\ q\\\" dq\"\"x\"\"\\x41\\x00e9\\101z\"\n  19, \"a\\0b\"\nEND\n"
+      "STRINGTABLE\n{\n  IDS_LAST, \"last\"\n  1000, \"Grüße – 日本語 😀\"\n"
       "  2000, \"" + longText.substr(0, 300) + "\"\n        \"" + longText.substr(300) + "\"\n"
-      "  2001, PRODUCT \" 6\"\n"
-      "}\n";
+      "  2001, PRODUCT \" 6\"\n}\n";
   auto module = CompileAndLoad(source, dir);
   ASSERT_TRUE(module);
 
@@ -74,12 +80,8 @@ TEST(ResourceCompiler, StringsSurviveTheRoundTripThroughTheModuleReader) {
       {20, std::nullopt}, {999, std::nullopt}, {1000, "Grüße – 日本語 😀"}, {2000, longText}, {2001, "Quorvex 6"},
       {65534, std::nullopt}, {65535, "last"}, {65536, std::nullopt}};
   for (const auto& [id, text] : expected) EXPECT_EQ(module->LoadString(id), text) << "string " << id;
-}
-
-// The headers a Windows loader checks; the resource tree itself is read back
-// by the module reader, which is tested on images laid out by hand.
-TEST(ResourceCompiler, WritesAResourceOnlyPe32Dll) {
-  TempFolder dir;
+  // The headers a Windows loader checks; the resource tree itself is read back by the module reader, which is tested
+  // on images laid out by hand.
   WriteFile(dir / "a.rc", "STRINGTABLE BEGIN 1 \"one\" 40 \"forty\" END\n");
   ASSERT_EQ(Compile(dir / "a.rc", dir / "a.dll", dir).status, 0);
   const std::string b = ReadFile(dir / "a.dll");
@@ -100,7 +102,7 @@ TEST(ResourceCompiler, WritesAResourceOnlyPe32Dll) {
   EXPECT_EQ(U32(b, section + 20) + U32(b, section + 16), b.size());
 }
 
-TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
+TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlockAndSectionsFollowConditions) {
   TempFolder dir;
   // English comes first in the script, German (0x407) sorts before English
   // (0x409) in the module: the reader takes the lowest language ID of a block.
@@ -113,31 +115,24 @@ TEST(ResourceCompiler, TheReaderTakesTheFirstLanguageOfABlock) {
   ASSERT_TRUE(module);
   // The German block replaces the whole English block 1, as LoadString does
   // when it settles on one language for a block.
-  EXPECT_EQ(module->LoadString(1), "Ja");
-  EXPECT_EQ(module->LoadString(2), std::nullopt);
-  EXPECT_EQ(module->LoadString(40), "English only");
-  EXPECT_EQ(module->LoadString(41), "still English");
+  EXPECT_EQ((Strings{module->LoadString(1), module->LoadString(2), module->LoadString(40), module->LoadString(41)}),
+            (Strings{"Ja", std::nullopt, "English only", "still English"}));
   // Without LANGUAGE the command line's language, US English by default.
   const std::string source = "STRINGTABLE BEGIN 1 \"x\" END\nLANGUAGE 0x0c, 1\nSTRINGTABLE BEGIN 1 \"y\" END\n";
   EXPECT_EQ(CompileAndLoad(source, dir)->LoadString(1), "x");
   EXPECT_EQ(CompileAndLoad(source, dir, "-l 0x0809")->LoadString(1), "y");  // moved above French (0x40c)
   EXPECT_EQ(CompileAndLoad("STRINGTABLE BEGIN ID \"d\" END\n", dir, "-D ID=7")->LoadString(7), "d");
-}
-
-TEST(ResourceCompiler, ConditionalSectionsAndIncludeFolders) {
-  TempFolder dir;
+  // Conditional sections and include folders.
   WriteFile(dir / "inc/names.h", "#ifndef NAMES_H\n#define NAMES_H\n#define IDS_A 5\n#endif\n");
-  auto module = CompileAndLoad(
+  module = CompileAndLoad(
       "#include <names.h>\n#include \"inc/names.h\"\n"
       "#if defined(IDS_A) && IDS_A == 5\n#define USED 1\n#elif 1\n#error wrong branch\n#else\n#error wrong\n#endif\n"
-      "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n"
-      "#undef IDS_A\n#define IDS_A 6\n"
+      "#ifdef APSTUDIO_INVOKED\nthis is skipped\n#endif\n#undef IDS_A\n#define IDS_A 6\n"
       "STRINGTABLE BEGIN IDS_A, \"six\" (USED | 8), \"nine\" END\n",
       dir, "-I " + ShellQuote(dir / "inc"));
   ASSERT_TRUE(module);
-  EXPECT_EQ(module->LoadString(6), "six");
-  EXPECT_EQ(module->LoadString(9), "nine");
-  EXPECT_EQ(module->LoadString(5), std::nullopt);
+  EXPECT_EQ((Strings{module->LoadString(5), module->LoadString(6), module->LoadString(9)}),
+            (Strings{std::nullopt, "six", "nine"}));
 }
 
 struct BadSource {
@@ -146,9 +141,10 @@ struct BadSource {
   const char* header = "";  // ids.h beside it
 };
 
-TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndLeaveNoOutput) {
+TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndAFailedRunLeavesNoOutputAndKeepsTheModuleThatWasThere) {
   const BadSource cases[] = {
-      {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n", "test.rc:4: string ID 17 defined twice (first at line 3)"},
+      {"STRINGTABLE\nBEGIN\n  17, \"a\"\n  17, \"b\"\nEND\n",
+       "test.rc:4: string ID 17 defined twice (first at line 3)"},
       {"STRINGTABLE\nBEGIN\n  1, \"open\nEND\n", "test.rc:3: unterminated string"},
       {"STRINGTABLE\n  1, \"x\"\nEND\n", "test.rc:2: expected BEGIN after STRINGTABLE, found '1'"},
       {"STRINGTABLE\nBEGIN\n  1, \"x\"\n", "test.rc:3: STRINGTABLE of line 1 has no END"},
@@ -181,9 +177,7 @@ TEST(ResourceCompiler, SourceErrorsNameFileAndLineAndLeaveNoOutput) {
     EXPECT_EQ(run.messages, dir.Path() + "/" + c.message + "\n") << c.source;
     EXPECT_FALSE(FileExists(output)) << c.source;
   }
-}
-
-TEST(ResourceCompiler, AFailedRunKeepsTheModuleThatWasThere) {
+  // A failed run keeps the module that was there.
   TempFolder dir;
   WriteFile(dir / "good.rc", "STRINGTABLE BEGIN 1 \"good\" END\n");
   WriteFile(dir / "bad.rc", "STRINGTABLE BEGIN 1 \"bad\"\n");
@@ -206,6 +200,53 @@ TEST(ResourceCompiler, AFailedRunKeepsTheModuleThatWasThere) {
     entries += e.path().filename() != "qx6rc.stderr";
   EXPECT_EQ(entries, 3);
   EXPECT_NE(RunResourceCompiler(ShellQuote(dir / "good.rc"), dir).status, 0);  // no -o
+}
+
+// The staged language and branding libraries: every string ID the component
+// uses is there with its placeholders.
+const std::string kEnglishModule = std::string(QX6_PRODUCT_DIR) + "/lang/1033/qx6jefltLangRes.dll";
+const std::string kBrandingModule = std::string(QX6_PRODUCT_DIR) + "/common/qxmark.dll";
+
+size_t CountPlaceholders(const std::string& s) {
+  size_t n = 0;
+  for (size_t p = s.find("%s"); p != std::string::npos; p = s.find("%s", p + 2)) ++n;
+  return n;
+}
+
+// Every ID that the component fetches, with the number of "%s" it fills.
+std::map<uint32_t, size_t> Catalogue() {
+  std::map<uint32_t, size_t> ids;
+  for (const auto& [first, last] : {std::pair{2u, 64u}, {100u, 105u}, {301u, 314u}})
+    for (uint32_t id = first; id <= last; ++id) ids[id] = 0;
+  for (uint32_t unused : {34u, 40u}) ids.erase(unused);
+  ids[35] = ids[47] = 1;
+  ids[200] = ids[201] = ids[312] = ids[314] = 2;
+  ids[313] = 3;
+  return ids;
+}
+
+class LanguageLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(module) << kEnglishModule; }
+  std::shared_ptr<const ResourceModule> module = ResourceModule::Load(kEnglishModule);
+};
+
+TEST_F(LanguageLibrary, HoldsEveryCatalogueIdWithItsPlaceholdersFiltersEndingInAllFilesAndTheBrand) {
+  for (const auto& [id, placeholders] : Catalogue()) {
+    auto text = module->LoadString(id);
+    ASSERT_TRUE(text) << "string " << id << " is missing";
+    EXPECT_EQ(CountPlaceholders(*text), placeholders) << "string " << id << ": " << *text;
+    EXPECT_LE(text->size(), 511u) << "string " << id;  // the component reads at most 511 characters
+  }
+  // description|pattern pairs, every pattern "*." something, the last "*.*".
+  static const std::regex filter(R"re(^([^|]+\|\*\.[^|]+\|)*[^|]+\|\*\.\*$)re");
+  for (uint32_t id : {44u, 310u}) {
+    const std::string text = module->LoadString(id).value_or("");
+    EXPECT_TRUE(std::regex_match(text, filter)) << id << ": " << text;
+  }
+  // The branding library names the product.
+  auto branding = ResourceModule::Load(kBrandingModule);
+  EXPECT_EQ(branding ? branding->LoadString(103) : "(no module)", "Quorvex 6") << kBrandingModule;
 }
 
 }  // namespace
