@@ -138,10 +138,8 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   EXPECT_NE(rows[1].find("|s:Report 2|"), std::string::npos);
   EXPECT_HAS(rows[1], "|l:2|l:1|l:2|l:0|");  // pages, copies, total, sheets
   EXPECT_TRUE(reports.empty());
-  // A folder, or no log at all, stops before anything is read.
+  // A folder stops before anything is read (a missing log is a case of the qx6export tests).
   request.pageLogs = {folder.Path()};
-  EXPECT_THROW(run(), std::runtime_error);
-  request.pageLogs = {folder / "nothing"};
   EXPECT_THROW(run(), std::runtime_error);
   // Nor is anything read where cupsd.conf turns page logging off.
   request.pageLogs = {log};

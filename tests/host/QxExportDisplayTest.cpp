@@ -88,11 +88,8 @@ std::optional<Window> FindWindow(Display* x, const std::string& title, std::chro
 // Asks `w` to close as a window manager's close button does (WM_DELETE_WINDOW);
 // a window that does not take part stays open, which the wait for the program shows.
 void RequestClose(Display* x, Window w) {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = w;
-  event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
+  XEvent event{.xclient = {.type = ClientMessage, .serial = 0, .send_event = False, .display = x, .window = w,
+                            .message_type = XInternAtom(x, "WM_PROTOCOLS", False), .format = 32, .data = {}}};
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(x, w, False, NoEventMask, &event);
