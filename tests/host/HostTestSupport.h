@@ -158,19 +158,14 @@ struct Result {
 };
 
 // The staged qx6export run by the shell with `arguments` (quoted for it),
-// `prefix` before it (variables, a change of folder or of user); its output
-// passes through files in `folder`.
-inline Result RunQxExport(const std::string& folder, const std::string& arguments, const std::string& prefix = "") {
+// `prefix` before it (variables, a change of folder or of user), which must
+// end with `status`; its output passes through files in `folder`.
+inline Result RunQxExport(int status, const std::string& folder, const std::string& arguments,
+                          const std::string& prefix = "") {
   const std::string out = folder + "/stdout", err = folder + "/stderr";
   const int raw = std::system((prefix + QX6_PRODUCT_DIR "/bin/qx6export " + arguments + " >'" + out + "' 2>'" + err +
                                "' </dev/null").c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, qx6::test::ReadFile(out), qx6::test::ReadFile(err)};
-}
-
-// RunQxExport, which must end with `status`.
-inline Result RunQxExport(int status, const std::string& folder, const std::string& arguments,
-                          const std::string& prefix = "") {
-  Result result = RunQxExport(folder, arguments, prefix);
+  Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, qx6::test::ReadFile(out), qx6::test::ReadFile(err)};
   EXPECT_EQ(result.status, status) << "qx6export " << arguments << "\n" << result.err;
   return result;
 }

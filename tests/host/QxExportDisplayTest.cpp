@@ -105,7 +105,7 @@ class QxExportOnX : public ::testing::Test {
     XSetErrorHandler(IgnoreXError);
     x_ = XOpenDisplay(server_->Display().c_str());
     ASSERT_NE(x_, nullptr) << "cannot connect to " << server_->Display();
-    ASSERT_EQ(host::test::RunQxExport(env.Root(), "register").status, 0) << ReadFile(Err());
+    ASSERT_EQ(host::test::RunQxExport(0, env.Root(), "register").status, 0);
   }
   void TearDown() override {
     Stop(program_);
@@ -146,7 +146,7 @@ TEST_F(QxExportOnX, EditOpensTheDialogOnTheDisplayAndPrintsTheConfigurationHande
   test::WriteFile(env.ConfigFolder() + "m.cfg", "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Monthly</Name>\r\n");
   const std::string before = ReadFile(env.ConfigFolder() + "w.cfg");
   // Listed in the order of their files' names.
-  ASSERT_EQ(host::test::RunQxExport(env.Root(), "list").out, "1\t<Default>\n2\tMonthly\n3\tWeekly\n");
+  ASSERT_EQ(host::test::RunQxExport(0, env.Root(), "list").out, "1\t<Default>\n2\tMonthly\n3\tWeekly\n");
 
   // By name, in other letter case: the dialog shows it and hands it back.
   StartEdit({"WEEKLY"});
