@@ -81,10 +81,7 @@ TEST_F(CsvImportTest, NumbersAndFieldNamesAsHeaderBlankLinesAndIdsGivenOut) {
 TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
   Import("Job ID,User\n1,existing\n");
 
-  struct Case {
-    std::string csv, message;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {  // {CSV text, message}
       {"User,Pages\nalice,1\n\"multi\nline\",2\nbob\n",
        "line 5: 1 field where the header has 2"},
       {"User,Pages\nalice,1\nbob,abc\n", "line 3: 'abc' is not a whole number (column Pages)"},
@@ -111,8 +108,9 @@ TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
        }(),
        "line 1: the header names 46 columns; there are 45 host columns"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(ImportError(c.csv), std::to_string(InvalidFileFormat) + " " + path_ + (c.message[0] == ' ' ? "" : " ") + c.message) << c.csv;
+  for (const auto& [csv, message] : cases)
+    EXPECT_EQ(ImportError(csv), std::to_string(InvalidFileFormat) + " " + path_ + (message[0] == ' ' ? "" : " ") + message)
+        << csv;
   EXPECT_EQ(Values({2}), (std::vector<std::string>{"s:existing"}));
 }
 

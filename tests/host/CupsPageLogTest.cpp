@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "host/CupsPageLog.h"
 #include "tests/host/HostTestSupport.h"
@@ -31,10 +32,7 @@ std::string ParseLine(std::string_view format, std::string_view line) {
 
 TEST(CupsPageLogFormat, SplitsLinesOfTheStandardAndOtherFormats) {
   const std::string_view standard = PageLogFormat::Standard;
-  struct Case {
-    std::string_view format, line;
-    std::string expected;
-  } cases[] = {
+  const std::tuple<std::string_view, std::string_view, std::string> cases[] = {  // {format, line, expected}
       {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] total 8 ACME-7 localhost Quarterly report a4 two-sided-long-edge",
        "q|root|1|1796653755|total|8|job-billing=ACME-7|job-name=Quarterly report|job-originating-host-name=localhost|"
        "media=a4|sides=two-sided-long-edge"},
@@ -57,7 +55,7 @@ TEST(CupsPageLogFormat, SplitsLinesOfTheStandardAndOtherFormats) {
       {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] 1 1 - h", "error: the line does not fit the page log format \"" +
                                                                        std::string(standard) + "\""},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseLine(c.format, c.line), c.expected) << c.line;
+  for (const auto& [format, line, expected] : cases) EXPECT_EQ(ParseLine(format, line), expected) << line;
 }
 
 TEST(CupsPageLogFormat, RefusesAFormatThatNamesNoJobAndComesFromCupsdConf) {

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "host/IsoDate.h"
 #include "host/PostgresJobs.h"
@@ -340,21 +341,17 @@ class JobDatabaseRead : public JobStore {
     if (IsSkipped()) return;
     db_ = std::make_unique<JobDatabase>(Location(), OpenMode::Create);
     JobInserter insert = db_->BeginInsert();
-    const struct {
-      int id;
-      const char* user;
-      int pages;
-      double date;
-    } rows[] = {
+    // {job id, user, pages, date (none when negative)}
+    const std::tuple<int, const char*, int, double> rows[] = {
         {1, "carol", 5, At(2024, 1, 5, 9)},  {2, "Alice", 3, At(2024, 1, 6, 10)}, {3, "bob", 5, At(2024, 1, 7, 11)},
         {4, "alice", 3, At(2024, 1, 8, 12)}, {5, "Bob", 7, At(2024, 1, 9, 13)},   {6, "alice", 9, At(2024, 1, 9, 13)},
         {7, "carol", 5, At(2024, 1, 10, 0)}, {8, "dave", 1, -1},
     };
-    for (const auto& r : rows) {
-      insert.SetInteger(1, r.id);
-      insert.SetText(2, r.user);
-      insert.SetInteger(23, r.pages);
-      if (r.date >= 0) insert.SetDate(12, r.date);
+    for (const auto& [id, user, pages, date] : rows) {
+      insert.SetInteger(1, id);
+      insert.SetText(2, user);
+      insert.SetInteger(23, pages);
+      if (date >= 0) insert.SetDate(12, date);
       insert.Insert();
     }
     insert.Commit();
@@ -444,11 +441,8 @@ class JobDatabaseParallelRead : public ::testing::Test {
 TempFolder* JobDatabaseParallelRead::folder_ = nullptr;
 
 TEST_F(JobDatabaseParallelRead, GivesExactlyTheOrderOfOneStatement) {
-  const struct {
-    std::vector<SortKey> order;
-    DateRange range;
-    int threads;
-  } cases[] = {
+  // {sort keys, date range, read threads}
+  const std::tuple<std::vector<SortKey>, DateRange, int> cases[] = {
       {{{12, true}}, {}, 2},
       {{{12, true}}, {}, 3},
       {{{12, false}, {2, true}}, {}, 2},  // undated jobs last, ties by user
@@ -456,10 +450,10 @@ TEST_F(JobDatabaseParallelRead, GivesExactlyTheOrderOfOneStatement) {
       {{}, {}, 2},
       {{{1, false}}, {At(2024, 11, 1), {}}, 2},
   };
-  for (const auto& c : cases) {
-    const auto single = Read(1, c.order, c.range);
+  for (const auto& [order, range, threads] : cases) {
+    const auto single = Read(1, order, range);
     ASSERT_GT(single.size(), 1000u);
-    EXPECT_EQ(Read(c.threads, c.order, c.range), single) << c.order.size() << " keys, " << c.threads << " threads";
+    EXPECT_EQ(Read(threads, order, range), single) << order.size() << " keys, " << threads << " threads";
   }
 }
 
