@@ -109,8 +109,8 @@ TEST_F(CsvImportTest, MalformedRowsNameTheirLineAndKeepNothing) {
        "line 1: the header names 46 columns; there are 45 host columns"},
   };
   for (const auto& [csv, message] : cases)
-    EXPECT_EQ(ImportError(csv), std::to_string(InvalidFileFormat) + " " + path_ + (message[0] == ' ' ? "" : " ") + message)
-        << csv;
+    EXPECT_EQ(ImportError(csv),
+              std::to_string(InvalidFileFormat) + " " + path_ + (message[0] == ' ' ? "" : " ") + message) << csv;
   EXPECT_EQ(Values({2}), (std::vector<std::string>{"s:existing"}));
 }
 

@@ -75,7 +75,7 @@ class CupsServer : public ::testing::Test {
          above = above.parent_path()) {
       struct stat info {};
       if (stat(above.c_str(), &info) != 0 || !(info.st_mode & S_IXOTH))
-        return above.string() + " is closed to other users, so cupsd's filters cannot reach the test's files; set TMPDIR";
+        return above.string() + " is closed to others, so cupsd's filters cannot reach the test's files; set TMPDIR";
     }
     const bool root = geteuid() == 0;
     if (root) {
@@ -144,10 +144,9 @@ class CupsServer : public ::testing::Test {
 
   // The jobs of the database, one line each: the values of `columns`, separated by "|".
   std::vector<std::string> Export(const std::string& db, const std::vector<int>& columns) {
-    WriteFile(env_.ConfigFolder() + "checked.cfg",
-              host::test::ConfigText("Checked", "", columns,
-                                     "<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n<"
-                                     "DateFormat>yyyy-mm-dd hh:nn:ss</DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n"));
+    const std::string settings = "<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n"
+                                 "<DateFormat>yyyy-mm-dd hh:nn:ss</DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
+    WriteFile(env_.ConfigFolder() + "checked.cfg", host::test::ConfigText("Checked", "", columns, settings));
     const auto [status, text] = Run("--db " + Quote(db) + " run Checked --silent --output -");
     EXPECT_EQ(status, 0) << text;
     std::vector<std::string> rows;

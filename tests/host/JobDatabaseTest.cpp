@@ -138,8 +138,8 @@ TEST_F(JobDatabaseFile, NamesMissingDamagedAndForeignFilesAndLeavesThemAlone) {
   for (const std::string& other : {text, foreign}) {
     const std::string before = ReadFile(other);
     for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite, OpenMode::Create})
-      EXPECT_EQ(Opening(other, mode), std::to_string(InvalidFileFormat) + " " + other + " is not a Quorvex job database")
-          << "mode " << static_cast<int>(mode);
+      EXPECT_EQ(Opening(other, mode),
+                std::to_string(InvalidFileFormat) + " " + other + " is not a Quorvex job database");
     EXPECT_EQ(ReadFile(other), before);
   }
   // An empty file may become a job database, but only when asked to.
