@@ -20,8 +20,11 @@ class CupsMapping : public ::testing::Test {
  protected:
   CupsMapping() : zone_("TZ", "UTC") { tzset(); }
   ~CupsMapping() override { tzset(); }
-  CupsImport::Counts Import(const std::vector<CupsJob>& jobs) {
-    return CupsImport::ImportJobs(database, jobs, [&](const std::string& m) { reports.push_back(m); });
+  // The counts of importing `jobs`: "IMPORTED KNOWN SKIPPED".
+  std::string Import(const std::vector<CupsJob>& jobs) {
+    const CupsImport::Counts c =
+        CupsImport::ImportJobs(database, jobs, [&](const std::string& m) { reports.push_back(m); });
+    return std::to_string(c.imported) + " " + std::to_string(c.known) + " " + std::to_string(c.skipped);
   }
 
   qx6::test::ScopedEnv zone_;
@@ -64,9 +67,7 @@ TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
   const std::vector<Variant> values = CupsImport::HostValues(job);
   for (const HostColumn& column : HostColumnTable()) {
     const std::string value = Describe(values[column.id - 1]);
-    if (column.kind == ColumnKind::Boolean) {
-      EXPECT_EQ(value.substr(0, 2), "b:") << column.title;
-    }
+    EXPECT_TRUE(column.kind != ColumnKind::Boolean || value.substr(0, 2) == "b:") << column.title << ": " << value;
     if (column.id == 1 || column.kind == ColumnKind::Text) continue;
     EXPECT_NE(value, "null") << column.title << " must not be Null";
   }
@@ -85,21 +86,17 @@ TEST_F(CupsMapping, WhatCupsDoesNotSayTakesTheDocumentedDefaults) {
 
 TEST_F(CupsMapping, AJobIsImportedOnceARestartedIdIsAnotherJobAndABadOneIsPassedOver) {
   const std::vector<CupsJob> first = {Job(1, 1796653755), Job(2, 1796653800)};
-  EXPECT_EQ(Import(first).imported, 2);
-  const CupsImport::Counts again = Import(first);
-  EXPECT_EQ(again.imported, 0);
-  EXPECT_EQ(again.known, 2);
+  EXPECT_EQ(Import(first), "2 0 0");
+  EXPECT_EQ(Import(first), "0 2 0");
   // The spool cleared: job 1 again, made later.
   std::vector<CupsJob> restarted = {Job(1, 1796740000)};
   restarted[0].attributes["job-name"] = "Minutes";
-  EXPECT_EQ(Import(restarted).imported, 1);
+  EXPECT_EQ(Import(restarted), "1 0 0");
   EXPECT_TRUE(reports.empty());
   // A job that cannot be written is reported, and the others kept.
   CupsJob bad = Job(4, 1796653755);
   bad.time = -70000000000;  // before the year 100
-  const CupsImport::Counts counts = Import({Job(3, 1796653755), bad, Job(5, 1796653755)});
-  EXPECT_EQ(counts.imported, 2);
-  EXPECT_EQ(counts.skipped, 1);
+  EXPECT_EQ(Import({Job(3, 1796653755), bad, Job(5, 1796653755)}), "2 0 1");
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_STARTS(reports[0], "job 4: ");
   const auto rows = test::DumpJobs(database);
@@ -141,10 +138,8 @@ TEST_F(CupsMapping, ImportsRunAgainAcrossARotationTakeEachJobOnce) {
   EXPECT_NE(rows[1].find("|s:Report 2|"), std::string::npos);
   EXPECT_HAS(rows[1], "|l:2|l:1|l:2|l:0|");  // pages, copies, total, sheets
   EXPECT_TRUE(reports.empty());
-  // A folder, or no log at all, stops before anything is read.
+  // A folder stops before anything is read (a missing log is a case of the qx6export tests).
   request.pageLogs = {folder.Path()};
-  EXPECT_THROW(run(), std::runtime_error);
-  request.pageLogs = {folder / "nothing"};
   EXPECT_THROW(run(), std::runtime_error);
   // Nor is anything read where cupsd.conf turns page logging off.
   request.pageLogs = {log};

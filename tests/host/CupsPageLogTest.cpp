@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "host/CupsPageLog.h"
 #include "tests/host/HostTestSupport.h"
@@ -31,10 +32,7 @@ std::string ParseLine(std::string_view format, std::string_view line) {
 
 TEST(CupsPageLogFormat, SplitsLinesOfTheStandardAndOtherFormats) {
   const std::string_view standard = PageLogFormat::Standard;
-  struct Case {
-    std::string_view format, line;
-    std::string expected;
-  } cases[] = {
+  const std::tuple<std::string_view, std::string_view, std::string> cases[] = {  // {format, line, expected}
       {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] total 8 ACME-7 localhost Quarterly report a4 two-sided-long-edge",
        "q|root|1|1796653755|total|8|job-billing=ACME-7|job-name=Quarterly report|job-originating-host-name=localhost|"
        "media=a4|sides=two-sided-long-edge"},
@@ -57,7 +55,7 @@ TEST(CupsPageLogFormat, SplitsLinesOfTheStandardAndOtherFormats) {
       {standard, "q root 1 [07/Dec/2026:14:29:15 +0000] 1 1 - h", "error: the line does not fit the page log format \"" +
                                                                        std::string(standard) + "\""},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseLine(c.format, c.line), c.expected) << c.line;
+  for (const auto& [format, line, expected] : cases) EXPECT_EQ(ParseLine(format, line), expected) << line;
 }
 
 TEST(CupsPageLogFormat, RefusesAFormatThatNamesNoJobAndComesFromCupsdConf) {
@@ -89,18 +87,6 @@ std::string Line(const std::string& printer, int id, const std::string& time, co
          std::to_string(copies) + " - host " + name + " a4 one-sided\n";
 }
 
-struct Read {
-  PageLogJobs jobs;
-  std::vector<std::string> reports;
-};
-
-Read ReadLogs(const std::string& path) {
-  Read read;
-  read.jobs = ReadPageLogs(PageLogFiles(path), PageLogFormat(PageLogFormat::Standard), "srv",
-                           [&](const std::string& message) { read.reports.push_back(message); });
-  return read;
-}
-
 std::string Describe(const CupsJob& job) {
   std::string text = job.printer + "/" + std::to_string(job.id) + " t" + std::to_string(job.time % 86400) + " k" +
                      std::to_string(job.identityTime % 86400);
@@ -108,6 +94,17 @@ std::string Describe(const CupsJob& job) {
     if (const std::string* value = job.Attribute(name)) text += std::string(" ") + name + "=" + *value;
   if (job.pagesPerCopy) text += " pages=" + std::to_string(*job.pagesPerCopy);
   return text;
+}
+
+// The jobs the logs from `path` on give, one line each, then a line "pending P, skipped S" and the reports.
+std::vector<std::string> ReadLogs(const std::string& path) {
+  std::vector<std::string> lines, reports;
+  const PageLogJobs read = ReadPageLogs(PageLogFiles(path), PageLogFormat(PageLogFormat::Standard), "srv",
+                                        [&](const std::string& message) { reports.push_back(message); });
+  for (const CupsJob& job : read.jobs) lines.push_back(Describe(job));
+  lines.push_back("pending " + std::to_string(read.pendingJobs) + ", skipped " + std::to_string(read.skippedLines));
+  lines.insert(lines.end(), reports.begin(), reports.end());
+  return lines;
 }
 
 class CupsPageLogRead : public ::testing::Test {
@@ -123,32 +120,28 @@ TEST_F(CupsPageLogRead, FollowsRotationInOrderAndJoinsAJobAcrossIt) {
   WriteFile(log + ".O", Line("q", 3, "10:00:00", "1", 2) + Line("q", 3, "10:00:01", "2", 2));
   WriteFile(log, Line("q", 3, "10:00:02", "3", 2) + Line("q", 3, "10:00:03", "total", 6));
   WriteFile(log + ".bak", Line("q", 9, "10:00:00", "total", 1));  // no rotated log of ours
-  const Read read = ReadLogs(log);
   EXPECT_EQ(PageLogFiles(log), (std::vector<std::string>{log + ".2.gz", log + ".1", log + ".O", log}));
-  ASSERT_EQ(read.jobs.jobs.size(), 3u);
-  EXPECT_EQ(Describe(read.jobs.jobs[0]), "q/1 t28800 k28800 job-impressions-completed=2 job-name=first");
-  EXPECT_EQ(Describe(read.jobs.jobs[1]), "q/2 t32400 k32400 job-impressions-completed=5 job-name=second");
-  // One job: its time from its first page, its key from its last line, three pages of two copies.
-  EXPECT_EQ(Describe(read.jobs.jobs[2]),
-            "q/3 t36000 k36003 job-impressions-completed=6 copies=2 job-name=doc pages=3");
-  EXPECT_EQ(read.jobs.pendingJobs, 0);
-  EXPECT_TRUE(read.reports.empty());
+  // Job 3: its time from its first page, its key from its last line, three pages of two copies.
+  EXPECT_EQ(ReadLogs(log), (std::vector<std::string>{
+                               "q/1 t28800 k28800 job-impressions-completed=2 job-name=first",
+                               "q/2 t32400 k32400 job-impressions-completed=5 job-name=second",
+                               "q/3 t36000 k36003 job-impressions-completed=6 copies=2 job-name=doc pages=3",
+                               "pending 0, skipped 0"}));
 }
 
 TEST_F(CupsPageLogRead, LeavesAJobStillPrintingAndATornLastLineForLater) {
   std::string text = Line("q", 1, "08:00:00", "total", 1) + Line("r", 2, "08:00:01", "1", 1);
   const std::string torn = Line("q", 3, "08:00:02", "total", 4);
   WriteFile(log, text + torn.substr(0, torn.size() - 10));
-  Read read = ReadLogs(log);
-  ASSERT_EQ(read.jobs.jobs.size(), 1u);
-  EXPECT_EQ(read.jobs.pendingJobs, 1);
-  EXPECT_EQ(read.jobs.skippedLines, 0);
-  EXPECT_TRUE(read.reports.empty());
+  EXPECT_EQ(ReadLogs(log), (std::vector<std::string>{"q/1 t28800 k28800 job-impressions-completed=1 job-name=doc",
+                                                      "pending 1, skipped 0"}));
   // Written whole, and job 2 ended: all three come.
   WriteFile(log, text + torn + Line("r", 2, "08:00:05", "total", 1));
-  read = ReadLogs(log);
-  EXPECT_EQ(read.jobs.jobs.size(), 3u);
-  EXPECT_EQ(read.jobs.pendingJobs, 0);
+  EXPECT_EQ(ReadLogs(log), (std::vector<std::string>{
+                               "q/1 t28800 k28800 job-impressions-completed=1 job-name=doc",
+                               "q/3 t28802 k28802 job-impressions-completed=4 job-name=doc",
+                               "r/2 t28801 k28805 job-impressions-completed=1 copies=1 job-name=doc pages=1",
+                               "pending 0, skipped 0"}));
 }
 
 TEST_F(CupsPageLogRead, ReportsWhatCannotBeReadWithItsPlaceAndGoesOn) {
@@ -159,25 +152,24 @@ TEST_F(CupsPageLogRead, ReportsWhatCannotBeReadWithItsPlaceAndGoesOn) {
   WriteFile(log + ".1.gz", bytes);
   WriteFile(log, Line("q", 3, "09:00:00", "total", 1) + "garbage\n\n" + Line("q", 4, "09:00:01", "total", 1) +
                      std::string(70000, 'x') + "\n" + Line("q", 5, "09:00:02", "total", 1));
-  const Read read = ReadLogs(log);
-  EXPECT_EQ(read.jobs.skippedLines, 3);  // the compressed file's last line counts too
-  ASSERT_EQ(read.reports.size(), 3u) << ::testing::PrintToString(read.reports);
-  EXPECT_HAS(read.reports[0], log + ".1.gz:");
-  EXPECT_HAS(read.reports[0], "the compressed file is damaged");
-  EXPECT_STARTS(read.reports[1], log + ":2: the line does not fit the page log format");
-  EXPECT_EQ(read.reports[2], log + ":5: the line is longer than 64 KiB");
-  ASSERT_GE(read.jobs.jobs.size(), 3u);
-  EXPECT_EQ(read.jobs.jobs.back().id, 5);
+  const std::vector<std::string> read = ReadLogs(log);
+  ASSERT_GE(read.size(), 7u) << ::testing::PrintToString(read);  // at least jobs 3 to 5, a summary, three reports
+  const auto end = read.end();
+  EXPECT_STARTS(end[-5], "q/5 ");
+  EXPECT_EQ(end[-4], "pending 0, skipped 3");  // the compressed file's last line counts too
+  EXPECT_HAS(end[-3], log + ".1.gz:");
+  EXPECT_HAS(end[-3], "the compressed file is damaged");
+  EXPECT_STARTS(end[-2], log + ":2: the line does not fit the page log format");
+  EXPECT_EQ(end[-1], log + ":5: the line is longer than 64 KiB");
 }
 
 TEST_F(CupsPageLogRead, PageLinesWithoutTotalsEndWhenThePrinterStartsAnotherJob) {
   // An older scheduler: one line a page, a copy at a time.
   WriteFile(log, Line("q", 1, "08:00:00", "1", 1) + Line("q", 1, "08:00:01", "2", 1) + Line("q", 1, "08:00:02", "1", 1) +
                      Line("q", 1, "08:00:03", "2", 1) + Line("q", 2, "08:01:00", "1", 1));
-  const Read read = ReadLogs(log);
-  ASSERT_EQ(read.jobs.jobs.size(), 1u);
-  EXPECT_EQ(Describe(read.jobs.jobs[0]), "q/1 t28800 k28803 job-impressions-completed=4 copies=2 job-name=doc pages=2");
-  EXPECT_EQ(read.jobs.pendingJobs, 1);
+  EXPECT_EQ(ReadLogs(log), (std::vector<std::string>{
+                               "q/1 t28800 k28803 job-impressions-completed=4 copies=2 job-name=doc pages=2",
+                               "pending 1, skipped 0"}));
 }
 
 }  // namespace

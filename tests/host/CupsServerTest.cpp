@@ -19,48 +19,30 @@ namespace qx6 {
 namespace {
 
 namespace fs = std::filesystem;
+using host::test::Shell;
 using test::WriteFile;
 
 // The file's bytes, or nothing while it is not there yet.
 std::string ReadFile(const std::string& path) { return fs::exists(path) ? test::ReadFile(path) : std::string(); }
 
-// What `command` printed (both streams) and its exit status.
-std::pair<int, std::string> Shell(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return {-1, "cannot run " + command};
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
 // Pages of an empty PDF, A4, written by hand so that no tool is needed.
 std::string Pdf(int pages) {
-  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>"};
-  std::string kids;
+  std::string kids, pdf = "%PDF-1.4\n", xref;
   for (int i = 0; i < pages; ++i) kids += std::to_string(3 + i) + " 0 R ";
-  objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
-  for (int i = 0; i < pages; ++i)
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << >> >>");
-  std::string pdf = "%PDF-1.4\n";
-  std::vector<size_t> offsets;
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                      "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>"};
+  objects.resize(2 + pages, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << >> >>");
+  char entry[32];
   for (size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+    xref += entry;
     pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
   }
-  const size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  char entry[32];
-  for (size_t offset : offsets) {
-    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-    pdf += entry;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
+  const std::string count = std::to_string(objects.size() + 1), start = std::to_string(pdf.size());
+  return pdf + "xref\n0 " + count + "\n0000000000 65535 f \n" + xref + "trailer\n<< /Size " + count +
+         " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 // The page log items of a site that accounts for its printing.
@@ -80,9 +62,8 @@ class CupsServer : public ::testing::Test {
   }
   void TearDown() override { host::test::Stop(pid_); }
 
-  // Starts cupsd with the page log `format`; false (with the reason in
-  // `why`) when it cannot run here.
-  bool Start(const std::string& format, std::string& why) {
+  // Starts cupsd with the page log `format`: "" when it runs, otherwise why it cannot run here.
+  std::string Start(const std::string& format) {
     dir_ = env_.Root() + "/cups";
     for (const char* sub : {"", "/root", "/spool", "/spool/tmp", "/cache", "/state", "/log", "/out"})
       fs::create_directories(dir_ + sub);
@@ -93,18 +74,13 @@ class CupsServer : public ::testing::Test {
     for (fs::path above = fs::path(env_.Root()).parent_path(); !above.empty() && above != above.root_path();
          above = above.parent_path()) {
       struct stat info {};
-      if (stat(above.c_str(), &info) != 0 || !(info.st_mode & S_IXOTH)) {
-        why = above.string() + " is closed to other users, so cupsd's filters cannot reach the test's files; set TMPDIR";
-        return false;
-      }
+      if (stat(above.c_str(), &info) != 0 || !(info.st_mode & S_IXOTH))
+        return above.string() + " is closed to others, so cupsd's filters cannot reach the test's files; set TMPDIR";
     }
     const bool root = geteuid() == 0;
     if (root) {
       const passwd* lp = getpwnam("lp");
-      if (!lp) {
-        why = "there is no user lp for cupsd to run its filters as";
-        return false;
-      }
+      if (!lp) return "there is no user lp for cupsd to run its filters as";
       for (const char* sub : {"/spool", "/spool/tmp", "/cache", "/out"})
         if (chown((dir_ + sub).c_str(), lp->pw_uid, static_cast<gid_t>(-1)) != 0) {}
     }
@@ -126,19 +102,15 @@ class CupsServer : public ::testing::Test {
       if (Shell("lpstat -h " + Quote(socket_) + " -r").second.find("is running") != std::string::npos) break;
       if (host::test::WaitFor(pid_, std::chrono::milliseconds(50))) {
         pid_ = -1;
-        why = "cupsd stopped at once: " + ReadFile(dir_ + "/cupsd.out") + ReadFile(dir_ + "/log/error_log");
-        return false;
+        return "cupsd stopped at once: " + ReadFile(dir_ + "/cupsd.out") + ReadFile(dir_ + "/log/error_log");
       }
     }
     const auto [status, out] = Shell("lpadmin -h " + Quote(socket_) + " -p office -E -v file://" + dir_ +
                                      "/out/office.out -P " + Ppd);
-    if (status != 0) {
-      why = "cupsd did not take a queue: " + out + ReadFile(dir_ + "/log/error_log");
-      return false;
-    }
+    if (status != 0) return "cupsd did not take a queue: " + out + ReadFile(dir_ + "/log/error_log");
     WriteFile(dir_ + "/report.pdf", Pdf(3));
     chmod((dir_ + "/report.pdf").c_str(), 0644);
-    return true;
+    return "";
   }
 
   void Print(const std::string& options) {
@@ -163,19 +135,18 @@ class CupsServer : public ::testing::Test {
     return Shell(std::string(QX6_PRODUCT_DIR) + "/bin/qx6export " + arguments);
   }
   std::string Db(const std::string& name) const { return env_.Root() + "/" + name + ".db"; }
-  // qx6export jobs import-cups `arguments` into the database `db`.
-  std::pair<int, std::string> Import(const std::string& db, const std::string& arguments) {
-    return Run("--db " + Quote(Db(db)) + " jobs import-cups " + arguments);
+  // What qx6export jobs import-cups `arguments` into the database `db` printed; it must end with `status`.
+  std::string Import(int status, const std::string& db, const std::string& arguments) {
+    const auto [ended, out] = Run("--db " + Quote(Db(db)) + " jobs import-cups " + arguments);
+    EXPECT_EQ(ended, status) << out;
+    return out;
   }
 
   // The jobs of the database, one line each: the values of `columns`, separated by "|".
   std::vector<std::string> Export(const std::string& db, const std::vector<int>& columns) {
-    std::string config =
-        "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>Checked</Name>\r\n<Version>4</Version>\r\n"
-        "<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n"
-        "<DateFormat>yyyy-mm-dd hh:nn:ss</DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
-    for (int column : columns) config += "<Column>\r\n<Index>" + std::to_string(column) + "</Index>\r\n</Column>\r\n";
-    WriteFile(env_.ConfigFolder() + "checked.cfg", config + "</root>\r\n");
+    const std::string settings = "<StringsInQuotes>False</StringsInQuotes>\r\n<FieldDelimiter>|</FieldDelimiter>\r\n"
+                                 "<DateFormat>yyyy-mm-dd hh:nn:ss</DateFormat>\r\n<DecimalPlaces>2</DecimalPlaces>\r\n";
+    WriteFile(env_.ConfigFolder() + "checked.cfg", host::test::ConfigText("Checked", "", columns, settings));
     const auto [status, text] = Run("--db " + Quote(db) + " run Checked --silent --output -");
     EXPECT_EQ(status, 0) << text;
     std::vector<std::string> rows;
@@ -207,8 +178,7 @@ bool Within(const std::string& text, std::time_t from, std::time_t to) {
 }
 
 TEST_F(CupsServer, PrintedJobsComeOnceFromThePageLogAndOverIppAndExportFieldByField) {
-  std::string why;
-  if (!Start(RichFormat, why)) GTEST_SKIP() << "cannot run cupsd here: " << why;
+  if (const std::string why = Start(RichFormat); !why.empty()) GTEST_SKIP() << "cannot run cupsd here: " << why;
   const std::time_t before = std::time(nullptr);
   Print("-t 'Quarterly report' -n 2 -o job-billing=ACME-7 -o media=a4 -o sides=two-sided-long-edge "
         "-o print-color-mode=color");
@@ -216,16 +186,10 @@ TEST_F(CupsServer, PrintedJobsComeOnceFromThePageLogAndOverIppAndExportFieldByFi
   WaitForJobs(2);
   const std::time_t after = std::time(nullptr);
   const std::string log = dir_ + "/log/page_log", conf = " --cupsd-conf " + Quote(dir_ + "/cupsd.conf");
-  auto [status, out] = Import("ipp", "--server " + Quote(socket_));
-  ASSERT_EQ(status, 0) << out;
-  EXPECT_HAS(out, "2 jobs imported, 0 known already");
+  EXPECT_HAS(Import(0, "ipp", "--server " + Quote(socket_)), "2 jobs imported, 0 known already");
   // The page log logs the time of each job's making: the same keys, nothing twice.
-  std::tie(status, out) = Import("ipp", "--page-log " + Quote(log) + conf);
-  ASSERT_EQ(status, 0) << out;
-  EXPECT_NE(out.find("0 jobs imported, 2 known already"), std::string::npos) << out << ReadFile(log);
-  std::tie(status, out) = Import("log", "--page-log " + Quote(log) + conf);
-  ASSERT_EQ(status, 0) << out;
-  EXPECT_HAS(out, "2 jobs imported, 0 known already, 0 lines skipped");
+  EXPECT_HAS(Import(0, "ipp", "--page-log " + Quote(log) + conf), "0 jobs imported, 2 known already");
+  EXPECT_HAS(Import(0, "log", "--page-log " + Quote(log) + conf), "2 jobs imported, 0 known already, 0 lines skipped");
 
   std::vector<int> every(45);
   std::iota(every.begin(), every.end(), 1);
@@ -247,12 +211,10 @@ TEST_F(CupsServer, PrintedJobsComeOnceFromThePageLogAndOverIppAndExportFieldByFi
 
 TEST_F(CupsServer, AMissingLogOrAnUnreachableSchedulerIsNamedAndWritesNothing) {
   const std::string missing = env_.Root() + "/nowhere/page_log";
-  auto [status, out] = Import("none", "--page-log " + Quote(missing) + " --page-log-format " + Quote(RichFormat));
-  EXPECT_EQ(status, 1);
-  EXPECT_HAS(out, "there is no page log " + missing);
-  std::tie(status, out) = Import("none", "--server " + Quote(env_.Root() + "/no.sock"));
-  EXPECT_EQ(status, 1);
-  EXPECT_HAS(out, "cannot reach the print scheduler at " + env_.Root() + "/no.sock");
+  EXPECT_HAS(Import(1, "none", "--page-log " + Quote(missing) + " --page-log-format " + Quote(RichFormat)),
+             "there is no page log " + missing);
+  EXPECT_HAS(Import(1, "none", "--server " + Quote(env_.Root() + "/no.sock")),
+             "cannot reach the print scheduler at " + env_.Root() + "/no.sock");
   EXPECT_FALSE(fs::exists(Db("none")));
 }
 

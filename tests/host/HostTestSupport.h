@@ -4,8 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <grp.h>
-#include <sqlite3.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,19 +22,12 @@
 #include "runtime/RuntimeError.h"
 #include "tests/support/TestEnvironment.h"
 
-// `text` holds `part` (or not), or begins with `prefix`; a failure shows both.
+// `text` holds `part` (or not), or begins with `prefix`.
 #define EXPECT_HAS(text, part) EXPECT_PRED_FORMAT2(::testing::IsSubstring, part, text)
 #define EXPECT_LACKS(text, part) EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
-#define EXPECT_STARTS(text, prefix) EXPECT_PRED_FORMAT2(::qx6::host::test::StartsWith, text, prefix)
+#define EXPECT_STARTS(text, prefix) EXPECT_EQ(std::string(text).substr(0, std::string(prefix).size()), prefix)
 
 namespace qx6::host::test {
-
-inline ::testing::AssertionResult StartsWith(const char* textExpression, const char*, const std::string& text,
-                                             const std::string& prefix) {
-  if (text.rfind(prefix, 0) == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << textExpression << " is \"" << text << "\", which does not begin with \""
-                                       << prefix << "\"";
-}
 
 // One value as "type:text", so that a Null, an empty text and a zero differ.
 inline std::string Describe(const Variant& v) {
@@ -77,57 +68,42 @@ std::string Failure(F&& call) {
   return "no error";
 }
 
-// Runs one statement of `sql` on the SQLite file at `path`: its first row,
-// columns separated by "|", "" when it gives none, or "error: ..." when it fails.
-inline std::string Sql(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_stmt* s = nullptr;
-  std::string row;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
-      sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-    row = "error: " + std::string(sqlite3_errmsg(db));
-  } else if (const int rc = sqlite3_step(s); rc == SQLITE_ROW) {
-    for (int i = 0; i < sqlite3_column_count(s); ++i)
-      row += (i ? "|" : "") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
-  } else if (rc != SQLITE_DONE) {
-    row = "error: " + std::string(sqlite3_errmsg(db));
-  }
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return row;
+// What `command` (run by sh) printed on both streams, and its exit status.
+inline std::pair<int, std::string> Shell(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return {-1, "cannot run " + command};
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-// Runs `body` in a child process and returns the text it returned, or for a
-// RuntimeError "NUMBER DESCRIPTION". With `unprivileged` a root process's child
-// first becomes the user nobody (65534), so that file permissions bind it as
-// they bind any user; otherwise it runs as this process's user.
+// The first row of `sql` on the SQLite file at `path` (by the sqlite3 program),
+// columns separated by "|", "" when it gives none, or the error.
+inline std::string Sql(const std::string& path, const std::string& sql) {
+  const std::string out = Shell("sqlite3 -batch -init /dev/null " + qx6::test::ShellQuote(path) + " " +
+                                qx6::test::ShellQuote(sql)).second;
+  return out.substr(0, out.find('\n'));
+}
+
+// Runs `body` in a child process (as the user nobody with `unprivileged`, see
+// qx6::test::RunInChild) and returns the text it returned, which must fit in a pipe's buffer.
 inline std::string InChild(const std::function<std::string()>& body, bool unprivileged = false) {
   int fds[2];
   if (pipe(fds) != 0) return "no pipe";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    std::string text;
-    if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      text = "cannot become nobody";
-    else
-      try {
-        text = body();
-      } catch (const RuntimeError& e) {
-        text = std::to_string(e.Number()) + " " + e.Description();
-      }
-    (void)!write(fds[1], text.data(), text.size());
-    _exit(0);
-  }
+  const int status = qx6::test::RunInChild(
+      [&] {
+        const std::string text = body();
+        return write(fds[1], text.data(), text.size()) < 0 ? 1 : 0;
+      },
+      unprivileged);
   close(fds[1]);
   std::string text;
   char buffer[512];
   for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
   close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text += " (the child failed: status " + std::to_string(status) + ")";
-  return text;
+  return status == 0 ? text : text + " (the child failed: status " + std::to_string(status) + ")";
 }
 
 using Env = std::vector<std::pair<std::string, std::string>>;
@@ -182,13 +158,29 @@ struct Result {
 };
 
 // The staged qx6export run by the shell with `arguments` (quoted for it),
-// `prefix` before it (variables, a change of folder or of user); its output
-// passes through files in `folder`.
-inline Result RunQxExport(const std::string& folder, const std::string& arguments, const std::string& prefix = "") {
+// `prefix` before it (variables, a change of folder or of user), which must
+// end with `status`; its output passes through files in `folder`.
+inline Result RunQxExport(int status, const std::string& folder, const std::string& arguments,
+                          const std::string& prefix = "") {
   const std::string out = folder + "/stdout", err = folder + "/stderr";
   const int raw = std::system((prefix + QX6_PRODUCT_DIR "/bin/qx6export " + arguments + " >'" + out + "' 2>'" + err +
                                "' </dev/null").c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, qx6::test::ReadFile(out), qx6::test::ReadFile(err)};
+  Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, qx6::test::ReadFile(out), qx6::test::ReadFile(err)};
+  EXPECT_EQ(result.status, status) << "qx6export " << arguments << "\n" << result.err;
+  return result;
 }
+
+// The text of a stored configuration `name` of the columns `columns`, writing
+// to `output` unless it is empty, with further `settings` as the file has them.
+inline std::string ConfigText(const std::string& name, const std::string& output, const std::vector<int>& columns,
+                              const std::string& settings = "") {
+  std::string text = "<?xml version=\"1.0\"?>\r\n<root>\r\n<Name>" + name + "</Name>\r\n<Version>4</Version>\r\n";
+  text += settings;
+  if (!output.empty()) text += "<OutputFile>" + output + "</OutputFile>\r\n";
+  for (int c : columns) text += "<Column>\r\n<Index>" + std::to_string(c) + "</Index>\r\n</Column>\r\n";
+  return text;
+}
+
+inline size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 }  // namespace qx6::host::test

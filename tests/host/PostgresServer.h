@@ -4,18 +4,13 @@
 // as the user postgres (or nobody), as a server must not run as root.
 #pragma once
 
-#include <libpq-fe.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <string>
+
+#include "tests/host/HostTestSupport.h"
 
 namespace qx6::host::test {
 
@@ -36,9 +31,6 @@ class PostgresServer {
     return "host=" + folder_ + " port=5432 user=qx6 dbname=" + name;
   }
 
-  // A role that must sign in with a password (trust for every other).
-  static const char* PasswordRole() { return "qx6_password"; }
-
   // A new, empty database of its own for one test. Its text order is a
   // language's (a, A, b, B), as on most servers, so that a read that forgets
   // to ask for binary order shows.
@@ -51,30 +43,16 @@ class PostgresServer {
     return Location(name);
   }
 
-  // The first row of `sql` on `location`, values separated by "|" (Null as
-  // "null"), "" when it gives none, or "error: ..." when it fails.
+  // The first row of `sql` on `location` (by psql), values separated by "|",
+  // "" when it gives none, or the error.
   static std::string Sql(const std::string& location, const std::string& sql) {
-    PGconn* connection = PQconnectdb(location.c_str());
-    std::string row;
-    if (PQstatus(connection) != CONNECTION_OK) {
-      row = "error: " + std::string(PQerrorMessage(connection));
-    } else {
-      PGresult* result = PQexec(connection, sql.c_str());
-      const ExecStatusType status = PQresultStatus(result);
-      if (status == PGRES_TUPLES_OK && PQntuples(result) > 0) {
-        for (int i = 0; i < PQnfields(result); ++i)
-          row += (i ? "|" : "") + std::string(PQgetisnull(result, 0, i) ? "null" : PQgetvalue(result, 0, i));
-      } else if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        row = "error: " + std::string(PQresultErrorMessage(result));
-      }
-      PQclear(result);
-    }
-    PQfinish(connection);
-    return row;
+    const std::string out = Shell(Shared().bin_ + "/psql -XAtq -d " + qx6::test::ShellQuote(location) + " -c " +
+                                  qx6::test::ShellQuote(sql)).second;
+    return out.substr(0, out.find('\n'));
   }
 
  private:
-  PostgresServer() { Start(); }
+  PostgresServer() { problem_ = Start(); }
   ~PostgresServer() {
     if (!running_) return;  // the folder keeps the logs that say why
     Command(Binary("pg_ctl") + " -D " + folder_ + "/data -m immediate -w stop");
@@ -84,11 +62,8 @@ class PostgresServer {
 
   // initdb and postgres are not on the PATH on Debian: pg_config names their folder.
   static std::string FindBinaries() {
-    std::string folder;
-    if (FILE* pipe = popen("pg_config --bindir 2>/dev/null", "r")) {
-      for (int c; (c = std::fgetc(pipe)) != EOF && c != '\n';) folder += static_cast<char>(c);
-      pclose(pipe);
-    }
+    std::string folder = Shell("pg_config --bindir").second;
+    folder = folder.substr(0, folder.find('\n'));
     return ::access((folder + "/initdb").c_str(), X_OK) == 0 ? folder : std::string();
   }
 
@@ -99,42 +74,32 @@ class PostgresServer {
     return std::system((command + " >>" + folder_ + "/setup.log 2>&1").c_str()) == 0;
   }
 
-  void Start() {
+  // Starts the server: "" when it runs, otherwise why not.
+  std::string Start() {
     bin_ = FindBinaries();
-    if (bin_.empty()) {
-      problem_ = "no PostgreSQL server programs (initdb, found by pg_config): install the Debian packages postgresql "
-                 "and libpq-dev";
-      return;
-    }
+    if (bin_.empty())
+      return "no PostgreSQL server programs (initdb, found by pg_config): install the Debian packages postgresql and "
+             "libpq-dev";
     char name[] = "/tmp/qx6pg-XXXXXX";
-    if (!::mkdtemp(name)) {
-      problem_ = "cannot make a folder for the PostgreSQL server";
-      return;
-    }
+    if (!::mkdtemp(name)) return "cannot make a folder for the PostgreSQL server";
     folder_ = name;
     if (::geteuid() == 0) {
       const passwd* user = ::getpwnam("postgres");
       if (!user) user = ::getpwnam("nobody");
-      if (!user || ::chown(name, user->pw_uid, user->pw_gid) != 0) {
-        problem_ = "running as root, and there is no user postgres or nobody to run the PostgreSQL server as";
-        return;
-      }
+      if (!user || ::chown(name, user->pw_uid, user->pw_gid) != 0)
+        return "running as root, and there is no user postgres or nobody to run the PostgreSQL server as";
       runAs_ = "runuser -u " + std::string(user->pw_name) + " -- ";
     }
     ::chmod(name, 0755);
-    if (!Command(Binary("initdb") + " -D " + folder_ + "/data -A trust -U qx6 -E UTF8 --locale=C --no-sync")) {
-      problem_ = "initdb failed; see " + folder_ + "/setup.log";
-      return;
-    }
-    // One role signs in with a password, so that tests can give a wrong one.
+    if (!Command(Binary("initdb") + " -D " + folder_ + "/data -A trust -U qx6 -E UTF8 --locale=C --no-sync"))
+      return "initdb failed; see " + folder_ + "/setup.log";
+    // The role qx6_password signs in with a password, so that tests can give a wrong one; all others are trusted.
     const std::string hba = folder_ + "/data/pg_hba.conf";
-    std::ifstream in(hba);
-    const std::string rules((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    std::ofstream(hba, std::ios::trunc) << "local all " << PasswordRole() << " scram-sha-256\n" << rules;
-    running_ = Command(Binary("pg_ctl") + " -D " + folder_ + "/data -l " + folder_ + "/server.log -w -t 60 -o \"-c listen_addresses='' -k " +
-                       folder_ + " -p 5432 -c fsync=off -c max_connections=40\" start");
-    if (!running_) problem_ = "the PostgreSQL server did not start; see " + folder_ + "/server.log";
+    qx6::test::WriteFile(hba, "local all qx6_password scram-sha-256\n" + qx6::test::ReadFile(hba));
+    running_ = Command(Binary("pg_ctl") + " -D " + folder_ + "/data -l " + folder_ +
+                       "/server.log -w -t 60 -o \"-c listen_addresses='' -k " + folder_ +
+                       " -p 5432 -c fsync=off -c max_connections=40\" start");
+    return running_ ? "" : "the PostgreSQL server did not start; see " + folder_ + "/server.log";
   }
 
   std::string bin_, folder_, runAs_, problem_;

@@ -14,16 +14,10 @@ namespace qx6 {
 namespace {
 
 namespace fs = std::filesystem;
+using host::test::Lines;
 using host::test::Result;
 using test::ReadFile;
 using test::WriteFile;
-
-// qx6export with `arguments`, which must end with `status`, its output kept in `folder`.
-Result RunIn(const std::string& folder, int status, const std::string& arguments, const std::string& prefix = "") {
-  Result result = host::test::RunQxExport(folder, arguments, prefix);
-  EXPECT_EQ(result.status, status) << "qx6export " << arguments << "\n" << result.err;
-  return result;
-}
 
 // What `command` (run by sh) writes to a standard output that is a socket,
 // which no process can open again by name.
@@ -33,8 +27,6 @@ std::string SocketOutput(const std::string& command) {
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(ends[1], STDOUT_FILENO);
-    close(ends[0]);
-    close(ends[1]);
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -43,12 +35,9 @@ std::string SocketOutput(const std::string& command) {
   char buffer[4096];
   for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
   close(ends[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "status " + std::to_string(status);
+  const auto status = host::test::WaitFor(pid, std::chrono::minutes(1));
+  return status == 0 ? text : "status " + std::to_string(status.value_or(-1));
 }
-
-size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 class QxExport : public ::testing::Test {
  protected:
@@ -63,21 +52,17 @@ class QxExport : public ::testing::Test {
   }
   std::string Db() const { return env.Root() + "/jobs.db"; }
   Result Run(int status, const std::string& arguments, const std::string& prefix = "") {
-    return RunIn(env.Root(), status, arguments, prefix);
+    return host::test::RunQxExport(status, env.Root(), arguments, prefix);
   }
   Result OnDb(int status, const std::string& arguments) { return Run(status, "--db '" + Db() + "' " + arguments); }
 
   void Config(const std::string& file, const std::string& body) {
     WriteFile(env.ConfigFolder() + file, "<?xml version=\"1.0\"?>\r\n<root>\r\n" + body);
   }
-  // A configuration `name` (in name.cfg) of the given columns, writing to
-  // `output` unless it is empty, with further `settings`.
-  void Export(const std::string& name, const std::string& output, std::initializer_list<int> columns,
+  // A configuration `name` in name.cfg: see host::test::ConfigText.
+  void Export(const std::string& name, const std::string& output, const std::vector<int>& columns,
               const std::string& settings = "") {
-    std::string body = "<Name>" + name + "</Name>\r\n<Version>4</Version>\r\n" + settings;
-    if (!output.empty()) body += "<OutputFile>" + output + "</OutputFile>\r\n";
-    for (int c : columns) body += "<Column>\r\n<Index>" + std::to_string(c) + "</Index>\r\n</Column>\r\n";
-    Config(name + ".cfg", body);
+    WriteFile(env.ConfigFolder() + name + ".cfg", host::test::ConfigText(name, output, columns, settings));
   }
 
   test::TestEnvironment env;
@@ -116,10 +101,9 @@ TEST_F(QxExport, RunsStoredConfigurationsByteForByteAndSummariesPerGroup) {
 
   // A summary, grouped by department, totalling pages.
   const std::string summary = env.Root() + "/summary.txt";
-  Config("s.cfg", "<Name>Per department</Name>\r\n<Version>4</Version>\r\n<OutputFile>" + summary +
-                      "</OutputFile>\r\n<ExportType>1</ExportType>\r\n"
-                      "<Column>\r\n<Index>4</Index>\r\n<Action>1</Action>\r\n</Column>\r\n"
-                      "<Column>\r\n<Index>25</Index>\r\n<Action>3</Action>\r\n</Column>\r\n");
+  Export("Per department", summary, {},
+         "<ExportType>1</ExportType>\r\n<Column>\r\n<Index>4</Index>\r\n<Action>1</Action>\r\n</Column>\r\n"
+         "<Column>\r\n<Index>25</Index>\r\n<Action>3</Action>\r\n</Column>\r\n");
   // Departments that differ only in letter case are different groups, and
   // each arrives whole: "a", "A", "a" give one row for "a" and one for "A".
   WriteFile(env.Root() + "/more.csv", "Job ID,Department,Total Pages\n4,a,1\n5,A,2\n6,a,4\n7,,8\n8,sales,16\n");
@@ -294,7 +278,9 @@ TEST(QxExportUser, RegistersForItselfWithoutRoot) {
   }
   const std::string machineHive = "/var/lib/quorvex/registry/HKEY_LOCAL_MACHINE.reg";
   const bool machineRegistered = fs::exists(machineHive);
-  auto run = [&](int status, const std::string& arguments) { return RunIn(env.Home(), status, arguments, prefix); };
+  auto run = [&](int status, const std::string& arguments) {
+    return host::test::RunQxExport(status, env.Home(), arguments, prefix);
+  };
   const Result everyone = run(1, "register");
   EXPECT_HAS(everyone.err, "needs root: run 'sudo qx6export register', or 'qx6export register --user'");
   EXPECT_LACKS(everyone.err, "0x");
