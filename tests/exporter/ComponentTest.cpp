@@ -22,6 +22,7 @@
 #include "runtime/Format.h"
 #include "tests/exporter/ExporterTestSupport.h"
 #include "tests/platform/RegistryValues.h"
+#include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6 {
 namespace {
@@ -29,10 +30,6 @@ namespace {
 using test::Job;
 using test::ReadFile;
 using test::WriteFile;
-
-double When(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return DateTime::DateSerial(y, mo, d) + DateTime::TimeSerial(h, mi, s);
-}
 
 std::string Cfg(const std::string& name, const std::string& outputFile, const std::string& options,
                 const std::string& columns) {
@@ -197,9 +194,9 @@ TEST_F(Component, SummaryTotalsPerGroupAndDay) {
         {{4, Variant("B")}, {23, Variant(4)}, {2, Variant("y")}}},
        "A,3,\r\nB,4,y\r\n"},
       {summary + "<DateFormat>yyyy-mm-dd hh:nn</DateFormat>\r\n", A(12, 1) + A(25, 3),
-       {{{12, Variant::Date(When(2024, 2, 1, 9))}, {25, Variant(3)}},
-        {{12, Variant::Date(When(2024, 2, 1, 17))}, {25, Variant(4)}},
-        {{12, Variant::Date(When(2024, 2, 2, 8))}, {25, Variant(1)}}},
+       {{{12, Variant::Date(test::At(2024, 2, 1, 9))}, {25, Variant(3)}},
+        {{12, Variant::Date(test::At(2024, 2, 1, 17))}, {25, Variant(4)}},
+        {{12, Variant::Date(test::At(2024, 2, 2, 8))}, {25, Variant(1)}}},
        "2024-02-01 00:00,7\r\n2024-02-02 00:00,1\r\n"},
       // No group column: one row at the end.
       {summary, A(23, 3), {{{23, Variant(5)}}, {{23, Variant(6)}}}, "11\r\n"},
@@ -312,7 +309,7 @@ TEST_F(Component, MissingOutputFileNameAndMissingFolderAndInteractiveRunsAskForT
 
 TEST_F(Component, FailuresInsideWriteJobReachTheHost) {
   ASSERT_TRUE(StartWith("F", env.Root() + "/f.txt", NoQuotes + "<DateFormat>yyyy</DateFormat>\r\n", C(12)));
-  EXPECT_EQ(Write(Job({{12, Variant::Date(When(2024, 1, 1))}})), S_OK);
+  EXPECT_EQ(Write(Job({{12, Variant::Date(test::At(2024, 1, 1))}})), S_OK);
   EXPECT_EQ(Write(Job({{12, Variant::Null()}})), RuntimeErrorStatus(94));
   // Beside the standard number and text: the output column and its title.
   EXPECT_EQ(ErrorInfo(), "94 Invalid use of Null (QX6JobExportFlatFile; output column 1 \"Date/Time\")");

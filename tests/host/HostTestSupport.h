@@ -68,16 +68,7 @@ std::string Failure(F&& call) {
   return "no error";
 }
 
-// What `command` (run by sh) printed on both streams, and its exit status.
-inline std::pair<int, std::string> Shell(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return {-1, "cannot run " + command};
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
+using qx6::test::Shell;
 
 // The first row of `sql` on the SQLite file at `path` (by the sqlite3 program),
 // columns separated by "|", "" when it gives none, or the error.

@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "runtime/DateTime.h"
+#include "tests/runtime/RuntimeTesting.h"
 
 namespace qx6::host {
 namespace {
 
-double Expected(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return DateTime::Combine(DateTime::DateSerial(y, mo, d), (h * 3600 + mi * 60 + s) / 86400.0);
-}
-
 TEST(IsoDate, ParsesTheStoredFormAndTheTypedForms) {
   const std::pair<const char*, double> cases[] = {
-      {"2024-01-05 14:30:05", Expected(2024, 1, 5, 14, 30, 5)}, {"2024-01-05T14:30:05", Expected(2024, 1, 5, 14, 30, 5)},
-      {"2024-01-05 14:30", Expected(2024, 1, 5, 14, 30)},       {"2024-02-29", Expected(2024, 2, 29)},
-      {"0100-01-01 00:00:00", Expected(100, 1, 1)},
+      {"2024-01-05 14:30:05", test::At(2024, 1, 5, 14, 30, 5)}, {"2024-01-05T14:30:05", test::At(2024, 1, 5, 14, 30, 5)},
+      {"2024-01-05 14:30", test::At(2024, 1, 5, 14, 30)},       {"2024-02-29", test::At(2024, 2, 29)},
+      {"0100-01-01 00:00:00", test::At(100, 1, 1)},
       // Before the epoch the time still counts forwards: 29 December 1899 06:00 is -1.25.
       {"1899-12-29 06:00:00", -1.25},
   };

@@ -17,12 +17,14 @@
 #include "runtime/RuntimeError.h"
 #include "tests/host/HostTestSupport.h"
 #include "tests/host/PostgresServer.h"
+#include "tests/runtime/RuntimeTesting.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace qx6::host {
 namespace {
 
 namespace fs = std::filesystem;
+using qx6::test::At;
 using qx6::test::ReadFile;
 using qx6::test::TempFolder;
 using qx6::test::WriteFile;
@@ -51,10 +53,6 @@ std::string Row(const std::map<int, std::string>& cells) {
   std::string row;
   for (int c = 1; c <= HostColumnCount; ++c) row += (cells.count(c) ? cells.at(c) : "null") + "|";
   return row;
-}
-
-double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return DateTime::Combine(DateTime::DateSerial(y, mo, d), (h * 3600 + mi * 60 + s) / 86400.0);
 }
 
 void Sample(const std::string& path, int64_t count) {

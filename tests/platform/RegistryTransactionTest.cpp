@@ -19,17 +19,10 @@ using namespace test;
 
 // What the helper, a process of its own, prints for its command.
 std::string RunHelper(const std::string& arguments, const std::string& environment = "") {
-  // exec: a signal that ends the helper ends the process pclose waits for.
-  const std::string command = "exec env " + environment + " " + QX6_REGISTRY_HELPER + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return "popen failed";
-  std::string out;
-  char buffer[256];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  const int status = pclose(pipe);
+  // exec: a signal that ends the helper ends the process the shell is.
+  auto [status, out] = Shell("exec env " + environment + " " + QX6_REGISTRY_HELPER + " " + arguments);
   if (!out.empty() && out.back() == '\n') out.pop_back();
-  if (WIFSIGNALED(status)) return "killed";
-  return out;
+  return status == -1 ? "killed" : out;
 }
 
 using RegistryTransactionTest = test::RegistryFolderTest;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,16 @@ std::string ShellQuote(const std::string& s) {
 int RunShell(const std::string& command) {
   const int status = std::system(command.c_str());
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::pair<int, std::string> Shell(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return {-1, "cannot run " + command};
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
 int RunInChild(const std::function<int()>& body, bool unprivileged) {

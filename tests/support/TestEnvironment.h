@@ -64,6 +64,8 @@ bool FileExists(const std::string& path);
 std::string ShellQuote(const std::string& s);
 // Runs `command` with the shell: its exit status, -1 when it did not exit.
 int RunShell(const std::string& command);
+// The same, and what it printed on both streams.
+std::pair<int, std::string> Shell(const std::string& command);
 // Runs `body` in a child process: its exit code, -1 when it did not exit.
 // With `unprivileged` a root process's child first becomes the user nobody
 // (65534), so that file permissions bind it as they bind any user; 255 when

@@ -106,7 +106,7 @@ TEST(HelpFileTest, CutOrDamagedFilesFailCleanly) {
   }
 }
 
-TEST(HelpSitemapTest, ReadsNestedEntriesAndSkipsTheRest) {
+TEST(HelpSitemapTest, ReadsNestedEntriesAndPassesOverTheRest) {
   // Beside what the shipped contents file holds: a comment, other letter case
   // and quoting, an entity, an entry without a name, a heading, a cut end.
   const auto entries = ParseSitemap(R"(<HTML><BODY><UL>
