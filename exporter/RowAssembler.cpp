@@ -295,21 +295,24 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
     row_.size = static_cast<size_t>(to - row_.bytes.get());
   };
   ForEachColumn([&](const Column& column) {
-    if (direct && column.rule <= TextRule::Rate && column.index != ExportColumn::TextColumn) {
-      // Most values are texts, whole numbers, dates and amounts of the
-      // kind their column holds: they go straight into the row, without the
-      // calls of the general path below, which gives the same bytes for them.
+    if (direct && column.rule <= TextRule::Status && column.index != ExportColumn::TextColumn) {
+      // Most values are texts, whole numbers, dates, amounts, flags and
+      // statuses of the kind their column holds: they go straight into the
+      // row, without the calls of the general path below, which gives the
+      // same bytes for them.
       const Variant& value = ColumnAt(job, column.index).Value();
       char digits[64];
       std::string_view text;
       const char* end = nullptr;
       bool number = false;  // digits, a sign and a decimal separator at most
+      bool known = false;   // `text` is the value's text
       switch (column.rule) {
         case TextRule::Plain:
           // A whole number's text is its digits (as the general conversion
           // writes them), and ASCII.
           if (value.IsString()) {
             text = value.StringValue();
+            known = true;
           } else if (value.Type() == VarType::Long) {
             end = std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr;
             number = true;
@@ -329,10 +332,22 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
           if (value.Type() == VarType::Double) end = ratePattern_.TryWrite(value.DoubleValue(), digits, sizeof digits);
           number = true;
           break;
+        case TextRule::YesNo:
+          if (value.Type() == VarType::Boolean) {
+            text = value.BooleanValue() ? yes_ : no_;
+            known = true;
+          }
+          break;
+        case TextRule::Status:
+          if (value.Type() == VarType::Integer && value.IntegerValue() >= 0 && value.IntegerValue() < 4) {
+            text = status_[value.IntegerValue()];
+            known = true;
+          }
+          break;
         default: break;
       }
       if (end) text = std::string_view(digits, static_cast<size_t>(end - digits));
-      bool simple = end != nullptr || (column.rule == TextRule::Plain && value.IsString());
+      bool simple = end != nullptr || known;
       // A value that holds none of the bytes cleaning removes is clean as it is.
       if (simple && cleanEachValue && (!number || numbersMayNeedCleaning_) && MayNeedCleaning(text)) simple = false;
       if (simple) {

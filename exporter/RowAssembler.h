@@ -21,7 +21,7 @@ namespace qx6 {
 class RowAssembler {
  public:
   // How a host column's value becomes text.
-  // The rules up to Rate are those whose values a detail row can take
+  // The rules up to Status are those whose values a detail row can take
   // straight into the row; keep them first.
   enum class TextRule : uint8_t { Plain, DateTime, Size, Rate, YesNo, Status, Fixed };
 
