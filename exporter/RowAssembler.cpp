@@ -310,8 +310,8 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
         case TextRule::Plain:
           // A whole number's text is its digits (as the general conversion
           // writes them), and ASCII.
-          if (value.IsString()) {
-            text = value.StringValue();
+          if (value.IsString() || value.IsNull()) {
+            text = value.StringValue();  // empty for Null
             known = true;
           } else if (value.Type() == VarType::Long) {
             end = std::to_chars(digits, digits + sizeof digits, value.LongValue()).ptr;
