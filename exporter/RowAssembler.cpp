@@ -23,29 +23,6 @@ std::vector<std::string> Characters(std::string_view text) {
   return characters;
 }
 
-// Copies `size` bytes and returns their end: the short values of a row
-// (most are under 16 bytes) with two overlapping moves instead of a call.
-inline char* CopyBytes(char* to, const char* from, size_t size) {
-  if (size >= 8 && size <= 16) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + size - 8, &tail, 8);
-  } else if (size >= 4 && size < 8) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + size - 4, &tail, 4);
-  } else if (size < 4) {
-    for (size_t i = 0; i < size; ++i) to[i] = from[i];
-  } else {
-    std::memcpy(to, from, size);
-  }
-  return to + size;
-}
-
 }  // namespace
 
 RowAssembler::TextRule RowAssembler::RuleFor(int16_t hostColumn) {
@@ -353,7 +330,7 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
       if (simple) {
         const ColumnLayout& layout = column.layout;
         if (!fixed) {
-          put(text.size(), [&](char* to) { return CopyBytes(to, text.data(), text.size()); });
+          put(text.size(), [&](char* to) { return Strings::CopyShort(to, text.data(), text.size()); });
           return;
         }
         const auto width = static_cast<size_t>(layout.width);
@@ -378,7 +355,7 @@ void RowAssembler::AssembleRow(const IJobColumns& job, bool cleanEachValue) {
     value_.clear();
     AppendValue(column, job, value_, cleanEachValue);
     if (fixed) FitColumnInPlace(value_, 0, column.layout);
-    put(value_.size(), [&](char* to) { return CopyBytes(to, value_.data(), value_.size()); });
+    put(value_.size(), [&](char* to) { return Strings::CopyShort(to, value_.data(), value_.size()); });
   });
 }
 

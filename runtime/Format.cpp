@@ -251,29 +251,6 @@ class Sink {
   size_t n_ = 0;
 };
 
-// Copies the short pieces of a date (separators, names) with a few moves
-// instead of a call.
-inline void CopyShort(char* to, const char* from, size_t size) {
-  if (size < 4) {
-    if (size > 0) to[0] = from[0];
-    if (size > 1) to[1] = from[1];
-    if (size > 2) to[2] = from[2];
-  } else if (size <= 8) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + size - 4, &tail, 4);
-  } else if (size <= 16) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + size - 8, &tail, 8);
-  } else {
-    std::memcpy(to, from, size);
-  }
-}
 
 // Writes into a caller's buffer of fixed size; notes when the text does not
 // fit (the caller then takes the general path) and writes nothing further.
@@ -287,8 +264,7 @@ class BoundedSink {
   }
   void Put(std::string_view text) {
     if (!Room(text.size())) return;
-    CopyShort(to_, text.data(), text.size());
-    to_ += text.size();
+    to_ = Strings::CopyShort(to_, text.data(), text.size());
   }
   void Number(int value) {
     if (value >= 0 && value < 10) {
@@ -551,16 +527,26 @@ constexpr uint64_t kWholePowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 10000
   return to;
 }
 
+// A finite value's text by a pattern of placeholders and the point alone,
+// written to `to` when it takes at most `room` bytes; its end, or nullptr.
+char* TryWriteDigitsOnly(const Compiled& c, double value, char* to, size_t room) {
+  const std::string& decimal = Locale::User().decimalSeparator;
+  if (uint64_t count; RoundQuickly(value, c.fractionDigits, count))
+    return WriteDigitsOnlyQuickly(c, value < 0, count, decimal, to, room);
+  Rounded r;
+  RoundDecimal(value, c.fractionDigits, r);
+  if (DigitsOnlySize(c, value, r, decimal) > room) return nullptr;
+  return WriteDigitsOnly(c, value, r, decimal, to);
+}
+
 void RenderNumber(const Compiled& c, double value, std::string& out) {
   if (!std::isfinite(value)) {
     out += Convert::NumberText(value);
     return;
   }
-  uint64_t count;
-  if (c.digitsOnly && RoundQuickly(value, c.fractionDigits, count)) {
+  if (c.digitsOnly) {
     char text[64];
-    if (const char* end =
-            WriteDigitsOnlyQuickly(c, value < 0, count, Locale::User().decimalSeparator, text, sizeof text)) {
+    if (const char* end = TryWriteDigitsOnly(c, value, text, sizeof text)) {
       out.append(text, static_cast<size_t>(end - text));
       return;
     }
@@ -698,13 +684,7 @@ void NumberPattern::AppendTo(double value, std::string& out) const { Render(impl
 char* NumberPattern::TryWrite(double value, char* to, size_t room) const {
   const Compiled& c = impl_->compiled;
   if (c.kind != Compiled::Kind::Number || !c.digitsOnly || !std::isfinite(value)) return nullptr;
-  if (uint64_t count; RoundQuickly(value, c.fractionDigits, count))
-    return WriteDigitsOnlyQuickly(c, value < 0, count, Locale::User().decimalSeparator, to, room);
-  Rounded r;
-  RoundDecimal(value, c.fractionDigits, r);
-  const std::string& decimal = Locale::User().decimalSeparator;
-  if (DigitsOnlySize(c, value, r, decimal) > room) return nullptr;
-  return WriteDigitsOnly(c, value, r, decimal, to);
+  return TryWriteDigitsOnly(c, value, to, room);
 }
 
 }  // namespace qx6::Format

@@ -56,4 +56,27 @@ inline bool IsAscii(std::string_view text) noexcept {
   return (high & 0x8080808080808080u) == 0;
 }
 
+// Copies `size` bytes and returns their end: the short pieces of a row or a
+// date (most under 16 bytes) with two overlapping moves instead of a call.
+inline char* CopyShort(char* to, const char* from, size_t size) noexcept {
+  if (size >= 8 && size <= 16) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size < 4) {
+    for (size_t i = 0; i < size; ++i) to[i] = from[i];
+  } else {
+    std::memcpy(to, from, size);
+  }
+  return to + size;
+}
+
 }  // namespace qx6::Strings
