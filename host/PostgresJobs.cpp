@@ -3,19 +3,14 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <limits>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "host/IsoDate.h"
 #include "runtime/RuntimeError.h"
@@ -442,115 +437,52 @@ void Escape(std::string_view text, std::string& out) {
   out.append(text.substr(start));
 }
 
-// The rows of a COPY out, taken off the connection by a thread of their own
-// and handed over in batches, so that the server never waits while the
-// exporter writes. A reader that stops early cancels the statement and
-// drains the connection, which then serves the next statement.
+// The rows of a COPY out, one at a time, each read in place in libpq's own
+// copy of it. The reading stays on the exporting thread: the server's
+// backend keeps a core of its own, and a reader thread beside the exporter
+// only took turns with it. A reader that stops early cancels the statement
+// and drains the connection, which then serves the next statement.
 class CopyReader {
  public:
-  struct Batch {
-    std::string bytes;
-    std::vector<uint32_t> ends;  // where each row ends in `bytes`
-  };
-
-  explicit CopyReader(PGconn* connection) : connection_(connection), thread_([this] { Run(); }) {}
-  ~CopyReader() { Stop(); }
-
-  // The next rows, or null after the last.
-  std::unique_ptr<Batch> Next() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !ready_.empty() || done_; });
-    if (ready_.empty()) return nullptr;
-    std::unique_ptr<Batch> batch = std::move(ready_.front());
-    ready_.pop_front();
-    changed_.notify_all();
-    return batch;
+  explicit CopyReader(PGconn* connection) : connection_(connection) {}
+  ~CopyReader() {
+    if (done_) return;
+    if (PGcancel* cancel = PQgetCancel(connection_)) {
+      char error[256];
+      PQcancel(cancel, error, sizeof error);
+      PQfreeCancel(cancel);
+    }
+    while (Next()) {
+    }
   }
-  void Recycle(std::unique_ptr<Batch> batch) {
-    batch->bytes.clear();
-    batch->ends.clear();
-    std::lock_guard lock(mutex_);
-    pool_.push_back(std::move(batch));
+  CopyReader(const CopyReader&) = delete;
+  CopyReader& operator=(const CopyReader&) = delete;
+
+  // The next row, valid until the next call; none after the last.
+  std::optional<std::string_view> Next() {
+    if (row_) PQfreemem(row_);
+    row_ = nullptr;
+    if (done_) return std::nullopt;
+    const int length = PQgetCopyData(connection_, &row_, 0);
+    if (length < 0) {
+      row_ = nullptr;
+      // The statement's result, then whatever follows it.
+      final_.reset(PQgetResult(connection_));
+      while (PGresult* r = PQgetResult(connection_)) PQclear(r);
+      done_ = true;
+      return std::nullopt;
+    }
+    return std::string_view(row_, static_cast<size_t>(length));
   }
-  // After the last batch: the statement's own result, null when the
+  // After the last row: the statement's own result, null when the
   // connection failed (its message is then the connection's).
-  const PGresult* Final() {
-    Stop();
-    return final_.get();
-  }
+  const PGresult* Final() const { return final_.get(); }
 
  private:
-  static constexpr size_t kRowsPerBatch = 1024, kBatchesAhead = 16;
-
-  void Stop() {
-    if (!thread_.joinable()) return;
-    bool done;
-    {
-      std::lock_guard lock(mutex_);
-      done = done_;
-      stop_ = true;
-    }
-    changed_.notify_all();
-    if (!done) {
-      if (PGcancel* cancel = PQgetCancel(connection_)) {
-        char error[256];
-        PQcancel(cancel, error, sizeof error);
-        PQfreeCancel(cancel);
-      }
-    }
-    thread_.join();
-  }
-
-  void Run() {
-    std::unique_ptr<Batch> batch;
-    for (;;) {
-      char* row = nullptr;
-      const int length = PQgetCopyData(connection_, &row, 0);
-      if (length < 0) break;
-      if (stop_.load(std::memory_order_relaxed)) {  // draining after a cancel
-        PQfreemem(row);
-        continue;
-      }
-      if (!batch) {
-        std::lock_guard lock(mutex_);
-        if (!pool_.empty()) {
-          batch = std::move(pool_.back());
-          pool_.pop_back();
-        } else {
-          batch = std::make_unique<Batch>();
-        }
-      }
-      batch->bytes.append(row, static_cast<size_t>(length));
-      PQfreemem(row);
-      batch->ends.push_back(static_cast<uint32_t>(batch->bytes.size()));
-      if (batch->ends.size() >= kRowsPerBatch) Hand(batch);
-    }
-    if (batch && !batch->ends.empty()) Hand(batch);
-    // The statement's result, then whatever follows it.
-    final_.reset(PQgetResult(connection_));
-    while (PGresult* r = PQgetResult(connection_)) PQclear(r);
-    std::lock_guard lock(mutex_);
-    done_ = true;
-    changed_.notify_all();
-  }
-
-  void Hand(std::unique_ptr<Batch>& batch) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return ready_.size() < kBatchesAhead || stop_; });
-    if (!stop_) ready_.push_back(std::move(batch));
-    batch.reset();
-    changed_.notify_all();
-  }
-
   PGconn* connection_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::unique_ptr<Batch>> ready_;
-  std::vector<std::unique_ptr<Batch>> pool_;
+  char* row_ = nullptr;
   bool done_ = false;
-  std::atomic<bool> stop_{false};
   Result final_;
-  std::thread thread_;  // last: it starts once the members above are made
 };
 
 }  // namespace
@@ -577,54 +509,49 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
   return WithOwnColumns(targets, [&](auto* const* columns) -> int64_t {
     bool header = true, trailer = false;
     int64_t visited = 0;
-    while (std::unique_ptr<CopyReader::Batch> batch = reader.Next()) {
-      uint32_t start = 0;
-      for (const uint32_t end : batch->ends) {
-        const char* p = batch->bytes.data() + start;
-        const char* const last = batch->bytes.data() + end;
-        start = end;
-        if (header) {  // signature, flags, then an extension area to skip
-          static constexpr char kSignature[] = "PGCOPY\n\377\r\n";
-          if (last - p < 19 || std::memcmp(p, kSignature, 11) != 0) malformed("rows in a form this host cannot read");
-          const uint32_t extension = Read32(p + 15);
-          if (static_cast<size_t>(last - p - 19) < extension) malformed("rows in a form this host cannot read");
-          p += 19 + extension;
-          header = false;
-          if (p == last) continue;
-        }
-        if (trailer || last - p < 2) malformed("a row cut short");
-        const auto count = static_cast<int16_t>(Read16(p));
-        p += 2;
-        if (count == -1) {
-          trailer = true;
+    while (const std::optional<std::string_view> row = reader.Next()) {
+      const char* p = row->data();
+      const char* const last = p + row->size();
+      if (header) {  // signature, flags, then an extension area to skip
+        static constexpr char kSignature[] = "PGCOPY\n\377\r\n";
+        if (last - p < 19 || std::memcmp(p, kSignature, 11) != 0) malformed("rows in a form this host cannot read");
+        const uint32_t extension = Read32(p + 15);
+        if (static_cast<size_t>(last - p - 19) < extension) malformed("rows in a form this host cannot read");
+        p += 19 + extension;
+        header = false;
+        if (p == last) continue;
+      }
+      if (trailer || last - p < 2) malformed("a row cut short");
+      const auto count = static_cast<int16_t>(Read16(p));
+      p += 2;
+      if (count == -1) {
+        trailer = true;
+        continue;
+      }
+      if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
+      int32_t jobId = 0;
+      for (int i = 0; i < HostColumnCount; ++i) {
+        if (last - p < 4) malformed("a row cut short");
+        const auto length = static_cast<int32_t>(Read32(p));
+        p += 4;
+        if (length < 0) {
+          if (!columns[i]->Value().IsNull()) columns[i]->SetValue(Variant::Null());
           continue;
         }
-        if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
-        int32_t jobId = 0;
-        for (int i = 0; i < HostColumnCount; ++i) {
-          if (last - p < 4) malformed("a row cut short");
-          const auto length = static_cast<int32_t>(Read32(p));
-          p += 4;
-          if (length < 0) {
-            if (!columns[i]->Value().IsNull()) columns[i]->SetValue(Variant::Null());
-            continue;
-          }
-          if (last - p < length) malformed("a row cut short");
-          const std::string_view value(p, static_cast<size_t>(length));
-          p += length;
-          if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
-          if (const std::optional<std::string> wrong = Refill(*columns[i], table[i].kind, value)) {
-            constexpr size_t kShown = 40;
-            Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
-                                         wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
-                                         std::string(table[i].title) + ")");
-          }
+        if (last - p < length) malformed("a row cut short");
+        const std::string_view value(p, static_cast<size_t>(length));
+        p += length;
+        if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
+        if (const std::optional<std::string> wrong = Refill(*columns[i], table[i].kind, value)) {
+          constexpr size_t kShown = 40;
+          Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
+                                       wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
+                                       std::string(table[i].title) + ")");
         }
-        if (p != last) malformed("a row longer than its 45 values");
-        ++visited;
-        if (!visitor()) return visited;
       }
-      reader.Recycle(std::move(batch));
+      if (p != last) malformed("a row longer than its 45 values");
+      ++visited;
+      if (!visitor()) return visited;
     }
     const PGresult* final = reader.Final();
     if (PQresultStatus(final) != PGRES_COMMAND_OK) RaiseServer("read the jobs", final);

@@ -564,6 +564,22 @@ TEST_P(PostgresStore, ALostConnectionIsReported) {
   EXPECT_STARTS(Failure([&] { db.CountJobs(); }), "57 the connection to the job database " + location_ + " was lost");
 }
 
+// A read that stops while the server is still sending (far more rows than the
+// connection holds) leaves the connection ready for the next statement.
+TEST_P(PostgresStore, AReadStoppedMidwayLeavesTheConnectionReady) {
+  JobDatabase db(location_, OpenMode::Create);
+  GenerateSampleJobs(db, 20000, 1);
+  auto job = MakeHostColumns();
+  int seen = 0;
+  EXPECT_EQ(db.ForEachJob({}, {}, *job, [&] { return ++seen < 3; }), 3);
+  EXPECT_EQ(job->Item(1)->Value().LongValue(), 3);
+  EXPECT_EQ(ErrorNumber([&] { db.ForEachJob({{2, true}}, {}, *job, []() -> bool { Raise(61); }); }), 61);
+  EXPECT_EQ(db.CountJobs(), 20000);
+  seen = 0;
+  EXPECT_EQ(db.ForEachJob({}, {}, *job, [&] { return ++seen > 0; }), 20000);
+  EXPECT_EQ(job->Item(1)->Value().LongValue(), 20000);
+}
+
 // Numbers and dates come back with every bit they went in with, at the ends
 // of the date range and before 1900 (where the time counts the other way);
 // values the host cannot take are named as the server writes them.
