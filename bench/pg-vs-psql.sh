@@ -6,12 +6,14 @@
 # Usage: pg-vs-psql.sh BUILD_DIR [COUNT...] (counts default to 1000000 and
 # 3000000). The server is initdb'd into a temporary folder, listens only on a
 # Unix socket there (run as the user postgres when the script runs as root)
-# and is stopped at the end.
+# and is stopped at the end. Each count runs ROUNDS (default 5) rounds of one
+# run each, the two taking turns at going first; the median ratio sums up.
 set -euo pipefail
 build="$(cd "${1:?usage: pg-vs-psql.sh BUILD_DIR [COUNT...]}" && pwd)"
 shift
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(1000000 3000000)
+rounds="${ROUNDS:-5}"
 
 qx6export="$build/product/bin/qx6export"
 [ -x "$qx6export" ] || { echo "pg-vs-psql: $qx6export is not built" >&2; exit 1; }
@@ -65,28 +67,41 @@ measure() {
               /Maximum resident set size/ { kb = $2 } END { printf "%.2f %d\n", s, kb }' "$stats"
 }
 
-printf '%-9s %12s %10s %7s %14s %10s %10s\n' jobs "qx6export s" "psql s" ratio "qx6export MB" "psql MB" "file MB"
+# One timed run of each; `select` is the statement of the count at hand.
+ours() { read -r ourTime ourKb < <(measure "$qx6export" --db "$location" run "Every column" --silent); }
+theirs() { read -r theirTime theirKb < <(measure psql -X "$location" -qc "\\copy ($select) TO '$out/psql.csv' CSV HEADER"); }
+
+printf '%-9s %5s %12s %10s %7s %14s %10s %10s\n' jobs round "qx6export s" "psql s" ratio "qx6export MB" "psql MB" "file MB"
 for count in "${counts[@]}"; do
   psql -X "host=$server port=5432 user=qx6 dbname=postgres" -qc "SET client_min_messages = warning" \
     -c "DROP DATABASE IF EXISTS jobs" -c "CREATE DATABASE jobs" >/dev/null
   "$qx6export" --db "$location" jobs sample "$count" >/dev/null
-  psql -X "$location" -qc "VACUUM ANALYZE jobs" >/dev/null
+  # The new table settles before the timing: hint bits set, its pages and
+  # WAL on disk, so that no write-back of the load runs beside either.
+  psql -X "$location" -qc "VACUUM ANALYZE jobs" -c "CHECKPOINT" >/dev/null
+  sync
   # The same statement qx6export sends for a run without sort columns.
   select="SELECT $(psql -X "$location" -Atc "SELECT string_agg(quote_ident(attname), ', ' ORDER BY attnum) FROM pg_attribute
     WHERE attrelid = 'jobs'::regclass AND attnum > 0 AND NOT attisdropped") FROM jobs ORDER BY job_id"
   # One untimed pass so that both read the table from the server's cache.
   psql -X "$location" -qc "\\copy ($select) TO '/dev/null' CSV" >/dev/null
-  read -r ours ourKb < <(measure "$qx6export" --db "$location" run "Every column" --silent)
-  read -r theirs theirKb < <(measure psql -X "$location" -qc "\\copy ($select) TO '$out/psql.csv' CSV HEADER")
-  rows=$(($(wc -l <"$out/qx6export.csv") - 1))
-  theirRows=$(($(wc -l <"$out/psql.csv") - 1))
-  if [ "$rows" -ne "$count" ] || [ "$theirRows" -ne "$count" ]; then
-    echo "pg-vs-psql: expected $count rows, qx6export wrote $rows and psql $theirRows" >&2
-    exit 1
-  fi
-  size=$(($(stat -c %s "$out/qx6export.csv") / 1000000))
-  awk -v n="$count" -v a="$ours" -v b="$theirs" -v ka="$ourKb" -v kb="$theirKb" -v s="$size" \
-    'BEGIN { printf "%-9d %12.2f %10.2f %7.2f %14.1f %10.1f %10d\n", n, a, b, a / b, ka / 1024, kb / 1024, s }'
-  rm -f "$out/qx6export.csv" "$out/psql.csv"
+  ratios=()
+  for round in $(seq 1 "$rounds"); do
+    if [ $((round % 2)) -eq 1 ]; then ours; theirs; else theirs; ours; fi
+    rows=$(($(wc -l <"$out/qx6export.csv") - 1))
+    theirRows=$(($(wc -l <"$out/psql.csv") - 1))
+    if [ "$rows" -ne "$count" ] || [ "$theirRows" -ne "$count" ]; then
+      echo "pg-vs-psql: expected $count rows, qx6export wrote $rows and psql $theirRows" >&2
+      exit 1
+    fi
+    size=$(($(stat -c %s "$out/qx6export.csv") / 1000000))
+    ratio=$(awk -v a="$ourTime" -v b="$theirTime" 'BEGIN { printf "%.2f", a / b }')
+    ratios+=("$ratio")
+    awk -v n="$count" -v r="$round" -v a="$ourTime" -v b="$theirTime" -v q="$ratio" -v ka="$ourKb" -v kb="$theirKb" \
+      -v s="$size" 'BEGIN { printf "%-9d %5d %12.2f %10.2f %7s %14.1f %10.1f %10d\n", n, r, a, b, q, ka / 1024, kb / 1024, s }'
+    rm -f "$out/qx6export.csv" "$out/psql.csv"
+  done
+  median=$(printf '%s\n' "${ratios[@]}" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+  echo "$count jobs: median ratio $median over $rounds rounds"
 done
 echo "ratio = qx6export time / psql time (target: at most 1); peak memory of qx6export: target at most 100 MB"
