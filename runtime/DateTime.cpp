@@ -97,7 +97,14 @@ double Instant(double serial) noexcept {
   return (whole + std::fabs(serial - whole)) * 86400.0;
 }
 
+namespace {
+std::optional<double> fixedNow;
+}
+
+void SetNowForTesting(std::optional<double> serial) { fixedNow = serial; }
+
 double Now() {
+  if (fixedNow) return *fixedNow;
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace qx6::DateTime {
 
@@ -37,6 +38,8 @@ Parts Split(double serial) noexcept;
 double Instant(double serial) noexcept;
 // The local date and time now.
 double Now();
+// Makes Now() answer `serial` until it is called with none (tests only).
+void SetNowForTesting(std::optional<double> serial);
 // The date part (midnight) of a serial.
 double DateOnly(double serial) noexcept;
 bool HasTime(double serial) noexcept;

@@ -24,6 +24,13 @@ class LocaleScope {
   ~LocaleScope() { Locale::SetUser("en_US"); }
 };
 
+// The clock stands at `serial` for one scope, and runs again after it.
+class NowScope {
+ public:
+  explicit NowScope(double serial) { DateTime::SetNowForTesting(serial); }
+  ~NowScope() { DateTime::SetNowForTesting(std::nullopt); }
+};
+
 inline double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return DateTime::Combine(DateTime::DateSerial(y, mo, d), DateTime::TimeSerial(h, mi, s));
 }
