@@ -60,6 +60,19 @@ std::string JobContext(const IJobColumns& job, int64_t position) {
 
 }  // namespace
 
+std::string RunFailed::Note() const {
+  const std::string where = jobs_ == 0 ? std::string("before its first job")
+                                       : "after " + std::to_string(jobs_) + (jobs_ == 1 ? " job" : " jobs");
+  return output_ + " is incomplete: the export stopped " + where;
+}
+
+std::string ErrorText(const std::exception& error) {
+  if (const auto* runtime = dynamic_cast<const RuntimeError*>(&error))
+    return "error " + std::to_string(runtime->Number()) + ": " + runtime->Description() +
+           (runtime->Detail().empty() ? "" : " (" + runtime->Detail() + ")");
+  return error.what();
+}
+
 RunResult RunExport(ExporterSession& session, const JobDatabase& database, const std::function<bool()>& start,
                     const RunOptions& options) {
   RunResult result;
@@ -68,13 +81,13 @@ RunResult RunExport(ExporterSession& session, const JobDatabase& database, const
     result.lastError = session.GetLastError();
     return result;
   }
-  std::vector<SortKey> order;
-  for (const SortColumn& column : session.GetSortCols()) order.push_back({column.columnId, column.ascending});
-  const int64_t total = options.progress ? database.CountJobs(options.range) : 0;
-  ProgressBar bar(options.progress, total);
   ComPtr<IJobColumns> job = MakeHostColumns();
   IJobColumns* jobPointer = job.Get();
   try {
+    std::vector<SortKey> order;
+    for (const SortColumn& column : session.GetSortCols()) order.push_back({column.columnId, column.ascending});
+    const int64_t total = options.progress ? database.CountJobs(options.range) : 0;
+    ProgressBar bar(options.progress, total);
     database.ForEachJob(order, options.range, *job, [&] {
       try {
         session.WriteJob(jobPointer);
@@ -85,8 +98,17 @@ RunResult RunExport(ExporterSession& session, const JobDatabase& database, const
       bar.Update(++result.jobs);
       return true;
     });
+  } catch (const std::exception& error) {
+    // Close the file with what was written, then report the first failure
+    // and where the run stopped.
+    std::string output;
+    try {
+      session.DoneExport();
+      output = session.EmailableResultsPath();
+    } catch (...) {
+    }
+    throw RunFailed(ErrorText(error), output.empty() ? std::string("the output file") : output, result.jobs);
   } catch (...) {
-    // Close the file with what was written, then report the first failure.
     try {
       session.DoneExport();
     } catch (...) {

@@ -206,10 +206,16 @@ int Export(const Options& options, const ExportRequest& request) {
         std::make_shared<OutputFileAnswer>(toStandardOutput ? standardOutput->Path() : request.output, inner));
     silent = false;
   }
-  RunResult result = RunExport(
-      session, database,
-      [&] { return request.quick ? session.QuickStartExport(columns.Get(), silent) : session.StartExport(id, silent); },
-      run);
+  RunResult result;
+  try {
+    result = RunExport(
+        session, database,
+        [&] { return request.quick ? session.QuickStartExport(columns.Get(), silent) : session.StartExport(id, silent); },
+        run);
+  } catch (RunFailed& failed) {
+    if (toStandardOutput) failed.ShowOutputAs("standard output");
+    throw;
+  }
   if (!toStandardOutput) return Report(result);
   // The exporter has closed its file: what it wrote is on its way.
   const std::string path = standardOutput->Path(), outputError = standardOutput->Finish();
@@ -613,16 +619,14 @@ int main(int argc, char** argv) {
     if (*scheduleRun) return ScheduleRun(task);
     if (*reg) return Register(false, perUser);
     if (*unreg) return Register(true, perUser);
-  } catch (const ExportError& e) {
-    return Fail(e.what());
-  } catch (const qx6::RuntimeError& e) {
-    return Fail("error " + std::to_string(e.Number()) + ": " + e.Description() +
-                (e.Detail().empty() ? "" : " (" + e.Detail() + ")"));
+  } catch (const RunFailed& e) {
+    Fail(e.what());
+    return Fail(e.Note());
   } catch (const CLI::ValidationError& e) {
     std::fprintf(stderr, "qx6export: %s\n", e.what());
     return 2;
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    return Fail(ErrorText(e));
   }
   return 2;
 }

@@ -234,8 +234,20 @@ TEST_F(QxExport, FailuresNameWhatIsAtFault) {
   // The job and the output column that WriteJob refused; an output file that cannot be opened.
   Export("Nulls", env.Root() + "/n.txt", {2, 21});
   Export("Nowhere", env.Root() + "/no/such/folder/o.txt", {2});
-  EXPECT_HAS(OnDb(1, "run Nulls").err,
-             "error 94: Invalid use of Null (output column 2 \"Colour\"; job 1, the 1st of the run)");
+  EXPECT_EQ(OnDb(1, "run Nulls").err,
+            "qx6export: WriteJob failed: error 94: Invalid use of Null (output column 2 \"Colour\"; job 1, the 1st of "
+            "the run)\n"
+            "qx6export: " + env.Root() + "/n.txt is incomplete: the export stopped before its first job\n");
+  // A value damaged behind the host's back stops a run after the jobs before
+  // it, and the user learns that the file holds only those.
+  Export("Per user", env.Root() + "/u.txt", {},
+         "<ExportType>1</ExportType>\r\n<StringsInQuotes>False</StringsInQuotes>\r\n<Column>\r\n<Index>2</Index>\r\n"
+         "<Action>1</Action>\r\n</Column>\r\n<Column>\r\n<Index>25</Index>\r\n<Action>3</Action>\r\n</Column>\r\n");
+  ASSERT_EQ(host::test::Sql(Db(), "UPDATE jobs SET total_pages = 'x' WHERE job_id = 3"), "");
+  const Result stopped = OnDb(1, "run 'Per user'");
+  EXPECT_HAS(stopped.err, "database is damaged (job 3 has 'x' as Total Pages)");
+  EXPECT_HAS(stopped.err, "\nqx6export: " + env.Root() + "/u.txt is incomplete: the export stopped after 2 jobs\n");
+  EXPECT_EQ(ReadFile(env.Root() + "/u.txt"), "ann,3\r\nbob,10\r\n");
   EXPECT_HAS(OnDb(1, "run Nowhere").err, env.Root() + "/no/such/folder/o.txt");
   // Unknown commands and options are named.
   EXPECT_HAS(Run(2, "frobnicate").err, "'frobnicate' is no command");
