@@ -1,7 +1,9 @@
 #include "host/ExportRun.h"
 
 #include <chrono>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 
 #include "runtime/Conversion.h"
@@ -38,6 +40,36 @@ class ProgressBar {
   int64_t total_;
   std::chrono::steady_clock::time_point start_;
   bool drawn_ = false;
+};
+
+std::atomic<int> interruptedBy{0};  // the signal that asked the run to stop
+
+// While it lives, SIGINT and SIGTERM only note themselves in interruptedBy
+// (once: the next one has its default effect again).
+class SignalsStopTheRun {
+ public:
+  explicit SignalsStopTheRun(bool enabled) : enabled_(enabled) {
+    if (!enabled_) return;
+    interruptedBy.store(0);
+    struct sigaction action {};
+    action.sa_handler = [](int signal) { interruptedBy.store(signal, std::memory_order_relaxed); };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
+  }
+  ~SignalsStopTheRun() {
+    if (!enabled_) return;
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    interruptedBy.store(0);
+  }
+  SignalsStopTheRun(const SignalsStopTheRun&) = delete;
+  SignalsStopTheRun& operator=(const SignalsStopTheRun&) = delete;
+
+ private:
+  bool enabled_;
+  struct sigaction previousInt_ {}, previousTerm_ {};
 };
 
 // "job 1234, the 57th of the run": which job the exporter refused.
@@ -83,12 +115,18 @@ RunResult RunExport(ExporterSession& session, const JobDatabase& database, const
   }
   ComPtr<IJobColumns> job = MakeHostColumns();
   IJobColumns* jobPointer = job.Get();
+  const SignalsStopTheRun signals(options.stopOnSignals);
   try {
     std::vector<SortKey> order;
     for (const SortColumn& column : session.GetSortCols()) order.push_back({column.columnId, column.ascending});
     const int64_t total = options.progress ? database.CountJobs(options.range) : 0;
     ProgressBar bar(options.progress, total);
     database.ForEachJob(order, options.range, *job, [&] {
+      if (const int signal = interruptedBy.load(std::memory_order_relaxed)) [[unlikely]] {
+        RuntimeError stop(RuntimeErrorNumber::UserInterrupt);
+        stop.SetDetail(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        throw stop;
+      }
       try {
         session.WriteJob(jobPointer);
       } catch (ExportError& error) {

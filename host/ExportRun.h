@@ -16,6 +16,10 @@ namespace qx6::host {
 struct RunOptions {
   DateRange range;
   bool progress = false;  // draw a progress bar on standard error
+  // Once the export has started, SIGINT and SIGTERM stop it before the next
+  // job with error 18 (the file closed, RunFailed saying where); a second
+  // signal ends the program at once, as without.
+  bool stopOnSignals = false;
 };
 
 struct RunResult {

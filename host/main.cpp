@@ -167,6 +167,7 @@ int Export(const Options& options, const ExportRequest& request) {
   run.range.from = ParseDate(request.from, false);
   run.range.to = ParseDate(request.to, true);
   run.progress = isatty(STDERR_FILENO);
+  run.stopOnSignals = true;
   JobDatabase database = OpenExistingDatabase(DatabasePath(options), OpenMode::ReadOnly);
   // Made before the session, so that it outlives the exporter's file.
   std::optional<StandardOutputCopy> standardOutput;
@@ -440,7 +441,9 @@ int ScheduleRun(const std::string& name) {
   auto list = session.Initialize(columns.Get(), static_cast<int16_t>(options.decimals));
   const int32_t id = ExporterSession::FindConfiguration(list, task.configName);
   if (id == 0) return Fail("the configuration '" + task.configName + "' of task " + name + " no longer exists");
-  return Report(RunExport(session, database, [&] { return session.StartExport(id, true); }, RunOptions{}));
+  RunOptions run;
+  run.stopOnSignals = true;
+  return Report(RunExport(session, database, [&] { return session.StartExport(id, true); }, run));
 }
 
 // Every library of the product in one change of the registry: after a

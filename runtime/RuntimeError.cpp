@@ -14,6 +14,7 @@ std::string RuntimeErrorDescription(int number) {
     case 9: return "Subscript out of range";
     case 11: return "Division by zero";
     case 13: return "Type mismatch";
+    case 18: return "User interrupt occurred";
     case 52: return "Bad file name or number";
     case 53: return "File not found";
     case 54: return "Bad file mode";

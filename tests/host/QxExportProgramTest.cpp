@@ -273,6 +273,33 @@ TEST_F(QxExport, FailuresNameWhatIsAtFault) {
   }
 }
 
+// SIGTERM (or Ctrl-C) stops a run between two jobs: the file keeps the rows
+// of the jobs before, and the user learns how many those are.
+TEST_F(QxExport, AStoppedRunClosesItsFileAndSaysWhereItStopped) {
+  const std::string sample = env.Root() + "/big.db", out = env.Root() + "/big.txt";
+  Run(0, "--db '" + sample + "' jobs sample 500000");
+  Export("Big", out, {1}, "<StringsInQuotes>False</StringsInQuotes>\r\n");
+  const pid_t pid = host::test::Spawn({QX6_PRODUCT_DIR "/bin/qx6export", "--db", sample, "run", "Big"},
+                                      env.Root() + "/stdout", env.Root() + "/stderr");
+  // Stopped as soon as rows arrive, so that the signal finds it mid-run.
+  std::error_code ec;
+  while (fs::file_size(out, ec) == 0 || ec) {
+    if (host::test::WaitFor(pid, std::chrono::milliseconds(0))) FAIL() << ReadFile(env.Root() + "/stderr");
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  kill(pid, SIGSTOP);
+  kill(pid, SIGTERM);
+  kill(pid, SIGCONT);
+  ASSERT_EQ(host::test::WaitFor(pid, std::chrono::minutes(1)), 1);
+  const std::string rows = ReadFile(out), err = ReadFile(env.Root() + "/stderr");
+  const size_t jobs = Lines(rows);
+  ASSERT_GT(jobs, 0u);
+  ASSERT_LT(jobs, 500000u);
+  EXPECT_EQ(rows.substr(rows.size() - 2), "\r\n");
+  EXPECT_EQ(err, "qx6export: error 18: User interrupt occurred (SIGTERM)\nqx6export: " + out +
+                     " is incomplete: the export stopped after " + std::to_string(jobs) + " jobs\n");
+}
+
 // Registration as a user without root: for every user is refused with the
 // next step, for oneself goes to HKEY_CURRENT_USER\Software\Classes.
 TEST(QxExportUser, RegistersForItselfWithoutRoot) {
