@@ -1,7 +1,7 @@
 #include "host/ExportRun.h"
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
