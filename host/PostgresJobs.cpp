@@ -373,55 +373,65 @@ std::string TimestampText(int64_t micros) {
   return y > 0 ? out : out + " BC";
 }
 
+// The server's text of a value that Refill refused, for the message.
+std::string RefusedText(ColumnKind kind, std::string_view bytes) {
+  const char* p = bytes.data();
+  const auto sized = [&](size_t size) { return bytes.size() == size; };
+  if (kind == ColumnKind::Status && sized(2)) return std::to_string(static_cast<int16_t>(Read16(p)));
+  if (kind == ColumnKind::Number && sized(8)) {
+    const double value = std::bit_cast<double>(Read64(p));
+    return std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity";
+  }
+  if (kind == ColumnKind::Date && sized(8)) return TimestampText(static_cast<int64_t>(Read64(p)));
+  return "(" + std::to_string(bytes.size()) + " bytes)";
+}
+
 // One value of a binary COPY row into its column (a value equal to the
-// previous job's stays as it is, see the SQLite read loop). Empty when it
-// fits; otherwise the server's text of the value, for the message.
+// previous job's stays as it is, see the SQLite read loop). False when the
+// column cannot take it (RefusedText says what it was).
 template <class Column>
-std::optional<std::string> Refill(Column& target, ColumnKind kind, std::string_view bytes) {
+bool Refill(Column& target, ColumnKind kind, std::string_view bytes) {
   const Variant& current = target.Value();
   const char* p = bytes.data();
-  const auto wrongLength = [&] { return std::optional<std::string>("(" + std::to_string(bytes.size()) + " bytes)"); };
   switch (kind) {
-    case ColumnKind::Text: target.SetTextValue(bytes); return std::nullopt;
+    case ColumnKind::Text: target.SetTextValue(bytes); return true;
     case ColumnKind::Integer: {
-      if (bytes.size() != 4) return wrongLength();
+      if (bytes.size() != 4) return false;
       const auto value = static_cast<int32_t>(Read32(p));
       if (current.Type() != VarType::Long || current.LongValue() != value) target.SetValue(Variant::Long(value));
-      return std::nullopt;
+      return true;
     }
     case ColumnKind::Status: {
-      if (bytes.size() != 2) return wrongLength();
+      if (bytes.size() != 2) return false;
       const auto value = static_cast<int16_t>(Read16(p));
-      if (value < 0 || value > 3) return std::to_string(value);
+      if (value < 0 || value > 3) return false;
       if (current.Type() != VarType::Integer || current.IntegerValue() != value)
         target.SetValue(Variant::Integer(value));
-      return std::nullopt;
+      return true;
     }
     case ColumnKind::Boolean: {
-      if (bytes.size() != 1) return wrongLength();
+      if (bytes.size() != 1) return false;
       const bool value = *p != 0;
       if (current.Type() != VarType::Boolean || current.BooleanValue() != value)
         target.SetValue(Variant::Boolean(value));
-      return std::nullopt;
+      return true;
     }
     case ColumnKind::Number: {
-      if (bytes.size() != 8) return wrongLength();
+      if (bytes.size() != 8) return false;
       const double value = std::bit_cast<double>(Read64(p));
-      if (std::isnan(value)) return "NaN";
-      if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+      if (!std::isfinite(value)) return false;
       if (current.Type() != VarType::Double || current.DoubleValue() != value) target.SetValue(Variant::Double(value));
-      return std::nullopt;
+      return true;
     }
     case ColumnKind::Date: {
-      if (bytes.size() != 8) return wrongLength();
-      const auto micros = static_cast<int64_t>(Read64(p));
+      if (bytes.size() != 8) return false;
       double value = 0;
-      if (!DateFromTimestamp(micros, value)) return TimestampText(micros);
+      if (!DateFromTimestamp(static_cast<int64_t>(Read64(p)), value)) return false;
       if (current.Type() != VarType::Date || current.DateValue() != value) target.SetValue(Variant::Date(value));
-      return std::nullopt;
+      return true;
     }
   }
-  return "?";
+  return false;
 }
 
 void Escape(std::string_view text, std::string& out) {
@@ -542,10 +552,11 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
         const std::string_view value(p, static_cast<size_t>(length));
         p += length;
         if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
-        if (const std::optional<std::string> wrong = Refill(*columns[i], table[i].kind, value)) {
+        if (!Refill(*columns[i], table[i].kind, value)) [[unlikely]] {
+          const std::string wrong = RefusedText(table[i].kind, value);
           constexpr size_t kShown = 40;
           Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +
-                                       wrong->substr(0, kShown) + (wrong->size() > kShown ? "...'" : "'") + " as " +
+                                       wrong.substr(0, kShown) + (wrong.size() > kShown ? "...'" : "'") + " as " +
                                        std::string(table[i].title) + ")");
         }
       }
