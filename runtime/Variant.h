@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/Object.h"
+#include "runtime/Strings.h"
 
 namespace qx6 {
 
@@ -171,7 +172,7 @@ class Variant {
     if (type_ == VarType::String && u_.str->refs.load(std::memory_order_acquire) == 1 &&
         u_.str->capacity >= text.size() &&
         (text.data() < u_.str->Data() || text.data() > u_.str->Data() + u_.str->capacity)) {
-      if (!text.empty()) std::memcpy(u_.str->Data(), text.data(), text.size());
+      Strings::CopyShort(u_.str->Data(), text.data(), text.size());
       u_.str->size = static_cast<uint32_t>(text.size());
       u_.str->Data()[text.size()] = '\0';
       return;
