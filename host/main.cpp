@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <iostream>
 #include <memory>
@@ -79,6 +80,29 @@ JobDatabase OpenDatabaseForNewJobs(const Options& options) {
   if (path.empty()) throw std::runtime_error("there is no place for the job database: set HOME or use --db");
   if (options.database.empty()) std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   return JobDatabase(path, OpenMode::Create);
+}
+
+// Runs `add` on the job database that new jobs go into. A database file that
+// this command made goes again when the command fails with no job in it, so
+// that a failed first import leaves no empty database for a run to export
+// as if there were no jobs.
+int AddingJobs(const Options& options, const std::function<int(JobDatabase&)>& add) {
+  const std::string path = DatabasePath(options);
+  std::error_code ec;
+  const bool made = !path.empty() && !PostgresJobs::IsLocation(path) &&
+                    std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found;
+  try {
+    JobDatabase database = OpenDatabaseForNewJobs(options);
+    return add(database);
+  } catch (...) {
+    if (made) {
+      try {
+        if (JobDatabase(path, OpenMode::ReadOnly).CountJobs() == 0) std::filesystem::remove(path, ec);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
 }
 
 std::optional<double> ParseDate(const std::string& text, bool endOfDay) {
@@ -233,10 +257,11 @@ int Export(const Options& options, const ExportRequest& request) {
 }
 
 int Import(const Options& options, const std::string& file) {
-  JobDatabase database = OpenDatabaseForNewJobs(options);
-  const int64_t count = CsvImport::ImportFile(database, file);
-  std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
-  return 0;
+  return AddingJobs(options, [&](JobDatabase& database) {
+    const int64_t count = CsvImport::ImportFile(database, file);
+    std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
+    return 0;
+  });
 }
 
 // Jobs from CUPS: every source read first, so that a missing log or an
@@ -245,17 +270,19 @@ int ImportCups(const Options& options, const CupsImport::Request& request) {
   // "PATH:LINE: why", as compilers write it, so that editors find the line.
   const auto report = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
   const CupsImport::Gathered gathered = CupsImport::Gather(request, report);
-  JobDatabase database = OpenDatabaseForNewJobs(options);
-  const CupsImport::Counts counts = CupsImport::ImportJobs(database, gathered.jobs, report);
-  std::printf("%s into %s\n", CupsImport::SummaryText(gathered, counts).c_str(), database.Path().c_str());
-  return 0;
+  return AddingJobs(options, [&](JobDatabase& database) {
+    const CupsImport::Counts counts = CupsImport::ImportJobs(database, gathered.jobs, report);
+    std::printf("%s into %s\n", CupsImport::SummaryText(gathered, counts).c_str(), database.Path().c_str());
+    return 0;
+  });
 }
 
 int Sample(const Options& options, int64_t count, uint64_t seed) {
-  JobDatabase database = OpenDatabaseForNewJobs(options);
-  GenerateSampleJobs(database, count, seed);
-  std::printf("added %lld sample jobs to %s\n", static_cast<long long>(count), database.Path().c_str());
-  return 0;
+  return AddingJobs(options, [&](JobDatabase& database) {
+    GenerateSampleJobs(database, count, seed);
+    std::printf("added %lld sample jobs to %s\n", static_cast<long long>(count), database.Path().c_str());
+    return 0;
+  });
 }
 
 // Copies the shipped sample configurations into the user's configuration

@@ -178,6 +178,14 @@ TEST_F(QxExport, AFreshWorldHasNoJobsUntilSomeAreMade) {
   Run(1, "--db '" + env.Root() + "/none.db' run 2");
   EXPECT_FALSE(fs::exists(env.Root() + "/none.db"));
   EXPECT_HAS(Run(2, "--db '' run 2").err, "--db");
+  // A first import that fails leaves no empty database behind; one that fails
+  // into a database of jobs leaves it as it was.
+  WriteFile(env.Root() + "/bad.csv", "Job ID,Pages\n1,x\n");
+  EXPECT_HAS(Run(1, "jobs import '" + env.Root() + "/bad.csv'").err, "'x' is not a whole number");
+  EXPECT_FALSE(fs::exists(defaultDb));
+  EXPECT_HAS(Run(1, "run 2").err, "there is no job database " + defaultDb);
+  OnDb(1, "jobs import '" + env.Root() + "/bad.csv'");
+  EXPECT_HAS(OnDb(0, "run 2").err, "3 jobs exported");
   // Asked for, sample jobs go into the default database, and then runs work.
   EXPECT_HAS(Run(0, "jobs sample 25").out, defaultDb);
   EXPECT_EQ(Run(0, "run 2").out, out + "\n");
