@@ -483,22 +483,21 @@ class CopyReader {
     row_ = nullptr;
     if (done_) return std::nullopt;
     int length = PQgetCopyData(connection_, &row_, 1);
-    for (bool napped = false; length == 0; length = PQgetCopyData(connection_, &row_, 1)) {
-      // No whole row in libpq's buffer: take what the socket holds.
+    for (bool napped = false; length == 0; napped = !napped) {
+      // No whole row in libpq's buffer: take what the socket holds...
       if (!PQconsumeInput(connection_)) {
         length = -2;
         break;
       }
       if ((length = PQgetCopyData(connection_, &row_, 1)) != 0) break;
+      // ...and when it held nothing, nap once, then wait on it.
       if (!napped) {
         constexpr timespec kNap{0, 100'000};
         nanosleep(&kNap, nullptr);
-        napped = true;
-        continue;
+      } else {
+        pollfd socket{PQsocket(connection_), POLLIN, 0};
+        poll(&socket, 1, -1);
       }
-      pollfd socket{PQsocket(connection_), POLLIN, 0};
-      poll(&socket, 1, -1);
-      napped = false;
     }
     if (length < 0) {
       row_ = nullptr;
