@@ -126,6 +126,7 @@ JobDatabase::JobDatabase(const std::string& path, OpenMode mode)
     if (!parent.empty() && !std::filesystem::is_directory(parent, ec))
       Raise(RuntimeErrorNumber::PathNotFound, "Path not found: " + path + " (there is no folder " + parent.string() + ")");
     CreateFile();
+    made_ = true;
   } else if (S_ISDIR(st.st_mode)) {
     Raise(RuntimeErrorNumber::PathFileAccessError, path + " is a folder, not a job database");
   }
@@ -273,6 +274,17 @@ JobDatabase::JobDatabase(JobDatabase&& other) noexcept = default;
 JobDatabase& JobDatabase::operator=(JobDatabase&& other) noexcept = default;
 
 void JobDatabase::SetReadThreads(int value) { readThreads_ = std::clamp(value, 1, 16); }
+
+bool JobDatabase::RemoveIfNewAndEmpty() {
+  if (inserting_) Raise(RuntimeErrorNumber::InvalidProcedureCall);
+  if (postgres_) return postgres_->DropIfNewAndEmpty();
+  if (!made_ || !connection_->db || CountJobs() != 0) return false;
+  sqlite3_close_v2(connection_->db);
+  connection_->db = nullptr;
+  made_ = false;
+  if (::unlink(path_.c_str()) != 0) RaiseFromErrnoNaming(errno, path_);
+  return true;
+}
 
 void JobDatabase::RaiseSqlite(int code, std::string_view action) const {
   RaiseSqliteError(connection_ ? connection_->db : nullptr, code, path_, action);

@@ -101,6 +101,13 @@ class JobDatabase {
   // The number of jobs ForEachJob visits with the same range.
   int64_t CountJobs(const DateRange& range = {}) const;
 
+  // For a command that adds jobs and fails: when this object's open made the
+  // database (a new file, or the job tables in an empty PostgreSQL
+  // database) and it holds no job, takes it away again (the file removed,
+  // the tables dropped) and closes the object, so that nothing is left that
+  // a run would export as if there were no jobs. True when it did.
+  bool RemoveIfNewAndEmpty();
+
   // Visits the jobs in `order` (then by job id, so the order is total; text
   // compares by its characters with letter case counting, Null first when
   // ascending, so equal values stay together), refilling the values of
@@ -134,6 +141,7 @@ class JobDatabase {
   std::unique_ptr<PostgresJobs::Store> postgres_;
   bool readOnly_ = true;
   bool inserting_ = false;
+  bool made_ = false;  // the open created the file
   int readThreads_ = 1;
 };
 

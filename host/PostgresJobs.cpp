@@ -281,8 +281,29 @@ void Store::CreateSchema() {
       Execute("CREATE TABLE quorvex_job_database (version integer NOT NULL)", "create the job tables");
       Execute("INSERT INTO quorvex_job_database VALUES (" + std::to_string(JobDatabaseSchemaVersion) + ")",
               "create the job tables");
+      created_ = true;
     }
     Execute("COMMIT", "create the job tables");
+  } catch (...) {
+    created_ = false;
+    PQclear(PQexec(connection_, "ROLLBACK"));
+    throw;
+  }
+}
+
+// Under the importers' lock, so that no import slips in between the count
+// and the drop.
+bool Store::DropIfNewAndEmpty() {
+  if (!created_) return false;
+  created_ = false;
+  Execute("BEGIN", "remove the empty job tables");
+  try {
+    Execute(kLock, "remove the empty job tables");
+    const bool empty = Execute("SELECT (SELECT count(*) FROM jobs) + (SELECT count(*) FROM job_origins)",
+                               "remove the empty job tables") == "0";
+    if (empty) Execute("DROP TABLE job_origins, jobs, quorvex_job_database", "remove the empty job tables");
+    Execute("COMMIT", "remove the empty job tables");
+    return empty;
   } catch (...) {
     PQclear(PQexec(connection_, "ROLLBACK"));
     throw;

@@ -49,6 +49,9 @@ class Store {
   int64_t CountJobs(const DateRange& range) const;
   int64_t ForEachJob(const std::vector<SortKey>& order, const DateRange& range, IJobColumn* const* targets,
                      const JobVisitor& visitor) const;
+  // Drops the job tables when this store created them and no importer has
+  // put a job in since (see JobDatabase::RemoveIfNewAndEmpty).
+  bool DropIfNewAndEmpty();
 
  private:
   friend class Inserter;
@@ -61,6 +64,7 @@ class Store {
 
   std::string name_;
   pg_conn* connection_ = nullptr;
+  bool created_ = false;  // CreateSchema made the tables
 };
 
 // One transaction of new jobs (see JobInserter, whose checks it relies on).

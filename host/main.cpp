@@ -82,24 +82,17 @@ JobDatabase OpenDatabaseForNewJobs(const Options& options) {
   return JobDatabase(path, OpenMode::Create);
 }
 
-// Runs `add` on the job database that new jobs go into. A database file that
-// this command made goes again when the command fails with no job in it, so
-// that a failed first import leaves no empty database for a run to export
-// as if there were no jobs.
+// Runs `add` on the job database that new jobs go into; one that this
+// command made goes again when the command fails with no job in it, so that
+// a failed first import leaves no empty database behind.
 int AddingJobs(const Options& options, const std::function<int(JobDatabase&)>& add) {
-  const std::string path = DatabasePath(options);
-  std::error_code ec;
-  const bool made = !path.empty() && !PostgresJobs::IsLocation(path) &&
-                    std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found;
+  JobDatabase database = OpenDatabaseForNewJobs(options);
   try {
-    JobDatabase database = OpenDatabaseForNewJobs(options);
     return add(database);
   } catch (...) {
-    if (made) {
-      try {
-        if (JobDatabase(path, OpenMode::ReadOnly).CountJobs() == 0) std::filesystem::remove(path, ec);
-      } catch (...) {
-      }
+    try {
+      database.RemoveIfNewAndEmpty();
+    } catch (...) {
     }
     throw;
   }
@@ -259,7 +252,8 @@ int Export(const Options& options, const ExportRequest& request) {
 int Import(const Options& options, const std::string& file) {
   return AddingJobs(options, [&](JobDatabase& database) {
     const int64_t count = CsvImport::ImportFile(database, file);
-    std::printf("imported %lld jobs into %s\n", static_cast<long long>(count), database.Path().c_str());
+    std::printf("imported %lld job%s into %s\n", static_cast<long long>(count), count == 1 ? "" : "s",
+                database.Path().c_str());
     return 0;
   });
 }
@@ -280,7 +274,8 @@ int ImportCups(const Options& options, const CupsImport::Request& request) {
 int Sample(const Options& options, int64_t count, uint64_t seed) {
   return AddingJobs(options, [&](JobDatabase& database) {
     GenerateSampleJobs(database, count, seed);
-    std::printf("added %lld sample jobs to %s\n", static_cast<long long>(count), database.Path().c_str());
+    std::printf("added %lld sample job%s to %s\n", static_cast<long long>(count), count == 1 ? "" : "s",
+                database.Path().c_str());
     return 0;
   });
 }

@@ -252,7 +252,7 @@ TEST_P(JobStore, SetValueConvertsByKindAndRefusesWhatDoesNotFit) {
                                                                {23, "l:12"}, {27, "b:1"}, {34, "d:3.000000"}})}));
 }
 
-TEST_P(JobStore, ATransactionKeepsAllOrNothing) {
+TEST_P(JobStore, ATransactionKeepsAllOrNothingAndANewStoreLeftEmptyCanGoAgain) {
   const std::string& path = Location();
   JobDatabase db(path, OpenMode::Create);
   {
@@ -265,8 +265,19 @@ TEST_P(JobStore, ATransactionKeepsAllOrNothing) {
     // Destroyed without Commit: rolled back.
   }
   EXPECT_EQ(db.CountJobs(), 0);
-  JobDatabase reader(path, OpenMode::ReadOnly);
-  EXPECT_EQ(ErrorNumber([&] { reader.BeginInsert(); }), RuntimeErrorNumber::PermissionDenied);
+  {
+    JobDatabase reader(path, OpenMode::ReadOnly);
+    EXPECT_EQ(ErrorNumber([&] { reader.BeginInsert(); }), RuntimeErrorNumber::PermissionDenied);
+    EXPECT_FALSE(reader.RemoveIfNewAndEmpty());
+  }
+  // Only the open that made the store takes it away again, and only empty.
+  EXPECT_FALSE(JobDatabase(path, OpenMode::Create).RemoveIfNewAndEmpty());
+  EXPECT_TRUE(db.RemoveIfNewAndEmpty());
+  EXPECT_EQ(ErrorNumber([&] { JobDatabase(path, OpenMode::ReadOnly); }), RuntimeErrorNumber::FileNotFound);
+  JobDatabase full(path, OpenMode::Create);
+  GenerateSampleJobs(full, 3, 1);
+  EXPECT_FALSE(full.RemoveIfNewAndEmpty());
+  EXPECT_EQ(JobDatabase(path, OpenMode::ReadOnly).CountJobs(), 3);
 }
 
 TEST_P(JobStore, AJobWithoutAnIdGetsOneAfterTheLargestAndNoIdIsGivenTwice) {
