@@ -104,8 +104,9 @@ class JobDatabase {
   // For a command that adds jobs and fails: when this object's open made the
   // database (a new file, or the job tables in an empty PostgreSQL
   // database) and it holds no job, takes it away again (the file removed,
-  // the tables dropped) and closes the object, so that nothing is left that
-  // a run would export as if there were no jobs. True when it did.
+  // the tables dropped), so that nothing is left that a run would export as
+  // if there were no jobs. True when it did; the object is then of no
+  // further use.
   bool RemoveIfNewAndEmpty();
 
   // Visits the jobs in `order` (then by job id, so the order is total; text
