@@ -72,6 +72,17 @@ class SignalsStopTheRun {
   struct sigaction previousInt_ {}, previousTerm_ {};
 };
 
+// Closes the exporter's file after a failure; the file's path, or "" when
+// closing failed too (the first failure is the one to report).
+std::string CloseAfterFailure(ExporterSession& session) {
+  try {
+    session.DoneExport();
+    return session.EmailableResultsPath();
+  } catch (...) {
+    return {};
+  }
+}
+
 // "job 1234, the 57th of the run": which job the exporter refused.
 std::string JobContext(const IJobColumns& job, int64_t position) {
   const Variant& id = ColumnAt(job, 1).Value();
@@ -139,18 +150,10 @@ RunResult RunExport(ExporterSession& session, const JobDatabase& database, const
   } catch (const std::exception& error) {
     // Close the file with what was written, then report the first failure
     // and where the run stopped.
-    std::string output;
-    try {
-      session.DoneExport();
-      output = session.EmailableResultsPath();
-    } catch (...) {
-    }
+    const std::string output = CloseAfterFailure(session);
     throw RunFailed(ErrorText(error), output.empty() ? std::string("the output file") : output, result.jobs);
   } catch (...) {
-    try {
-      session.DoneExport();
-    } catch (...) {
-    }
+    CloseAfterFailure(session);
     throw;
   }
   session.DoneExport();

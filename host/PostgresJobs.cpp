@@ -585,7 +585,7 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
         continue;
       }
       if (count != HostColumnCount) malformed("a row of " + std::to_string(count) + " values, not 45");
-      int32_t jobId = 0;
+      const char* const values = p;
       for (int i = 0; i < HostColumnCount; ++i) {
         if (last - p < 4) malformed("a row cut short");
         const auto length = static_cast<int32_t>(Read32(p));
@@ -597,8 +597,9 @@ int64_t Store::ForEachJob(const std::vector<SortKey>& order, const DateRange& ra
         if (last - p < length) malformed("a row cut short");
         const std::string_view value(p, static_cast<size_t>(length));
         p += length;
-        if (i == 0 && length == 4) jobId = static_cast<int32_t>(Read32(value.data()));
         if (!Refill(*columns[i], table[i].kind, value)) [[unlikely]] {
+          // The job id is the row's first value.
+          const int32_t jobId = Read32(values) == 4 ? static_cast<int32_t>(Read32(values + 4)) : 0;
           const std::string wrong = RefusedText(table[i].kind, value);
           constexpr size_t kShown = 40;
           Raise(InvalidFileFormat, name_ + ": database is damaged (job " + std::to_string(jobId) + " has '" +

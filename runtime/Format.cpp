@@ -251,7 +251,6 @@ class Sink {
   size_t n_ = 0;
 };
 
-
 // Writes into a caller's buffer of fixed size; notes when the text does not
 // fit (the caller then takes the general path) and writes nothing further.
 class BoundedSink {
